@@ -1,0 +1,144 @@
+#include "platform/Files.h"
+
+#include "records/Failure.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace znr {
+
+Failure Failure::fromErrno(int err) {
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+        return {FailureNo::PathNotFound, "Path not found"};
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return {FailureNo::PermissionDenied, "Permission denied"};
+    case ENOSPC:
+    case EDQUOT:
+        return {FailureNo::DiskFull, "Disk full"};
+    case ENAMETOOLONG:
+    case EINVAL:
+        return {FailureNo::BadFileName, "Bad file name or number"};
+    case EISDIR:
+    case EBUSY:
+    case ETXTBSY:
+        return {FailureNo::PathFileAccess, "Path/File access error"};
+    case ENOMEM:
+        return {FailureNo::OutOfMemory, "Out of memory"};
+    default:
+        return {FailureNo::DeviceIo, "Device I/O error"};
+    }
+}
+
+namespace {
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+
+    // Closes now so that a failing close (NFS, full disk) is reported.
+    void close() {
+        int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0 && errno != EINTR)
+            throw Failure::fromErrno(errno);
+    }
+
+private:
+    int fd_;
+};
+
+Fd openForAppend(const QByteArray& path) {
+    if (path.isEmpty() || path.contains('\0'))
+        throw Failure(FailureNo::BadFileName, "Bad file name or number");
+    int fd;
+    do {
+        fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        throw Failure::fromErrno(errno);
+    return Fd(fd);
+}
+
+// Writes all of `bytes`; returns how many were written before a failure (errno set) or the size.
+qsizetype writeAll(int fd, const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return done;
+        }
+        if (n == 0) {
+            errno = ENOSPC;
+            return done;
+        }
+        done += n;
+    }
+    return done;
+}
+
+void writeCutAtLastLine(const QByteArray& path, const QByteArray& bytes,
+                        const QList<qsizetype>& lineEnds, bool durable) {
+    Fd fd = openForAppend(path);
+    struct stat before {};
+    if (::fstat(fd.get(), &before) != 0)
+        throw Failure::fromErrno(errno);
+    qsizetype written = writeAll(fd.get(), bytes);
+    if (written < bytes.size()) {
+        int err = errno;
+        qsizetype keep = 0;
+        for (qsizetype end : lineEnds)
+            if (end <= written)
+                keep = end;
+        if (::ftruncate(fd.get(), before.st_size + keep) != 0) {
+            // Nothing more can be done: the failure of the write is what gets reported.
+        }
+        throw Failure::fromErrno(err);
+    }
+    if (durable && ::fsync(fd.get()) != 0)
+        throw Failure::fromErrno(errno);
+    fd.close();
+}
+
+} // namespace
+
+void appendLines(const QByteArray& path, const QByteArrayList& lines, bool durable) {
+    QByteArray bytes;
+    qsizetype total = 0;
+    for (const QByteArray& line : lines)
+        total += line.size() + 2;
+    bytes.reserve(total);
+    QList<qsizetype> lineEnds;
+    lineEnds.reserve(lines.size());
+    for (const QByteArray& line : lines) {
+        bytes += line;
+        bytes += "\r\n";
+        lineEnds.append(bytes.size());
+    }
+    writeCutAtLastLine(path, bytes, lineEnds, durable);
+}
+
+void appendBytes(const QByteArray& path, const QByteArray& bytes, bool durable) {
+    writeCutAtLastLine(path, bytes, {}, durable);
+}
+
+bool folderExists(const QByteArray& path) {
+    struct stat st {};
+    return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+} // namespace znr
