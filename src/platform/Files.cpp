@@ -25,6 +25,7 @@ Failure Failure::fromErrno(int err) {
     case EINVAL:
         return {FailureNo::BadFileName, "Bad file name or number"};
     case EISDIR:
+    case EEXIST:
     case EBUSY:
     case ETXTBSY:
         return {FailureNo::PathFileAccess, "Path/File access error"};

@@ -9,8 +9,8 @@ QByteArray generalDateTime(const QDateTime& t) {
     const QTime tm = t.time();
     const int hour12 = tm.hour() % 12 == 0 ? 12 : tm.hour() % 12;
     char buf[48];
-    int n = std::snprintf(buf, sizeof buf, "%d/%d/%d %d:%02d:%02d %s", d.month(), d.day(),
-                          d.year(), hour12, tm.minute(), tm.second(), tm.hour() < 12 ? "AM" : "PM");
+    int n = std::snprintf(buf, sizeof buf, "%d/%d/%d %d:%02d:%02d %s", d.month(), d.day(), d.year(),
+                          hour12, tm.minute(), tm.second(), tm.hour() < 12 ? "AM" : "PM");
     return QByteArray(buf, n);
 }
 

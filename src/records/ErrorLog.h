@@ -3,7 +3,6 @@
 #include "records/Failure.h"
 
 #include <QByteArray>
-
 #include <new>
 #include <string_view>
 #include <utility>
@@ -16,7 +15,8 @@ struct AppSettings;
 // The one failure sink of the program: "ZNRError.log" in the configured error folder.
 class ErrorLog {
 public:
-    ErrorLog(const AppSettings& settings, const Clock& clock) : settings_(settings), clock_(clock) {}
+    ErrorLog(const AppSettings& settings, const Clock& clock)
+        : settings_(settings), clock_(clock) {}
 
     // Appends "name, number, description, date-time". Never fails and never throws: when the
     // log cannot be written, the line is lost. Nothing is written while the folder is empty.

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
-
 #include <vector>
 
 namespace znr {
@@ -11,9 +10,9 @@ namespace znr {
 // last batch end: received frames and sent replies with control characters shown as tokens.
 struct RawTrafficRecord {
     QByteArrayList Lines;
-    qint16 Count = 0;  // lines held; 32767 at most
-    QByteArray ID;     // first part of the export file name
-    QByteArray Code;   // second part of the export file name
+    qint16 Count = 0; // lines held; 32767 at most
+    QByteArray ID;    // first part of the export file name
+    QByteArray Code;  // second part of the export file name
 
     void clear() { *this = RawTrafficRecord{}; }
 };

@@ -13,7 +13,9 @@ QByteArray readBytes(const QByteArray& path) {
     return f.readAll();
 }
 
-bool fileExists(const QByteArray& path) { return QFile::exists(QFile::decodeName(path)); }
+bool fileExists(const QByteArray& path) {
+    return QFile::exists(QFile::decodeName(path));
+}
 
 void writeBytes(const QByteArray& path, const QByteArray& bytes) {
     QFile f(QFile::decodeName(path));

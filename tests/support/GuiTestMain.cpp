@@ -1,5 +1,4 @@
 #include <QApplication>
-
 #include <cstdlib>
 #include <gtest/gtest.h>
 

@@ -10,9 +10,9 @@ namespace znr::test {
 class TempDir {
 public:
     TempDir();
-    QByteArray folder() const;                        // "/tmp/xyz/"
-    QByteArray sub(const char* name) const;           // creates "/tmp/xyz/name/" and returns it
-    QByteArray path(const QByteArray& name) const;    // "/tmp/xyz/name"
+    QByteArray folder() const;                     // "/tmp/xyz/"
+    QByteArray sub(const char* name) const;        // creates "/tmp/xyz/name/" and returns it
+    QByteArray path(const QByteArray& name) const; // "/tmp/xyz/name"
 
 private:
     QTemporaryDir dir_;

@@ -1,6 +1,7 @@
+#include "records/ErrorLog.h"
+
 #include "config/AppSettings.h"
 #include "records/DateTimeText.h"
-#include "records/ErrorLog.h"
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
@@ -39,7 +40,7 @@ TEST_F(ErrorLogTest, EmptyFolderLeavesNoTrace) {
 TEST_F(ErrorLogTest, UnwritableLogIsAbsorbed) {
     settings.ErrorLogFolder = dir.folder() + "missing/";
     EXPECT_NO_THROW(log.WriteErrorLog("MakeFile", 76, "Path not found"));
-    settings.ErrorLogFolder = "/dev/full/";  // not a folder at all
+    settings.ErrorLogFolder = "/dev/full/"; // not a folder at all
     EXPECT_NO_THROW(log.WriteErrorLog("MakeFile", 76, "Path not found"));
 }
 

@@ -1,4 +1,5 @@
 #include "platform/Files.h"
+
 #include "records/Failure.h"
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
@@ -32,7 +33,7 @@ TEST(Files, AppendsLinesWithCrLfAndKeepsEveryByte) {
 TEST(Files, FailuresCarryTheirPlatformNumbers) {
     TempDir dir;
     EXPECT_EQ(failureNumberOf(dir.folder() + "missing/x.dat"), FailureNo::PathNotFound);
-    EXPECT_EQ(failureNumberOf(dir.folder()), FailureNo::PathFileAccess);  // a folder
+    EXPECT_EQ(failureNumberOf(dir.folder()), FailureNo::PathFileAccess); // a folder
     EXPECT_EQ(failureNumberOf("/dev/full"), FailureNo::DiskFull);
     EXPECT_EQ(failureNumberOf(""), FailureNo::BadFileName);
 }
