@@ -1,0 +1,170 @@
+#include "config/IniFile.h"
+
+#include "config/IniText.h"
+#include "records/ErrorLog.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace znr {
+
+namespace {
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+[[noreturn]] void failWithErrno() {
+    throw Failure::fromErrno(errno);
+}
+
+// The file a write must replace: a symbolic link is followed, so the link itself stays.
+QByteArray targetOf(const QByteArray& path) {
+    char resolved[PATH_MAX];
+    struct stat st {};
+    if (::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode) &&
+        ::realpath(path.constData(), resolved))
+        return QByteArray(resolved);
+    return path;
+}
+
+// The whole file, or nothing when it does not exist. Anything but a plain file is refused, so
+// that neither a reader nor a writer blocks on a device or replaces it.
+std::optional<QByteArray> readExisting(const QByteArray& path, struct stat& st) {
+    if (path.isEmpty() || path.contains('\0'))
+        throw Failure(FailureNo::BadFileName, "Bad file name or number");
+    if (::stat(path.constData(), &st) != 0) {
+        if (errno == ENOENT)
+            return std::nullopt;
+        failWithErrno();
+    }
+    if (!S_ISREG(st.st_mode))
+        throw Failure(FailureNo::PathFileAccess, "Path/File access error");
+    Fd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        failWithErrno();
+    QByteArray bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            failWithErrno();
+        if (n == 0)
+            return bytes;
+        bytes.append(buffer, n);
+    }
+}
+
+void writeAll(int fd, const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            failWithErrno();
+        if (n == 0)
+            throw Failure::fromErrno(ENOSPC);
+        done += n;
+    }
+}
+
+QByteArray folderOf(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
+// Creates a fresh temporary file beside `path`; its name goes to `tmpPath`.
+Fd createTemporary(const QByteArray& path, QByteArray& tmpPath) {
+    for (int attempt = 0;; ++attempt) {
+        const quint32 r = QRandomGenerator::global()->generate();
+        tmpPath = folderOf(path) + "/.znr" + QByteArray::number(r, 16) + ".tmp";
+        const int fd = ::open(tmpPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            return Fd(fd);
+        if (errno != EEXIST || attempt == 20)
+            failWithErrno();
+    }
+}
+
+// Writes `bytes` to a temporary file in the same folder, makes it durable and renames it over
+// `path`: a reader sees either the old file or the new one, never a part.
+void replaceFile(const QByteArray& path, const QByteArray& bytes, std::optional<mode_t> mode) {
+    QByteArray tmpPath;
+    Fd fd = createTemporary(path, tmpPath);
+    try {
+        writeAll(fd.get(), bytes);
+        if (mode && ::fchmod(fd.get(), *mode) != 0)
+            failWithErrno();
+        if (::fsync(fd.get()) != 0 || ::close(fd.release()) != 0)
+            failWithErrno();
+        if (::rename(tmpPath.constData(), path.constData()) != 0)
+            failWithErrno();
+    } catch (...) {
+        ::unlink(tmpPath.constData());
+        throw;
+    }
+    // Makes the rename itself durable; the new contents are already safe either way.
+    Fd folder(::open(folderOf(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() >= 0)
+        ::fsync(folder.get());
+}
+
+} // namespace
+
+IniText readIniText(const QString& file) noexcept {
+    try {
+        struct stat st {};
+        return IniText(readExisting(QFile::encodeName(file), st).value_or(QByteArray()));
+    } catch (...) {
+        return IniText();
+    }
+}
+
+QByteArray ReadINIFile(const QByteArray& section, const QByteArray& key, const QString& file) {
+    try {
+        return readIniText(file).value(section, key).value_or(QByteArray());
+    } catch (...) {
+        return {};
+    }
+}
+
+int WriteINIFile(const QByteArray& section, const QByteArray& key, const QByteArray& value,
+                 const QString& file, const ErrorLog& log) {
+    const bool ok = guarded(log, "WriteINIFile", [&] {
+        if (!IniText::isWritable(section, key, value))
+            throw Failure::invalidArgument();
+        const QByteArray path = targetOf(QFile::encodeName(file));
+        struct stat st {};
+        const std::optional<QByteArray> old = readExisting(path, st);
+        IniText text(old.value_or(QByteArray()));
+        text.set(section, key, value);
+        replaceFile(path, text.bytes(),
+                    old ? std::optional<mode_t>(st.st_mode & 07777) : std::nullopt);
+    });
+    return ok ? 1 : 0;
+}
+
+} // namespace znr

@@ -1,0 +1,64 @@
+#include "config/InstrumentSections.h"
+
+#include "config/AppSettings.h"
+#include "config/Conversions.h"
+#include "config/IniFile.h"
+#include "platform/Files.h"
+#include "records/ErrorLog.h"
+
+#include <QFile>
+
+namespace znr {
+
+namespace {
+
+// The count in the file plus one: the number of the section about to be appended.
+qint16 nextNumber(const QByteArray& countSection, const QString& file) {
+    const int next = textToInteger(ReadINIFile(countSection, "ZNRs", file)) + 1;
+    if (next > 32767)
+        throw Failure::overflow();
+    return qint16(next);
+}
+
+// A value with a line end would split its line and could forge keys or sections.
+void requireSingleLine(const QByteArrayList& lines) {
+    for (const QByteArray& line : lines)
+        if (line.contains('\r') || line.contains('\n'))
+            throw Failure::invalidArgument();
+}
+
+void appendSection(const AppSettings& s, const QByteArrayList& lines) {
+    requireSingleLine(lines);
+    appendLines(QFile::encodeName(s.IniFilePath), QByteArrayList{QByteArray()} + lines, true);
+}
+
+} // namespace
+
+int AddEthernetZNRINI(AppSettings& s, const ErrorLog& log) {
+    int result = 0;
+    guarded(log, "AddEthernetZNRINI", [&] {
+        const qint16 n = nextNumber("ZNR NUM ETHERNET", s.IniFilePath);
+        s.EthernetCount = n;
+        appendSection(s, {"[ZNR-ENT" + QByteArray::number(n) + ']', "IP=" + s.CurrentIP,
+                          "Port=" + QByteArray::number(s.CurrentPort)});
+        result = WriteINIFile("ZNR NUM ETHERNET", "ZNRs", numberToText(n), s.IniFilePath, log);
+    });
+    return result;
+}
+
+int AddSerialZNRINI(AppSettings& s, const ErrorLog& log) {
+    int result = 0;
+    guarded(log, "AddSerialZNRINI", [&] {
+        const qint16 n = nextNumber("ZNR NUM SERIAL", s.IniFilePath);
+        s.SerialCount = n;
+        appendSection(s,
+                      {"[ZNR-SER" + QByteArray::number(n) + ']', "CommPort=" + s.CurrentCommPort,
+                       "Settings=" + s.CurrentSettings,
+                       "HandShaking=" + QByteArray::number(s.CurrentHandShaking),
+                       "DTR=" + booleanToText(s.CurrentDTR), "RTS=" + booleanToText(s.CurrentRTS)});
+        result = WriteINIFile("ZNR NUM SERIAL", "ZNRs", numberToText(n), s.IniFilePath, log);
+    });
+    return result;
+}
+
+} // namespace znr

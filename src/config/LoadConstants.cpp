@@ -1,0 +1,98 @@
+#include "config/LoadConstants.h"
+
+#include "config/AppSettings.h"
+#include "config/ConnectionOpener.h"
+#include "config/Conversions.h"
+#include "config/IniFile.h"
+#include "config/IniText.h"
+#include "config/PasswordScrambling.h"
+#include "records/ErrorLog.h"
+
+namespace znr {
+
+namespace {
+
+constexpr int HighestComPort = 255;
+
+void openEthernetInstruments(AppSettings& s, ConnectionOpener& opener) {
+    for (int n = 1; n <= s.EthernetCount; ++n) {
+        const QByteArray section = "ZNR-ENT" + QByteArray::number(n);
+        s.CurrentIP = ReadINIFile(section, "IP", s.IniFilePath);
+        s.CurrentPort = textToPort(ReadINIFile(section, "Port", s.IniFilePath));
+        opener.CreateEthernetConnection(s.CurrentIP, s.CurrentPort);
+    }
+}
+
+void openSerialInstruments(AppSettings& s, ConnectionOpener& opener) {
+    for (int n = 1; n <= s.SerialCount; ++n) {
+        const QByteArray section = "ZNR-SER" + QByteArray::number(n);
+        auto read = [&](const char* key) { return ReadINIFile(section, key, s.IniFilePath); };
+        s.CurrentCommPort = read("CommPort");
+        s.CurrentSettings = read("Settings");
+        s.CurrentHandShaking = textToInteger(read("HandShaking"));
+        s.CurrentDTR = textToBoolean(read("DTR"));
+        s.CurrentRTS = textToBoolean(read("RTS"));
+        opener.CreateSerialConnection(s.CurrentCommPort, s.CurrentSettings);
+    }
+}
+
+// Steps 1 to 11: the settings themselves and the raw-traffic slots.
+void readSettings(AppSettings& s, RawData& raw, const ErrorLog& log) {
+    auto read = [&](const char* section, const char* key) {
+        return ReadINIFile(section, key, s.IniFilePath);
+    };
+    s.DefaultStartup = read("DEFAULT", "MODE");
+    s.DataLayoutColumn = textToBoolean(read("DATA LAYOUT", "COLUMN"));
+    s.EthernetCount = textToNumber(read("ZNR NUM ETHERNET", "ZNRs"));
+    s.SerialCount = textToNumber(read("ZNR NUM SERIAL", "ZNRs"));
+    s.CheckRodID = read("CHECK RODS", "ID");
+    s.ArchiveRawFile = read("ARCHIVE RAW FILE", "SAVE");
+    s.ArchiveDays = textToNumber(read("ARCHIVE RAW FILE", "DAYS"));
+    s.AdminPassword = DecryptPassword(read("ADMIN", "PASSWORD"), log);
+    s.DisconnectPassword = DecryptPassword(read("DISCONNECT", "PASSWORD"), log);
+    const qint16 highestSlot = textToNumber(read("RAW DATA TEMP", "NUMBER"));
+    // A negative count of slots cannot make a table: the load ends here and the old number and
+    // table stay, so the two always agree.
+    if (highestSlot < 0)
+        throw Failure::outOfRange();
+    s.RawDataTempNumber = highestSlot;
+    raw.assign(size_t(highestSlot) + 1, RawTrafficRecord{});
+    s.CompanyName = read("LICENSE", "COMPANY");
+}
+
+void readFolders(AppSettings& s) {
+    auto read = [&](const char* key) { return ReadINIFile("FILES", key, s.IniFilePath); };
+    s.DataFolder = read("Data");
+    s.ErrorLogFolder = read("Error");
+    s.CalCheckFolder = read("CalCheck");
+    s.CheckRodsFolder = read("CheckRods");
+    s.FastModeFolder = read("FastMode");
+    s.RawFileFolder = read("RawFile");
+}
+
+} // namespace
+
+std::map<int, QByteArray> ReadSerialPortDevices(const QString& file) {
+    std::map<int, QByteArray> devices;
+    const IniText text = readIniText(file);
+    for (int n = 1; n <= HighestComPort; ++n) {
+        const auto device = text.value("SERIAL PORTS", "COM" + QByteArray::number(n));
+        if (device && !device->isEmpty())
+            devices[n] = *device;
+    }
+    return devices;
+}
+
+void LoadConstants(AppSettings& s, RawData& raw, ConnectionOpener& opener, const ErrorLog& log) {
+    guarded(log, "LoadConstants", [&] {
+        s.SerialPortDevices = ReadSerialPortDevices(s.IniFilePath);
+        readSettings(s, raw, log);
+        readFolders(s);
+        if (s.isEthernetRun())
+            openEthernetInstruments(s, opener);
+        else
+            openSerialInstruments(s, opener);
+    });
+}
+
+} // namespace znr
