@@ -85,6 +85,10 @@ const BatchCase BatchCases[] = {
      "code_added"},
 };
 
+void PrintTo(const BatchCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 struct BatchSender : ProtocolFixture {
     void send(const std::vector<std::pair<const char*, const char*>>& frames) {
         for (const auto& [type, payload] : frames)

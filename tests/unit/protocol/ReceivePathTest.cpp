@@ -1,5 +1,6 @@
 #include "ProtocolFixture.h"
 
+#include <QFile>
 #include <random>
 
 namespace znr::test {
@@ -207,6 +208,34 @@ TEST_F(ReceivePathTest, BufferBeyondOneMebibyteWithoutEotIsEmptiedAndConnectionK
                          "1048577 bytes without EOT discarded, 5/1/2012 10:15:30 AM\r\n"
                          "frmZNRInterface.ZNRSocket_DataArrival, 6, Receive buffer overflow: "
                          "1048582 bytes without EOT discarded, 5/1/2012 10:15:30 AM\r\n");
+}
+
+// Whatever the parser makes of a frame, the frame is acknowledged.
+TEST_F(ReceivePathTest, FramesTheParserRejectsAreStillAcknowledged) {
+    struct Case {
+        QByteArray frame;
+        const char* logged; // failure number and text under "ParseString"
+    } cases[] = {
+        {"\x01"
+         "1RST\x02no end\x04",
+         "5, Invalid procedure call or argument"},
+        {"\x01"
+         "1RST\x03\x02\x04",
+         "5, Invalid procedure call or argument"},
+        {frame("IST", "RUN MODE,a"), "9, Subscript out of range"},
+        {frame("STB", "X100,W1"), nullptr},
+        {frame("DAT", "1,abc"), "13, Type mismatch"},
+        {frame("ist", "RUN MODE,a,b,1234"), nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.frame.toHex(' ').toStdString());
+        QFile::remove(QFile::decodeName(log.logPath()));
+        EXPECT_EQ(arrive(c.frame), ACK8);
+        EXPECT_EQ(logText(),
+                  c.logged ? "ParseString, " + QByteArray(c.logged) + ", 5/1/2012 10:15:30 AM\r\n"
+                           : QByteArray());
+    }
+    EXPECT_EQ(table.RowIndex[1], 0);
 }
 
 // Random bytes of every value, mixed with real frames, on two connections: nothing breaks, and
