@@ -67,7 +67,8 @@ void parseIst(const ProtocolContext& ctx, int index, const QByteArrayList& field
         s.Mode = field(fields, 0);
     s.InstrumentID = field(fields, 3).left(4);
     ctx.rows.setRowText(index, s.InstrumentID);
-    s.StartTime = ctx.clock.now();
+    ctx.table.InstrumentState[index].StartTime =
+        ctx.clock.now(); // looked up again after the call out
 }
 
 void parseStb(const ProtocolContext& ctx, int index, const QByteArrayList& fields) {

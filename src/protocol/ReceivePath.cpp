@@ -32,16 +32,17 @@ bool ReceivePath::archiving() const {
 
 void ReceivePath::onArrival(int index, const QByteArray& bytes, const ReplyFn& sendReply,
                             std::string_view handlerName) {
+    // Entries are looked up afresh after every call out: a reply or a row update may run other
+    // handlers that enlarge the table.
     guarded(ctx_.log, handlerName, [&] {
         ctx_.table.checkIndex(index);
-        QByteArray& buffer = ctx_.table.ReceiveBuffer[index];
-        buffer += bytes;
+        ctx_.table.ReceiveBuffer[index] += bytes;
         // The buffer never keeps an EOT between arrivals, so only this arrival can complete it.
         if (bytes.contains(ctl::EOT))
             handleFrames(index, sendReply);
-        else if (buffer.size() <= BufferLimit)
+        else if (ctx_.table.ReceiveBuffer[index].size() <= BufferLimit)
             handleFragment(index, bytes, sendReply);
-        if (buffer.size() > BufferLimit)
+        if (ctx_.table.ReceiveBuffer[index].size() > BufferLimit)
             discardOverflow(index, handlerName);
     });
 }
@@ -58,7 +59,7 @@ void ReceivePath::handleFrames(int index, const ReplyFn& sendReply) {
     }
     // The start of the next frame came with this one: its SOH arms the deadline as it would
     // have in an arrival of its own.
-    if (buffer.contains(ctl::SOH) && ctx_.table.FragmentCount[index] == 0)
+    if (ctx_.table.ReceiveBuffer[index].contains(ctl::SOH) && ctx_.table.FragmentCount[index] == 0)
         ctx_.table.Deadline[index] = ctx_.clock.monotonicMs() + FrameTimeoutMs;
 }
 
