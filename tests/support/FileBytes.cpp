@@ -25,7 +25,7 @@ void writeBytes(const QByteArray& path, const QByteArray& bytes) {
 
 QByteArrayList listFiles(const QByteArray& folder) {
     QByteArrayList names;
-    const auto entries = QDir(QFile::decodeName(folder)).entryList(QDir::Files, QDir::Name);
+    const auto entries = QDir(QFile::decodeName(folder)).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     for (const QString& e : entries)
         names.append(QFile::encodeName(e));
     return names;

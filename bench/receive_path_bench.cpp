@@ -1,0 +1,111 @@
+// Cost per frame of the receive path and the parser: one DAT frame stored into a batch, and the
+// ENB frame that ends a batch of 1,000 rows and writes its files into a temporary folder.
+
+#include "config/AppSettings.h"
+#include "platform/Clock.h"
+#include "protocol/ConnectionRows.h"
+#include "protocol/ConnectionTable.h"
+#include "protocol/DebugTextSink.h"
+#include "protocol/ReceivePath.h"
+#include "records/ErrorLog.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+using namespace znr;
+
+struct NoRows final : ConnectionRows {
+    void setRowText(int, const QByteArray&) override {}
+    void setLastUpdated(int, const QByteArray&) override {}
+};
+
+struct NoDebug final : DebugTextSink {
+    void appendText(const QByteArray&) override {}
+};
+
+QByteArray frame(const char* type, const QByteArray& payload) {
+    return "\x01"
+           "1" +
+           QByteArray(type) + '\x02' + payload + "\x03\x04";
+}
+
+struct Run {
+    QTemporaryDir dir;
+    AppSettings settings;
+    SystemClock clock;
+    ErrorLog log{settings, clock};
+    ConnectionTable table;
+    RawData raw = RawData(11);
+    NoRows rows;
+    NoDebug debug;
+    bool debugMode = false;
+    ProtocolContext ctx{settings, table, raw, log, clock, rows};
+    ReceivePath path{ctx, debugMode, debug};
+    qint64 replies = 0;
+    const ReplyFn reply = [this](const QByteArray&) { ++replies; };
+
+    explicit Run(bool archive) {
+        const QByteArray base = QFile::encodeName(dir.path()) + '/';
+        for (const char* sub : {"Data", "Log", "Raw"})
+            QDir(dir.path()).mkdir(QString::fromLatin1(sub));
+        settings.DataLayoutColumn = true;
+        settings.DataFolder = base + "Data/";
+        settings.ErrorLogFolder = base + "Log/";
+        settings.RawFileFolder = base + "Raw/";
+        settings.ArchiveRawFile = archive ? "YES" : "NO";
+        settings.ArchiveDays = 30;
+        table.ensureIndex(1);
+    }
+    void arrive(const QByteArray& bytes) {
+        path.onArrival(1, bytes, reply, ReceivePath::SocketHandler);
+    }
+    void startBatch() {
+        arrive(frame("IST", "RUN MODE,a,b,1234567,x"));
+        arrive(frame("STB", "X100,W1,D1,T1"));
+    }
+};
+
+void BM_DatFrame(benchmark::State& state) {
+    Run run(state.range(0) != 0);
+    run.startBatch();
+    const QByteArray dat = frame("DAT", "1,0.812,7.80,20.25");
+    for (auto _ : state) {
+        run.arrive(dat);
+        if (run.table.RowIndex[1] == 1000) { // keep the batch at a realistic size
+            state.PauseTiming();
+            run.table.RowIndex[1] = 0;
+            run.table.RowCount[1] = 0;
+            run.raw[1].clear();
+            state.ResumeTiming();
+        }
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DatFrame)->ArgName("archive")->Arg(0)->Arg(1);
+
+void BM_EnbEndingBatchOf1000Rows(benchmark::State& state) {
+    Run run(state.range(0) != 0);
+    const QByteArray dat = frame("DAT", "1,0.812,7.80,20.25");
+    const QByteArray enb = frame("ENB", "");
+    for (auto _ : state) {
+        state.PauseTiming();
+        run.startBatch();
+        for (int r = 0; r < 1000; ++r)
+            run.arrive(dat);
+        state.ResumeTiming();
+        run.arrive(enb);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_EnbEndingBatchOf1000Rows)
+    ->ArgName("archive")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

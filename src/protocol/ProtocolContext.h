@@ -1,0 +1,24 @@
+#pragma once
+
+#include "records/RawTraffic.h"
+
+namespace znr {
+
+struct AppSettings;
+struct ConnectionTable;
+class ErrorLog;
+class Clock;
+class ConnectionRows;
+
+// What the receive path, the parser and the batch routines share for the run. The owner of the
+// run's state builds it once; every member outlives it.
+struct ProtocolContext {
+    const AppSettings& settings;
+    ConnectionTable& table;
+    RawData& rawData;
+    const ErrorLog& log;
+    const Clock& clock;
+    ConnectionRows& rows;
+};
+
+} // namespace znr

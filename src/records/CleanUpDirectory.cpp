@@ -1,0 +1,112 @@
+#include "records/CleanUpDirectory.h"
+
+#include "platform/Clock.h"
+#include "records/ErrorLog.h"
+
+#include <QByteArrayList>
+#include <QDateTime>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace znr {
+
+namespace {
+
+class Dir {
+public:
+    explicit Dir(const QByteArray& path) : dir_(::opendir(path.constData())) {
+        if (dir_ == nullptr)
+            throw Failure::fromErrno(errno);
+    }
+    ~Dir() { ::closedir(dir_); }
+    Dir(const Dir&) = delete;
+    Dir& operator=(const Dir&) = delete;
+
+    int fd() const { return ::dirfd(dir_); }
+
+    // The names of the regular files, in the order the file system lists them.
+    QByteArrayList fileNames() const {
+        QByteArrayList names;
+        errno = 0;
+        while (const dirent* e = ::readdir(dir_)) {
+            struct stat st {};
+            if (::fstatat(fd(), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+                names.append(QByteArray(e->d_name));
+            errno = 0;
+        }
+        if (errno != 0)
+            throw Failure::fromErrno(errno);
+        return names;
+    }
+
+private:
+    DIR* dir_;
+};
+
+bool digitsAt(const QByteArray& s, qsizetype from, qsizetype count) {
+    for (qsizetype i = from; i < from + count; ++i)
+        if (s[i] < '0' || s[i] > '9')
+            return false;
+    return true;
+}
+
+// Deletes one file the way a user would: a file nobody may write to is refused, even for root.
+void deleteFile(const Dir& dir, const QByteArray& name) {
+    struct stat st {};
+    if (::fstatat(dir.fd(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        throw Failure::fromErrno(errno);
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        throw Failure(FailureNo::PermissionDenied, "Permission denied");
+    if (::unlinkat(dir.fd(), name.constData(), 0) != 0)
+        throw Failure::fromErrno(errno);
+}
+
+} // namespace
+
+bool isRawTrafficFileName(const QByteArray& name) {
+    // "_MM-DD-YYYY-HHMMSS.dat" is 22 characters; before it stands "<ID>_<CODE>".
+    constexpr qsizetype Tail = 22;
+    if (name.size() < Tail + 1 || !name.endsWith(".dat"))
+        return false;
+    const qsizetype t = name.size() - Tail;
+    const QByteArray tail = name.mid(t);
+    const bool stampShape = tail[0] == '_' && tail[3] == '-' && tail[6] == '-' && tail[11] == '-' &&
+                            digitsAt(tail, 1, 2) && digitsAt(tail, 4, 2) && digitsAt(tail, 7, 4) &&
+                            digitsAt(tail, 12, 6);
+    return stampShape && name.left(t).contains('_');
+}
+
+QDate fileCreationDate(const QByteArray& path) {
+    struct statx stx {};
+    if (::statx(AT_FDCWD, path.constData(), AT_SYMLINK_NOFOLLOW, STATX_BTIME | STATX_MTIME, &stx) !=
+        0)
+        throw Failure::fromErrno(errno);
+    const statx_timestamp& t = (stx.stx_mask & STATX_BTIME) ? stx.stx_btime : stx.stx_mtime;
+    return QDateTime::fromSecsSinceEpoch(t.tv_sec).date();
+}
+
+void CleanUpDirectory(const QByteArray& folder, int archiveDays, const ErrorLog& log) {
+    CleanUpDirectory(folder, archiveDays, log, fileCreationDate);
+}
+
+void CleanUpDirectory(const QByteArray& folder, int archiveDays, const ErrorLog& log,
+                      const FileDateSource& creationDate) {
+    guarded(log, "Module.CleanUpDirectory", [&] {
+        if (folder.isEmpty())
+            return;
+        const Dir dir(folder);
+        const QByteArray prefix = folder.endsWith('/') ? folder : folder + '/';
+        const QDate today = log.clock().now().date();
+        for (const QByteArray& name : dir.fileNames()) {
+            if (!isRawTrafficFileName(name))
+                continue;
+            if (creationDate(prefix + name).daysTo(today) > archiveDays)
+                deleteFile(dir, name);
+        }
+    });
+}
+
+} // namespace znr
