@@ -4,7 +4,9 @@
 
 namespace znr {
 
-QDateTime SystemClock::now() const { return QDateTime::currentDateTime(); }
+QDateTime SystemClock::now() const {
+    return QDateTime::currentDateTime();
+}
 
 qint64 SystemClock::monotonicMs() const {
     using namespace std::chrono;

@@ -9,8 +9,8 @@ namespace znr {
 class Clock {
 public:
     virtual ~Clock() = default;
-    virtual QDateTime now() const = 0;          // local wall time
-    virtual qint64 monotonicMs() const = 0;     // never goes back; for deadlines only
+    virtual QDateTime now() const = 0;      // local wall time
+    virtual qint64 monotonicMs() const = 0; // never goes back; for deadlines only
 };
 
 class SystemClock final : public Clock {
