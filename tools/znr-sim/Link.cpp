@@ -51,8 +51,7 @@ void TcpLink::onNewConnection() {
         return;
     client_ = server_->nextPendingConnection();
     client_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    connect(client_, &QTcpSocket::readyRead, this,
-            [this] { Q_EMIT received(client_->readAll()); });
+    connect(client_, &QTcpSocket::readyRead, this, [this] { Q_EMIT received(client_->readAll()); });
     connect(client_, &QTcpSocket::disconnected, this, [this] {
         client_->deleteLater();
         client_ = nullptr;
@@ -61,7 +60,7 @@ void TcpLink::onNewConnection() {
     });
     Q_EMIT note(QStringLiteral("client connected"));
     Q_EMIT opened();
-    if (client_ && client_->bytesAvailable() > 0)  // sent while it waited in the queue
+    if (client_ && client_->bytesAvailable() > 0) // sent while it waited in the queue
         Q_EMIT received(client_->readAll());
 }
 
@@ -88,33 +87,40 @@ SerialLink::SerialLink(QString device, QByteArray settings)
     connect(port_, &QSerialPort::readyRead, this, [this] { Q_EMIT received(port_->readAll()); });
 }
 
+namespace {
+
+// "9600,n,8,1"-style settings (stop bits 1 or 2) applied to a port; false when malformed.
+bool parseSettings(const QByteArray& text, QSerialPort& port) {
+    const QByteArrayList f = text.split(',');
+    if (f.size() != 4)
+        return false;
+    bool ok = false;
+    const int baud = f[0].toInt(&ok);
+    const int dataBits = f[2].toInt();
+    const QByteArray parityLetters = "neoms";
+    const qsizetype parity = f[1].size() == 1 ? parityLetters.indexOf(f[1].toLower()) : -1;
+    static constexpr QSerialPort::Parity parities[] = {
+        QSerialPort::NoParity, QSerialPort::EvenParity, QSerialPort::OddParity,
+        QSerialPort::MarkParity, QSerialPort::SpaceParity};
+    if (!ok || baud <= 0 || parity < 0 || dataBits < 5 || dataBits > 8 ||
+        (f[3] != "1" && f[3] != "2"))
+        return false;
+    port.setBaudRate(baud);
+    port.setParity(parities[parity]);
+    port.setDataBits(QSerialPort::DataBits(dataBits));
+    port.setStopBits(f[3] == "2" ? QSerialPort::TwoStop : QSerialPort::OneStop);
+    port.setFlowControl(QSerialPort::NoFlowControl);
+    return true;
+}
+
+} // namespace
+
 bool SerialLink::applySettings(QString* error) {
-    const QByteArrayList f = settings_.split(',');
-    bool ok = f.size() == 4;
-    const int baud = ok ? f[0].toInt(&ok) : 0;
-    static constexpr struct {
-        char letter;
-        QSerialPort::Parity parity;
-    } parities[] = {{'n', QSerialPort::NoParity},
-                    {'e', QSerialPort::EvenParity},
-                    {'o', QSerialPort::OddParity},
-                    {'m', QSerialPort::MarkParity},
-                    {'s', QSerialPort::SpaceParity}};
-    QSerialPort::Parity parity = QSerialPort::NoParity;
-    bool parityOk = false;
-    for (const auto& p : parities)
-        if (ok && f[1].toLower() == QByteArray(1, p.letter))
-            parity = p.parity, parityOk = true;
-    const int dataBits = ok ? f[2].toInt() : 0;
-    const bool stopOk = ok && (f[3] == "1" || f[3] == "2");
-    if (!ok || baud <= 0 || !parityOk || dataBits < 5 || dataBits > 8 || !stopOk) {
+    if (!parseSettings(settings_, *port_)) {
         *error = QStringLiteral("bad --settings: ") + QString::fromLatin1(settings_);
         return false;
     }
-    if (port_->setBaudRate(baud) && port_->setParity(parity) &&
-        port_->setDataBits(QSerialPort::DataBits(dataBits)) &&
-        port_->setStopBits(f[3] == "2" ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
-        port_->setFlowControl(QSerialPort::NoFlowControl))
+    if (port_->error() == QSerialPort::NoError)
         return true;
     *error = device_ + QStringLiteral(": settings refused: ") + port_->errorString();
     return false;

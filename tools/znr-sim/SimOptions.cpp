@@ -1,6 +1,7 @@
 #include "SimOptions.h"
 
 #include <QCommandLineParser>
+#include <QRegularExpression>
 #include <optional>
 
 namespace sim {
@@ -142,6 +143,9 @@ void readLink(QCommandLineParser& p, Reader& r, SimOptions& o) {
         o.serialSettings = p.isSet(QStringLiteral("settings"))
                                ? p.value(QStringLiteral("settings")).toLatin1()
                                : o.serialSettings;
+        static const QRegularExpression form(QStringLiteral("^[1-9]\\d*,[neomsNEOMS],[5-8],[12]$"));
+        if (!form.match(QString::fromLatin1(o.serialSettings)).hasMatch())
+            r.fail(QStringLiteral("--settings needs baud,parity,data bits,stop bits (1 or 2)"));
     } else {
         o.link = SimOptions::LinkKind::Pty;
         o.ptyLink = p.value(QStringLiteral("pty"));
@@ -168,7 +172,10 @@ void readBatch(QCommandLineParser& p, Reader& r, SimOptions& o) {
         r.fail(QStringLiteral("--end must be ENB or ERR"));
     if (p.isSet(QStringLiteral("seed"))) {
         const auto v = number(p.value(QStringLiteral("seed")), ~quint64(0));
-        v ? void(o.seed = *v) : r.fail(QStringLiteral("--seed needs a whole number"));
+        if (v)
+            o.seed = *v;
+        else
+            r.fail(QStringLiteral("--seed needs a whole number"));
     }
 }
 

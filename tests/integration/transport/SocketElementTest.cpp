@@ -122,6 +122,15 @@ TEST_F(SocketElementTest, RefusedConnectionReachesState9AfterConnectReturned) {
     EXPECT_EQ(element.RemotePort(), deadPort);
 }
 
+TEST_F(SocketElementTest, UnknownHostReachesState9WithHostNotFound) {
+    element.Connect("no-such-host.invalid", 3001); // a name that never resolves
+    ASSERT_TRUE(QTest::qWaitFor([&] { return errors.size() == 1; }, 30000));
+    EXPECT_EQ(element.State(), SocketState::Error);
+    EXPECT_EQ(errors.first().at(1).toInt(), SocketErrorNo::HostNotFound);
+    EXPECT_EQ(errors.first().at(2).toByteArray(), "Authoritative answer: Host not found");
+    EXPECT_EQ(element.RemoteHost(), "no-such-host.invalid");
+}
+
 TEST_F(SocketElementTest, CloseLeavesConnectedAtOnceAndTheInstrumentSeesIt) {
     connectElement();
     element.Close();

@@ -1,3 +1,4 @@
+#include "Pty.h"
 #include "SimHarness.h"
 #include "config/AppSettings.h"
 #include "platform/ElementSets.h"
@@ -78,6 +79,8 @@ TEST(ZnrSimTest, BadArgumentsExitTwoWithAMessage) {
         {QStringLiteral("--listen"), QStringLiteral("1"), QStringLiteral("--burst"),
          QStringLiteral("--late"), QStringLiteral("6000")},
         {QStringLiteral("--listen"), QStringLiteral("1"), QStringLiteral("stray")},
+        {QStringLiteral("--serial"), QStringLiteral("/dev/null"), QStringLiteral("--settings"),
+         QStringLiteral("9600,n,8,1.5")},
     };
     for (const QStringList& args : table) {
         SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
@@ -209,6 +212,31 @@ TEST_F(SimOverTcp, DisconnectMidBatchReplaysTheBatchOnTheNextConnection) {
     EXPECT_EQ(replay.mid(0, 3), first);
     ASSERT_TRUE(sim->waitForExit());
     EXPECT_EQ(sim->exitCode(), 0);
+}
+
+// --serial on the slave side of a pty whose master plays the extractor.
+TEST(ZnrSimSerialTest, SerialDeviceLinkPlaysABatch) {
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    SimProcess sim({QStringLiteral("--serial"), QString::fromLatin1(pty.slavePath()),
+                    QStringLiteral("--rows"), QStringLiteral("2"), QStringLiteral("--stats")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim.out().contains("open"); }, 10000))
+        << sim.err().constData();
+    pty.write(kAck8);
+    FrameCollector collector;
+    QByteArrayList frames;
+    for (int turn = 0; frames.size() < 5 && turn < 100; ++turn) {
+        collector.add(pty.read(1, 200));
+        while (const std::optional<QByteArray> f = collector.take()) {
+            frames.append(*f);
+            pty.write(kAck8);
+        }
+    }
+    ASSERT_EQ(frames.size(), 5);
+    EXPECT_EQ(frames[1], wireFrame("STB", "X100,W1,D1"));
+    ASSERT_TRUE(sim.waitForExit());
+    EXPECT_EQ(sim.exitCode(), 0);
+    EXPECT_TRUE(sim.out().contains("ACK8 received: 6 (greetings: 1)"));
 }
 
 // The simulator on a pty reached through a COM number, by the real serial element.
