@@ -3,6 +3,11 @@
 #include "config/LoadConstants.h"
 #include "platform/ElementSets.h"
 #include "platform/ProgramPaths.h"
+#include "records/RawTrafficFiles.h"
+#include "records/frmDebug.h"
+#include "settings/frmSerialPortSettings.h"
+#include "settings/frmSettings.h"
+#include "settings/frmWinsock.h"
 #include "startup/CreateDirectory.h"
 #include "startup/frmSplash.h"
 
@@ -31,12 +36,44 @@ void Program::loadConfiguration() {
     LoadConstants(settings_, rawData_, connections_, log_);
 }
 
-void Program::appendText(const QByteArray& /*text*/) {}
+void Program::appendText(const QByteArray& text) {
+    if (debugWindow_)
+        debugWindow_->appendText(text);
+}
 
-void Program::showSettings() {}
+// Windows other than the main window are created on first use and discard themselves when
+// closed; a second request while one is open brings it to the front.
+template <class Window> static void raise(Window* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
 
-void Program::showNewConnection() {}
+void Program::showSettings() {
+    if (!settingsWindow_)
+        settingsWindow_ = new frmSettings(settings_, login_, debugMode_, window_.list(), prompts_,
+                                          log_, [this] { showDebugWindow(); });
+    raise(settingsWindow_.data());
+}
 
-void Program::showDebugWindow() {}
+void Program::showNewConnection() {
+    if (!connectionDialog_) {
+        if (settings_.isEthernetRun())
+            connectionDialog_ = new frmWinsock(settings_, connections_, log_);
+        else
+            connectionDialog_ = new frmSerialPortSettings(settings_, connections_, log_);
+    }
+    raise(connectionDialog_.data());
+}
+
+// The trouble-shooting window exports through the highest raw-traffic slot.
+void Program::showDebugWindow() {
+    if (!debugWindow_)
+        debugWindow_ = new frmDebug(debugMode_, log_, [this](const QByteArray& text) {
+            CreateRawFile(rawData_, text, settings_.RawDataTempNumber, log_);
+            ExportRawFile(rawData_, settings_.RawDataTempNumber, settings_, log_);
+        });
+    raise(debugWindow_.data());
+}
 
 } // namespace znr

@@ -20,6 +20,7 @@
 namespace znr {
 
 class frmDebug;
+class frmSettings;
 
 // The state of one run of the program, created once in main() and handed to the windows: the
 // settings, the per-connection tables, the raw traffic slots, the password contract and the
@@ -58,6 +59,8 @@ private:
     ReceivePath receivePath_{protocol_, debugMode_, *this};
     Connections connections_;
     QPointer<frmDebug> debugWindow_;
+    QPointer<frmSettings> settingsWindow_;
+    QPointer<QWidget> connectionDialog_;
 };
 
 } // namespace znr
