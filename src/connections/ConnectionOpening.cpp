@@ -18,8 +18,10 @@ const QByteArray ack8() {
 } // namespace
 
 bool Connections::waitForConnect(int index, std::string_view procedure) {
-    connectWaitIndex_ = index;
-    connectWaitSawError_ = false;
+    const auto outer = connectWaits_.find(index);
+    const std::optional<bool> outerSawError =
+        outer == connectWaits_.end() ? std::nullopt : std::optional<bool>(outer->second);
+    connectWaits_[index] = false;
     QPointer<ISocketElement> socket = &sockets_.at(index);
     const char* failure = nullptr;
     for (;;) {
@@ -34,12 +36,15 @@ bool Connections::waitForConnect(int index, std::string_view procedure) {
             failure = "Winsock Error IP Address Unavailable";
             break;
         }
-        if (socket && (socket->State() == SocketState::Error || connectWaitSawError_)) {
+        if (socket && (socket->State() == SocketState::Error || connectWaits_[index])) {
             failure = "Winsock Error Connection Unavailable";
             break;
         }
     }
-    connectWaitIndex_ = 0;
+    if (outerSawError)
+        connectWaits_[index] = *outerSawError;
+    else
+        connectWaits_.erase(index);
     if (failure)
         s_.log.WriteErrorLog(procedure, 0, failure);
     return failure == nullptr;

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <map>
 #include <string_view>
 
 namespace znr {
@@ -92,8 +93,9 @@ private:
     NodeAllocator nodes_;
     SocketSet sockets_;
     SerialSet ports_;
-    int connectWaitIndex_ = 0; // the socket a connect wait is running on, 0 when none
-    bool connectWaitSawError_ = false;
+    // The sockets that connect waits are running on (waits nest when a click inside one starts
+    // another), each with whether its error event has arrived.
+    std::map<int, bool> connectWaits_;
 };
 
 } // namespace znr

@@ -35,8 +35,8 @@ void Connections::ZNRComm_OnComm(int index) {
 
 void Connections::ZNRSocket_Error(int index, int number, const QByteArray& description) {
     // A connect wait reports the failure of its own attempt, once.
-    if (index == connectWaitIndex_) {
-        connectWaitSawError_ = true;
+    if (const auto wait = connectWaits_.find(index); wait != connectWaits_.end()) {
+        wait->second = true;
         return;
     }
     guarded(s_.log, "frmZNRInterface.ZNRSocket_Error", [&] {

@@ -26,6 +26,7 @@ void FakeSerialElement::loseDevice(int number, const QByteArray& description) {
 }
 
 void FakeSerialElement::setCommPort(qint16 comPort) {
+    calls.append("CommPort=" + QByteArray::number(comPort));
     if (open_)
         throw Failure(CommErrorNo::PortAlreadyOpen, "Port already open");
     if (comPort < 1)
@@ -34,11 +35,13 @@ void FakeSerialElement::setCommPort(qint16 comPort) {
 }
 
 void FakeSerialElement::setSettings(const QByteArray& text) {
+    calls.append("Settings=" + text);
     parseSerialSettings(text);
     settings_ = text;
 }
 
 void FakeSerialElement::setPortOpen(bool open) {
+    calls.append(open ? "PortOpen=true" : "PortOpen=false");
     if (!open) {
         open_ = false;
         return;
@@ -52,6 +55,7 @@ void FakeSerialElement::setPortOpen(bool open) {
 }
 
 void FakeSerialElement::Output(const QByteArray& data) {
+    calls.append("Output");
     if (outputFailure)
         throw *outputFailure;
     if (!open_)

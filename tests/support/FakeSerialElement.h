@@ -21,6 +21,8 @@ public:
 
     // --- what the test observes
     QByteArrayList written; // one entry per Output
+    // Every property set and every Output, in order: "CommPort=3", "PortOpen=true", "Output".
+    QByteArrayList calls;
     int openCalls = 0;
     bool retired = false;
 
@@ -36,13 +38,25 @@ public:
     QByteArray Settings() const override { return settings_; }
     void setSettings(const QByteArray& text) override;
     bool DTREnable() const override { return dtr_; }
-    void setDTREnable(bool on) override { dtr_ = on; }
+    void setDTREnable(bool on) override {
+        calls.append(on ? "DTREnable=true" : "DTREnable=false");
+        dtr_ = on;
+    }
     bool RTSEnable() const override { return rts_; }
-    void setRTSEnable(bool on) override { rts_ = on; }
+    void setRTSEnable(bool on) override {
+        calls.append(on ? "RTSEnable=true" : "RTSEnable=false");
+        rts_ = on;
+    }
     qint16 RThreshold() const override { return rThreshold_; }
-    void setRThreshold(qint16 n) override { rThreshold_ = n; }
+    void setRThreshold(qint16 n) override {
+        calls.append("RThreshold=" + QByteArray::number(n));
+        rThreshold_ = n;
+    }
     qint16 SThreshold() const override { return sThreshold_; }
-    void setSThreshold(qint16 n) override { sThreshold_ = n; }
+    void setSThreshold(qint16 n) override {
+        calls.append("SThreshold=" + QByteArray::number(n));
+        sThreshold_ = n;
+    }
     bool PortOpen() const override { return open_; }
     void setPortOpen(bool open) override;
     void Output(const QByteArray& data) override;

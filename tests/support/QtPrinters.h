@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QDateTime>
 #include <ostream>
 
@@ -22,4 +23,13 @@ inline void PrintTo(const QByteArray& bytes, std::ostream* os) {
 
 inline void PrintTo(const QDateTime& t, std::ostream* os) {
     *os << t.toString(Qt::ISODateWithMs).toStdString();
+}
+
+inline void PrintTo(const QByteArrayList& list, std::ostream* os) {
+    *os << '{';
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        *os << (i ? ", " : " ");
+        PrintTo(list[i], os);
+    }
+    *os << " }";
 }
