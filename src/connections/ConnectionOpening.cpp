@@ -97,7 +97,7 @@ void Connections::CreateSerialConnection(const QByteArray& commPort, const QByte
         if (settings.isEmpty() || comNumber == 0)
             return;
         for (int i = 1; i <= ports_.highestIndex(); ++i)
-            if (ports_.exists(i) && ports_.at(i).CommPort() == comNumber)
+            if (holdsSerialConnection(i) && ports_.at(i).CommPort() == comNumber)
                 return;
         const int i = nodes_.CurrentNode;
         s_.table.ensureIndex(i);

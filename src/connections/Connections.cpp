@@ -78,10 +78,16 @@ std::optional<int> Connections::lastSocketMatching(const QByteArray& ip, quint16
     return match;
 }
 
+// A port element on its own says nothing: a fresh one (after a delete) still names COM1, and
+// one that failed to open keeps its number. Only an index with a row uses its COM port.
+bool Connections::holdsSerialConnection(int index) const {
+    return ports_.exists(index) && s_.list.positionOf(index).has_value();
+}
+
 std::optional<int> Connections::lastPortMatching(qint16 comPort, const QByteArray& settings) const {
     std::optional<int> match;
     for (int i = 1; i <= ports_.highestIndex(); ++i)
-        if (ports_.exists(i) && ports_.at(i).CommPort() == comPort &&
+        if (holdsSerialConnection(i) && ports_.at(i).CommPort() == comPort &&
             ports_.at(i).Settings() == settings)
             match = i;
     return match;

@@ -84,6 +84,7 @@ private:
     void markRow(int position, const char* status);
     void addOneToCount();
     std::optional<int> lastSocketMatching(const QByteArray& ip, quint16 port) const;
+    bool holdsSerialConnection(int index) const;
     std::optional<int> lastPortMatching(qint16 comPort, const QByteArray& settings) const;
 
     void wireSocket(ISocketElement& socket);
