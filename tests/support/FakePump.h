@@ -25,8 +25,6 @@ public:
             actions_.erase(it);
             action();
         }
-        if (everyTurn)
-            everyTurn();
         QCoreApplication::processEvents();
     }
 
@@ -34,7 +32,6 @@ public:
     void onTurn(int n, std::function<void()> action) { actions_[turns + n] = std::move(action); }
 
     int turns = 0;
-    std::function<void()> everyTurn; // runs on every turn, after the scheduled action
 
 private:
     FakeClock& clock_;

@@ -198,6 +198,10 @@ struct UnusableReopen {
     bool selected;
 };
 
+void PrintTo(const UnusableReopen& k, std::ostream* os) {
+    *os << k.name;
+}
+
 struct ConnectDoesNothingTest : EthernetOpeningTest,
                                 ::testing::WithParamInterface<UnusableReopen> {};
 
