@@ -10,19 +10,43 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace znr {
+namespace {
+
+// The window's own icon: the product's round blue mark, drawn rather than loaded.
+QIcon windowMark() {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 84, 147));
+    p.drawEllipse(1, 1, 30, 30);
+    p.setPen(Qt::white);
+    QFont font = p.font();
+    font.setBold(true);
+    font.setPixelSize(16);
+    p.setFont(font);
+    p.drawText(pixmap.rect(), Qt::AlignCenter, QStringLiteral("Z"));
+    return QIcon(pixmap);
+}
+
+} // namespace
 
 frmZNRInterface::frmZNRInterface(const AppSettings& settings, LoginState& login, PasswordGate& gate,
                                  const ErrorLog& log, QWidget* parent)
     : QMainWindow(parent), settings_(settings), login_(login), gate_(gate), log_(log) {
     setObjectName(QStringLiteral("frmZNRInterface"));
     setWindowTitle(QStringLiteral("ZNR Data Extractor"));
+    setWindowIcon(windowMark());
 
     auto* central = new QWidget(this);
     auto* Label1 = new QLabel(QStringLiteral("Number of ZNR's Connected:"), central);
