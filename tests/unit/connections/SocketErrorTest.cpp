@@ -75,17 +75,5 @@ TEST_F(SocketErrorTest, ErrorOfAnotherSocketDuringAConnectWaitIsHandledAsUsual) 
                                            "is reset by remote side"});
 }
 
-TEST_F(SocketErrorTest, LateErrorOfAReopenedSocketMarksItsRowAgain) {
-    select(0);
-    c.DisconnectConnection();
-    c.cmdConnect_Click();
-    ASSERT_EQ(cell(0, Col::StatusColumn), "Connected");
-    clock.advanceMs(1000);
-    socket(1).raiseError(10054, "Connection is reset by remote side");
-    EXPECT_EQ(cell(0, Col::StatusColumn), "Disconnected");
-    EXPECT_EQ(cell(0, Col::LastUpdatedColumn), now());
-    EXPECT_EQ(list.countText(), "2");
-}
-
 } // namespace
 } // namespace znr::test
