@@ -6,6 +6,8 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QTimer>
+#include <set>
 #include <string_view>
 
 namespace znr {
@@ -56,6 +58,9 @@ public:
     void ZNRComm_OnComm(int index);
     void ZNRComm_DeviceLost(int index, int number, const QByteArray& description);
 
+    // Connections that dropped by themselves and are retried while ReconnectSeconds > 0.
+    const std::set<int>& dropped() const { return dropped_; }
+
     NodeAllocator& nodes() { return nodes_; }
     SocketSet& ZNRSocket() { return sockets_; }
     SerialSet& ZNRComm() { return ports_; }
@@ -78,12 +83,22 @@ private:
 
     void resetBatchRows(int index);
     void configureAndOpenPort(ISerialElement& port, const QByteArray& commPort,
-                              const QByteArray& settings);
+                              const QByteArray& settings, bool dtr, bool rts);
     void appendConnectedRow(int index, const QByteArray& endpoint, const QByteArray& parameter);
     void markRow(int position, const char* status);
     void addOneToCount();
     std::optional<int> lastSocketMatching(const QByteArray& ip, quint16 port) const;
     std::optional<int> lastPortMatching(qint16 comPort, const QByteArray& settings) const;
+
+    // Automatic reconnect (off unless ReconnectSeconds > 0).
+    void noteDropped(int index);
+    void forgetDropped(int index);
+    void forgetAllDropped();
+    void retryDropped();
+    void retrySocket(int index);
+    void retryPort(int index);
+    void ZNRSocket_Connected(int index);
+    void restored(int index);
 
     void wireSocket(ISocketElement& socket);
     void wirePort(ISerialElement& port);
@@ -94,6 +109,8 @@ private:
     SerialSet ports_;
     int connectWaitIndex_ = 0; // the socket a connect wait is running on, 0 when none
     bool connectWaitSawError_ = false;
+    std::set<int> dropped_;
+    QTimer retryTimer_;
 };
 
 } // namespace znr
