@@ -29,6 +29,7 @@ void Connections::DisconnectConnection() {
         if (!selected)
             return;
         const int rowIndex = s_.list.indexAt(*selected);
+        forgetDropped(rowIndex);
         if (ethernetRun()) {
             const QByteArray ip = s_.list.cell(*selected, ConnectionList::EndpointColumn);
             const quint16 port =
@@ -54,6 +55,7 @@ void Connections::DisconnectConnection() {
 
 void Connections::DisconnectAll() {
     guarded(s_.log, "frmZNRInterface.DisconnectAll", [&] {
+        forgetAllDropped();
         if (ethernetRun()) {
             for (int i = 1; i <= sockets_.highestIndex(); ++i)
                 if (sockets_.exists(i))
@@ -75,6 +77,7 @@ void Connections::DeleteConnection() {
         if (!selected)
             return;
         const int rowIndex = s_.list.indexAt(*selected);
+        forgetDropped(rowIndex);
         const QByteArray endpoint = s_.list.cell(*selected, ConnectionList::EndpointColumn);
         const QByteArray parameter = s_.list.cell(*selected, ConnectionList::ParameterColumn);
         if (ethernetRun()) {
@@ -116,6 +119,7 @@ void Connections::DeleteConnection() {
 
 void Connections::closeAllForShutdown() {
     guarded(s_.log, "frmZNRInterface.Form_Unload", [&] {
+        forgetAllDropped();
         if (ethernetRun()) {
             for (int i = 1; i <= sockets_.highestIndex(); ++i) {
                 if (!sockets_.exists(i))

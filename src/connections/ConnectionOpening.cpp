@@ -79,13 +79,13 @@ void Connections::CreateEthernetConnection(const QByteArray& ip, quint16 port) {
 }
 
 void Connections::configureAndOpenPort(ISerialElement& port, const QByteArray& commPort,
-                                       const QByteArray& settings) {
+                                       const QByteArray& settings, bool dtr, bool rts) {
     if (port.PortOpen())
         port.setPortOpen(false);
     port.setCommPort(textToInteger(commPort));
     port.setSettings(settings);
-    port.setDTREnable(s_.settings.CurrentDTR);
-    port.setRTSEnable(s_.settings.CurrentRTS);
+    port.setDTREnable(dtr);
+    port.setRTSEnable(rts);
     port.setRThreshold(1);
     port.setSThreshold(0);
     port.setPortOpen(true);
@@ -111,7 +111,8 @@ void Connections::CreateSerialConnection(const QByteArray& commPort, const QByte
         state.DTR = s_.settings.CurrentDTR;
         state.RTS = s_.settings.CurrentRTS;
         ISerialElement& port = ports_.at(i);
-        configureAndOpenPort(port, s_.settings.CurrentCommPort, s_.settings.CurrentSettings);
+        configureAndOpenPort(port, s_.settings.CurrentCommPort, s_.settings.CurrentSettings,
+                             s_.settings.CurrentDTR, s_.settings.CurrentRTS);
         port.Output(ack8());
         appendConnectedRow(i, s_.settings.CurrentCommPort, s_.settings.CurrentSettings);
         addOneToCount();
@@ -137,11 +138,16 @@ void Connections::cmdConnect_Click() {
             if (socket.State() == SocketState::Connected)
                 return;
             resetBatchRows(i);
+            const bool wasDropped = dropped_.count(i) > 0;
+            forgetDropped(i);
             socket.Close();
             socket.Connect(s_.settings.CurrentIP, s_.settings.CurrentPort);
             armDeadline(i);
-            if (!waitForConnect(i, name))
+            if (!waitForConnect(i, name)) {
+                if (wasDropped)
+                    noteDropped(i); // still a connection that dropped by itself
                 return;
+            }
             sockets_.at(i).SendData(ack8());
         } else {
             s_.settings.CurrentCommPort = endpoint;
@@ -152,7 +158,9 @@ void Connections::cmdConnect_Click() {
             if (port.PortOpen())
                 return;
             resetBatchRows(i);
-            configureAndOpenPort(port, endpoint, parameter);
+            forgetDropped(i);
+            configureAndOpenPort(port, endpoint, parameter, s_.settings.CurrentDTR,
+                                 s_.settings.CurrentRTS);
             port.Output(ack8());
         }
         // The row of the reopened connection, wherever it stands now.

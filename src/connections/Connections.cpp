@@ -14,7 +14,9 @@ namespace znr {
 Connections::Connections(Services services, SocketSet::Factory makeSocket,
                          SerialSet::Factory makePort)
     : s_(services), sockets_(std::move(makeSocket), [this](ISocketElement& e) { wireSocket(e); }),
-      ports_(std::move(makePort), [this](ISerialElement& e) { wirePort(e); }) {}
+      ports_(std::move(makePort), [this](ISerialElement& e) { wirePort(e); }) {
+    connect(&retryTimer_, &QTimer::timeout, this, &Connections::retryDropped);
+}
 
 Connections::~Connections() = default;
 
@@ -96,6 +98,7 @@ std::optional<int> Connections::lastPortMatching(qint16 comPort, const QByteArra
 void Connections::wireSocket(ISocketElement& socket) {
     connect(&socket, &ISocketElement::dataArrival, this, &Connections::ZNRSocket_DataArrival);
     connect(&socket, &ISocketElement::error, this, &Connections::ZNRSocket_Error);
+    connect(&socket, &ISocketElement::connected, this, &Connections::ZNRSocket_Connected);
 }
 
 void Connections::wirePort(ISerialElement& port) {

@@ -6,7 +6,9 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QTimer>
 #include <map>
+#include <set>
 #include <string_view>
 
 namespace znr {
@@ -57,6 +59,9 @@ public:
     void ZNRComm_OnComm(int index);
     void ZNRComm_DeviceLost(int index, int number, const QByteArray& description);
 
+    // Connections that dropped by themselves and are retried while ReconnectSeconds > 0.
+    const std::set<int>& dropped() const { return dropped_; }
+
     NodeAllocator& nodes() { return nodes_; }
     SocketSet& ZNRSocket() { return sockets_; }
     SerialSet& ZNRComm() { return ports_; }
@@ -79,13 +84,23 @@ private:
 
     void resetBatchRows(int index);
     void configureAndOpenPort(ISerialElement& port, const QByteArray& commPort,
-                              const QByteArray& settings);
+                              const QByteArray& settings, bool dtr, bool rts);
     void appendConnectedRow(int index, const QByteArray& endpoint, const QByteArray& parameter);
     void markRow(int position, const char* status);
     void addOneToCount();
     std::optional<int> lastSocketMatching(const QByteArray& ip, quint16 port) const;
     bool holdsSerialConnection(int index) const;
     std::optional<int> lastPortMatching(qint16 comPort, const QByteArray& settings) const;
+
+    // Automatic reconnect (off unless ReconnectSeconds > 0).
+    void noteDropped(int index);
+    void forgetDropped(int index);
+    void forgetAllDropped();
+    void retryDropped();
+    void retrySocket(int index);
+    void retryPort(int index);
+    void ZNRSocket_Connected(int index);
+    void restored(int index);
 
     void wireSocket(ISocketElement& socket);
     void wirePort(ISerialElement& port);
@@ -97,6 +112,8 @@ private:
     // The sockets that connect waits are running on (waits nest when a click inside one starts
     // another), each with whether its error event has arrived.
     std::map<int, bool> connectWaits_;
+    std::set<int> dropped_;
+    QTimer retryTimer_;
 };
 
 } // namespace znr

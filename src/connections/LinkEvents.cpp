@@ -39,6 +39,9 @@ void Connections::ZNRSocket_Error(int index, int number, const QByteArray& descr
         wait->second = true;
         return;
     }
+    // A failed attempt of the automatic reconnect: the next retry follows, nothing is logged.
+    if (dropped_.count(index))
+        return;
     guarded(s_.log, "frmZNRInterface.ZNRSocket_Error", [&] {
         ISocketElement& socket = sockets_.at(index);
         std::optional<int> row;
@@ -52,6 +55,7 @@ void Connections::ZNRSocket_Error(int index, int number, const QByteArray& descr
         markRow(*row, "Disconnected");
         s_.list.recount();
         s_.log.WriteErrorLog("frmZNRInterface.ZNRSocket_Error", number, description);
+        noteDropped(index);
     });
 }
 
@@ -62,6 +66,7 @@ void Connections::ZNRComm_DeviceLost(int index, int number, const QByteArray& de
             markRow(*row, "Disconnected");
         s_.list.recount();
         s_.log.WriteErrorLog(ReceivePath::SerialHandler, number, description);
+        noteDropped(index);
     });
 }
 

@@ -58,8 +58,10 @@ int stateNumber(QAbstractSocket::SocketState s) {
 } // namespace
 
 SocketElement::SocketElement(int index) : ISocketElement(index), socket_(new QTcpSocket(this)) {
-    connect(socket_, &QTcpSocket::connected, this,
-            [this] { socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1); });
+    connect(socket_, &QTcpSocket::connected, this, [this] {
+        socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        raise([this] { Q_EMIT connected(this->index()); });
+    });
     connect(socket_, &QTcpSocket::readyRead, this, &SocketElement::onReadyRead);
     connect(socket_, &QTcpSocket::errorOccurred, this, &SocketElement::onSocketError);
 }

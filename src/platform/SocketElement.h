@@ -54,6 +54,8 @@ public:
 
 Q_SIGNALS:
     void dataArrival(int index, qint64 bytesWaiting);
+    // The connection an earlier Connect started is up (State() is Connected).
+    void connected(int index);
     // Raised once per failed attempt or broken connection; State() is Error from then until
     // the next Close or Connect.
     void error(int index, int number, QByteArray description);

@@ -1,8 +1,5 @@
 #include "startup/Program.h"
 
-#include "config/LoadConstants.h"
-#include "platform/ElementSets.h"
-#include "platform/ProgramPaths.h"
 #include "records/RawTrafficFiles.h"
 #include "records/frmDebug.h"
 #include "settings/frmSerialPortSettings.h"
@@ -13,27 +10,20 @@
 
 namespace znr {
 
-Program::Program(QString programFolder)
-    : programFolder_(std::move(programFolder)),
-      connections_({settings_, table_, log_, clock_, pump_, window_.list(), receivePath_},
-                   socketElementFactory(), serialElementFactory(settings_)) {
-    window_.attach(connections_, {[this] { showSettings(); }, [this] { showNewConnection(); }});
+Program::Program(QString programFolder) : programFolder_(std::move(programFolder)) {
+    window_.attach(engine_.connections(),
+                   {[this] { showSettings(); }, [this] { showNewConnection(); }});
 }
 
 Program::~Program() = default;
 
 void Program::start() {
-    auto* splash = new frmSplash(settings_, log_,
-                                 {[this] { loadConfiguration(); },
-                                  [this] { CreateDirectory(programFolder_, log_); },
+    auto* splash = new frmSplash(run_.settings, run_.log,
+                                 {[this] { engine_.loadConfiguration(programFolder_); },
+                                  [this] { CreateDirectory(programFolder_, run_.log); },
                                   [this] { window_.show(); }});
     splash->Form_Load();
     splash->show();
-}
-
-void Program::loadConfiguration() {
-    settings_.IniFilePath = iniFilePathIn(programFolder_);
-    LoadConstants(settings_, rawData_, connections_, log_);
 }
 
 void Program::appendText(const QByteArray& text) {
@@ -43,7 +33,7 @@ void Program::appendText(const QByteArray& text) {
 
 // Windows other than the main window are created on first use and discard themselves when
 // closed; a second request while one is open brings it to the front.
-template <class Window> static void raise(Window* window) {
+template <class Window> static void bringUp(Window* window) {
     window->show();
     window->raise();
     window->activateWindow();
@@ -51,29 +41,31 @@ template <class Window> static void raise(Window* window) {
 
 void Program::showSettings() {
     if (!settingsWindow_)
-        settingsWindow_ = new frmSettings(settings_, login_, debugMode_, window_.list(), prompts_,
-                                          log_, [this] { showDebugWindow(); });
-    raise(settingsWindow_.data());
+        settingsWindow_ = new frmSettings(run_.settings, run_.login, run_.debugMode, window_.list(),
+                                          prompts_, run_.log, [this] { showDebugWindow(); });
+    bringUp(settingsWindow_.data());
 }
 
 void Program::showNewConnection() {
     if (!connectionDialog_) {
-        if (settings_.isEthernetRun())
-            connectionDialog_ = new frmWinsock(settings_, connections_, log_);
+        if (run_.settings.isEthernetRun())
+            connectionDialog_ = new frmWinsock(run_.settings, engine_.connections(), run_.log);
         else
-            connectionDialog_ = new frmSerialPortSettings(settings_, connections_, log_);
+            connectionDialog_ =
+                new frmSerialPortSettings(run_.settings, engine_.connections(), run_.log);
     }
-    raise(connectionDialog_.data());
+    bringUp(connectionDialog_.data());
 }
 
 // The trouble-shooting window exports through the highest raw-traffic slot.
 void Program::showDebugWindow() {
     if (!debugWindow_)
-        debugWindow_ = new frmDebug(debugMode_, log_, [this](const QByteArray& text) {
-            CreateRawFile(rawData_, text, settings_.RawDataTempNumber, log_);
-            ExportRawFile(rawData_, settings_.RawDataTempNumber, settings_, log_);
+        debugWindow_ = new frmDebug(run_.debugMode, run_.log, [this](const QByteArray& text) {
+            const int slot = run_.settings.RawDataTempNumber;
+            CreateRawFile(run_.rawData, text, slot, run_.log);
+            ExportRawFile(run_.rawData, slot, run_.settings, run_.log);
         });
-    raise(debugWindow_.data());
+    bringUp(debugWindow_.data());
 }
 
 } // namespace znr

@@ -13,6 +13,11 @@ void FakeSocketElement::raiseError(int number, const QByteArray& description) {
     raise([this, number, description] { Q_EMIT error(index(), number, description); });
 }
 
+void FakeSocketElement::completeConnect() {
+    state_ = SocketState::Connected;
+    raise([this] { Q_EMIT connected(index()); });
+}
+
 void FakeSocketElement::Connect(const QByteArray& host, quint16 port) {
     ++connectCalls;
     host_ = host;

@@ -31,6 +31,8 @@ public:
     // The connection fails: state Error, then the error event.
     void raiseError(int number, const QByteArray& description);
     void setState(int state) { state_ = state; }
+    // A pending connect succeeds: state Connected, then the connected event.
+    void completeConnect();
 
     void Connect(const QByteArray& host, quint16 port) override;
     void Close() override;
