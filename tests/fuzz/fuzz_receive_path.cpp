@@ -133,7 +133,7 @@ private:
 struct Step {
     std::uint8_t length; // bytes of the stream this arrival takes (0: an event without data)
     std::uint8_t delay;  // clock advance before the arrival, see delayMs()
-    std::uint8_t extra;  // low bits: connection; 0xF0 and above: a big arrival
+    std::uint8_t extra;  // connection (1 + extra % 3); 0xFF: a big arrival
 };
 
 // Mostly short gaps, sometimes past the 5-second frame deadline.
@@ -223,7 +223,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         QByteArray bytes = stream.mid(pos, s.length);
         pos += bytes.size();
-        if (s.extra >= 0xF0 && !bytes.isEmpty() && !bytes.contains(ctl::EOT))
+        if ((flags & 0x80) != 0 && s.extra == 0xFF && !bytes.isEmpty() && !bytes.contains(ctl::EOT))
             bytes = bytes.repeated(BigArrival / bytes.size() + 1);
         run.clock.advanceMs(delayMs(s.delay));
         run.arrive(1 + s.extra % Connections, bytes, handler);
