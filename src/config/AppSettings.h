@@ -39,6 +39,10 @@ struct AppSettings {
 
     QString IniFilePath;
 
+    // [RECONNECT] SECONDS: retry a connection that dropped by itself every this many seconds;
+    // 0 (or missing) never retries.
+    qint16 ReconnectSeconds = 0;
+
     // [SERIAL PORTS] COMn=/dev/... : device path for COM number n, when the INI names one.
     std::map<int, QByteArray> SerialPortDevices;
 

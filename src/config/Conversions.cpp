@@ -106,6 +106,13 @@ qint16 textToInteger(const QByteArray& text) {
     return checked16(wholeNumber(text).value);
 }
 
+quint16 textToWholePort(const QByteArray& text) {
+    const qint64 value = wholeNumber(text).value;
+    if (value < 0 || value > 65535)
+        throw Failure::overflow();
+    return quint16(value);
+}
+
 bool textToBoolean(const QByteArray& text) {
     const QByteArray trimmed = trimBlanks(text);
     if (sameName(trimmed, "True"))

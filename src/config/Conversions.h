@@ -22,6 +22,9 @@ quint16 textToPort(const QByteArray& text);
 // rounded as above, outside -32768..32767 Failure::overflow().
 qint16 textToInteger(const QByteArray& text);
 
+// A TCP port typed by the user: the whole-text rule of textToInteger with the range 0..65535.
+quint16 textToWholePort(const QByteArray& text);
+
 // "True" or "False" in any letter case, or a whole number text (0 false, anything else true);
 // anything else, the empty text included, throws Failure::typeMismatch().
 bool textToBoolean(const QByteArray& text);

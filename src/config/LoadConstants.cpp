@@ -83,9 +83,18 @@ std::map<int, QByteArray> ReadSerialPortDevices(const QString& file) {
     return devices;
 }
 
+qint16 ReadReconnectSeconds(const QString& file) {
+    try {
+        return std::max<qint16>(0, textToNumber(ReadINIFile("RECONNECT", "SECONDS", file)));
+    } catch (const Failure&) {
+        return 0;
+    }
+}
+
 void LoadConstants(AppSettings& s, RawData& raw, ConnectionOpener& opener, const ErrorLog& log) {
     guarded(log, "LoadConstants", [&] {
         s.SerialPortDevices = ReadSerialPortDevices(s.IniFilePath);
+        s.ReconnectSeconds = ReadReconnectSeconds(s.IniFilePath);
         readSettings(s, raw, log);
         readFolders(s);
         if (s.isEthernetRun())

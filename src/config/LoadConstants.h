@@ -22,4 +22,8 @@ void LoadConstants(AppSettings& s, RawData& raw, ConnectionOpener& opener, const
 // The [SERIAL PORTS] section: COM1..COM255 mapped to the device paths it names.
 std::map<int, QByteArray> ReadSerialPortDevices(const QString& file);
 
+// [RECONNECT] SECONDS: the retry interval of the automatic reconnect. Missing, empty, not a
+// number, 0 or negative all mean off (0). Never fails.
+qint16 ReadReconnectSeconds(const QString& file);
+
 } // namespace znr

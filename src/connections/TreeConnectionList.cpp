@@ -9,7 +9,9 @@ namespace {
 
 constexpr int IndexRole = Qt::UserRole + 1;
 
-QString shown(const QByteArray& text) { return QString::fromLatin1(text); }
+QString shown(const QByteArray& text) {
+    return QString::fromLatin1(text);
+}
 
 } // namespace
 
@@ -29,7 +31,9 @@ void TreeConnectionList::setUpColumns(QTreeWidget& tree) {
     tree.setUniformRowHeights(true);
 }
 
-int TreeConnectionList::rowCount() const { return tree_.topLevelItemCount(); }
+int TreeConnectionList::rowCount() const {
+    return tree_.topLevelItemCount();
+}
 
 int TreeConnectionList::indexAt(int position) const {
     return tree_.topLevelItem(position)->data(0, IndexRole).toInt();
@@ -51,7 +55,9 @@ void TreeConnectionList::appendRow(int index, const QByteArray (&texts)[ColumnCo
     tree_.addTopLevelItem(item);
 }
 
-void TreeConnectionList::removeRow(int position) { delete tree_.takeTopLevelItem(position); }
+void TreeConnectionList::removeRow(int position) {
+    delete tree_.takeTopLevelItem(position);
+}
 
 std::optional<int> TreeConnectionList::selectedPosition() const {
     const QList<QTreeWidgetItem*> selected = tree_.selectedItems();
@@ -60,9 +66,13 @@ std::optional<int> TreeConnectionList::selectedPosition() const {
     return tree_.indexOfTopLevelItem(selected.constFirst());
 }
 
-QByteArray TreeConnectionList::countText() const { return count_.text().toLatin1(); }
+QByteArray TreeConnectionList::countText() const {
+    return count_.text().toLatin1();
+}
 
-void TreeConnectionList::setCountText(const QByteArray& text) { count_.setText(shown(text)); }
+void TreeConnectionList::setCountText(const QByteArray& text) {
+    count_.setText(shown(text));
+}
 
 void TreeConnectionList::setEndpointHeadings(const QByteArray& endpoint,
                                              const QByteArray& parameter) {

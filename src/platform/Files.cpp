@@ -61,16 +61,42 @@ private:
     int fd_;
 };
 
-Fd openForAppend(const QByteArray& path) {
+// Opens for appending; `created` tells whether this call made the file.
+Fd openForAppend(const QByteArray& path, bool& created) {
     if (path.isEmpty() || path.contains('\0'))
         throw Failure(FailureNo::BadFileName, "Bad file name or number");
+    constexpr int flags = O_WRONLY | O_APPEND | O_CLOEXEC;
     int fd;
     do {
-        fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        fd = ::open(path.constData(), flags | O_CREAT | O_EXCL, 0644);
     } while (fd < 0 && errno == EINTR);
+    created = fd >= 0;
+    if (fd < 0 && errno == EEXIST) {
+        do {
+            fd = ::open(path.constData(), flags | O_CREAT, 0644);
+        } while (fd < 0 && errno == EINTR);
+    }
     if (fd < 0)
         throw Failure::fromErrno(errno);
     return Fd(fd);
+}
+
+// Makes a new directory entry survive a power cut.
+void syncFolderOf(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray folder = slash < 0    ? QByteArray(".")
+                              : slash == 0 ? QByteArray("/")
+                                           : path.left(slash);
+    int fd;
+    do {
+        fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        throw Failure::fromErrno(errno);
+    Fd dir(fd);
+    if (::fsync(dir.get()) != 0 && errno != EINVAL)
+        throw Failure::fromErrno(errno);
+    dir.close();
 }
 
 // Writes all of `bytes`; returns how many were written before a failure (errno set) or the size.
@@ -94,7 +120,8 @@ qsizetype writeAll(int fd, const QByteArray& bytes) {
 
 void writeCutAtLastLine(const QByteArray& path, const QByteArray& bytes,
                         const QList<qsizetype>& lineEnds, bool durable) {
-    Fd fd = openForAppend(path);
+    bool created = false;
+    Fd fd = openForAppend(path, created);
     struct stat before {};
     if (::fstat(fd.get(), &before) != 0)
         throw Failure::fromErrno(errno);
@@ -110,9 +137,11 @@ void writeCutAtLastLine(const QByteArray& path, const QByteArray& bytes,
         }
         throw Failure::fromErrno(err);
     }
-    if (durable && ::fsync(fd.get()) != 0)
+    if (durable && ::fsync(fd.get()) != 0 && errno != EINVAL)
         throw Failure::fromErrno(errno);
     fd.close();
+    if (durable && created)
+        syncFolderOf(path);
 }
 
 } // namespace

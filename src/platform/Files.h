@@ -12,7 +12,7 @@ namespace znr {
 // and closes it. When the disk refuses part of the write, the file is cut back to the end of
 // the last complete line, so a reader never sees half a line; then a Failure is thrown with
 // the platform failure number (52, 53, 61, 70, 75, 76). When `durable` is set, the data is
-// flushed to the disk before returning.
+// flushed to the disk before returning, and so is the folder entry of a file this call created.
 void appendLines(const QByteArray& path, const QByteArrayList& lines, bool durable = false);
 
 // Same for raw bytes already holding their line ends.

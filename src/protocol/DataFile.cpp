@@ -74,7 +74,10 @@ void MakeFile(const ProtocolContext& ctx, int index) {
         const QDateTime now = ctx.clock.now();
         const QByteArray path =
             folder + safeFileNamePart(s.InstrumentID) + ' ' + fileStamp(now) + ".dat";
-        appendLines(path, dataFileLines(s, rowCount, ctx.settings.DataLayoutColumn, now));
+        // On disk before the ACK8 that ends the batch leaves.
+        appendLines(path, dataFileLines(s, rowCount, ctx.settings.DataLayoutColumn, now), true);
+        if (ctx.dataFileWritten)
+            ctx.dataFileWritten(index, path);
     });
 }
 

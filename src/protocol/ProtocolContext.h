@@ -2,6 +2,9 @@
 
 #include "records/RawTraffic.h"
 
+#include <QByteArray>
+#include <functional>
+
 namespace znr {
 
 struct AppSettings;
@@ -19,6 +22,8 @@ struct ProtocolContext {
     const ErrorLog& log;
     const Clock& clock;
     ConnectionRows& rows;
+    // Told of every data file written (connection index, path); optional.
+    std::function<void(int index, const QByteArray& path)> dataFileWritten = {};
 };
 
 } // namespace znr

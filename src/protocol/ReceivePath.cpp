@@ -115,4 +115,19 @@ void ReceivePath::sendAndRecord(int index, const ReplyFn& sendReply, std::string
         CreateRawFile(ctx_.rawData, rawLine, index, ctx_.log);
 }
 
+void ReceivePath::resetConnection(int index) {
+    ConnectionTable& t = ctx_.table;
+    if (!t.contains(index))
+        return;
+    const auto i = size_t(index);
+    t.ReceiveBuffer[i].clear();
+    t.FragmentCount[i] = 0;
+    t.Deadline[i] = ConnectionTable::DeadlineUnset;
+    t.RowCount[i] = 0;
+    t.RowIndex[i] = 0;
+    t.InstrumentState[i].clearBatch();
+    if (index >= 0 && size_t(index) < ctx_.rawData.size())
+        ctx_.rawData[i].clear();
+}
+
 } // namespace znr

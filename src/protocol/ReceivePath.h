@@ -41,6 +41,10 @@ public:
     void onArrival(int index, const QByteArray& bytes, const ReplyFn& sendReply,
                    std::string_view handlerName);
 
+    // Forgets everything of connection `index`'s unfinished frame and batch, so that traffic
+    // after a reconnect starts clean; the batch that was cut off is not written.
+    void resetConnection(int index);
+
 private:
     void handleFrames(int index, const ReplyFn& sendReply);
     void handleFrame(int index, const QByteArray& frame, const ReplyFn& sendReply);

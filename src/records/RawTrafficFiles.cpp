@@ -69,7 +69,7 @@ void ExportRawFile(RawData& raw, int index, const AppSettings& settings, const E
         const QByteArray path = settings.RawFileFolder + safeFileNamePart(r.ID) + '_' +
                                 safeFileNamePart(r.Code) + '_' + fileStamp(log.clock().now()) +
                                 ".dat";
-        appendLines(path, r.Lines.mid(0, r.Count));
+        appendLines(path, r.Lines.mid(0, r.Count), true);  // on disk before the batch's ACK8
         CleanUpDirectory(settings.RawFileFolder, settings.ArchiveDays, log);
     });
 }

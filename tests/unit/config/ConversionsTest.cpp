@@ -115,6 +115,25 @@ TEST(Conversions, IntegerNeedsTheWholeTextToBeANumber) {
     }
 }
 
+TEST(Conversions, WholePortNeedsTheWholeTextAndTheUnsignedRange) {
+    const NumberCase cases[] = {
+        {"10001", 10001, {}},     {" 50000 ", 50000, {}},
+        {"65535", 65535, {}},     {"0", 0, {}},
+        {"-0.4", 0, {}},          {"80.5", 80, {}},
+        {"abc", 0, Mismatch},     {"", 0, Mismatch},
+        {"80x", 0, Mismatch},     {"65536", 0, Overflow},
+        {"70000", 0, Overflow},   {"-1", 0, Overflow},
+        {"65535.5", 0, Overflow},
+    };
+    for (const NumberCase& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(failureOf([&] { textToWholePort(c.text); }), c.failure);
+        if (!c.failure) {
+            EXPECT_EQ(textToWholePort(c.text), c.value);
+        }
+    }
+}
+
 TEST(Conversions, BooleanIsTrueFalseOrANumber) {
     const NumberCase cases[] = {
         {"True", 1, {}},      {"TRUE", 1, {}},     {"false", 0, {}},       {" False ", 0, {}},

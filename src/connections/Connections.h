@@ -1,0 +1,116 @@
+#pragma once
+
+#include "config/ConnectionOpener.h"
+#include "connections/NodeAllocator.h"
+#include "platform/ElementSets.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QTimer>
+#include <set>
+#include <string_view>
+
+namespace znr {
+
+struct AppSettings;
+struct ConnectionTable;
+class Clock;
+class ConnectionList;
+class ErrorLog;
+class EventPump;
+class ReceivePath;
+
+// Everything the main window does with connections, without the window: opening, reopening,
+// disconnecting, deleting and closing them, choosing their indexes, and handling what their
+// transport elements report. The window (or a headless run) supplies the list and the pump.
+class Connections final : public QObject, public ConnectionOpener {
+    Q_OBJECT
+public:
+    struct Services {
+        AppSettings& settings;
+        ConnectionTable& table;
+        const ErrorLog& log;
+        const Clock& clock;
+        EventPump& pump;
+        ConnectionList& list;
+        ReceivePath& receivePath;
+    };
+
+    Connections(Services services, SocketSet::Factory makeSocket, SerialSet::Factory makePort);
+    ~Connections() override;
+
+    // Opening (ConnectionOpener): a new connection on CurrentNode, greeted with ACK8.
+    void CreateEthernetConnection(const QByteArray& ip, quint16 port) override;
+    void CreateSerialConnection(const QByteArray& commPort, const QByteArray& settings) override;
+    // Reopens the connection of the selected row.
+    void cmdConnect_Click();
+
+    // Closing: the operations behind the three password-guarded buttons.
+    void DisconnectConnection();
+    void DisconnectAll();
+    void DeleteConnection();
+    // Closes every connection and destroys its element, as closing the main window does.
+    void closeAllForShutdown();
+
+    // Transport events.
+    void ZNRSocket_DataArrival(int index, qint64 bytesWaiting);
+    void ZNRSocket_Error(int index, int number, const QByteArray& description);
+    void ZNRComm_OnComm(int index);
+    void ZNRComm_DeviceLost(int index, int number, const QByteArray& description);
+
+    // Connections that dropped by themselves and are retried while ReconnectSeconds > 0.
+    const std::set<int>& dropped() const { return dropped_; }
+
+    NodeAllocator& nodes() { return nodes_; }
+    SocketSet& ZNRSocket() { return sockets_; }
+    SerialSet& ZNRComm() { return ports_; }
+
+    static constexpr qint64 WaitMs = 5000;
+
+private:
+    bool ethernetRun() const;
+    NodeAllocator::Elements elementsOfRun() const;
+    void callGetCurrentNode();
+
+    // The connect wait on socket `index`; true once connected. On failure the message is logged
+    // under `procedure` with number 0.
+    bool waitForConnect(int index, std::string_view procedure);
+    // The close wait after Close(); true when the socket left the connected state.
+    bool waitForClose(int index);
+    void armDeadline(int index);
+    bool deadlinePassed(int index) const;
+    void turnUntilDeadline(int index);
+
+    void resetBatchRows(int index);
+    void configureAndOpenPort(ISerialElement& port, const QByteArray& commPort,
+                              const QByteArray& settings, bool dtr, bool rts);
+    void appendConnectedRow(int index, const QByteArray& endpoint, const QByteArray& parameter);
+    void markRow(int position, const char* status);
+    void addOneToCount();
+    std::optional<int> lastSocketMatching(const QByteArray& ip, quint16 port) const;
+    std::optional<int> lastPortMatching(qint16 comPort, const QByteArray& settings) const;
+
+    // Automatic reconnect (off unless ReconnectSeconds > 0).
+    void noteDropped(int index);
+    void forgetDropped(int index);
+    void forgetAllDropped();
+    void retryDropped();
+    void retrySocket(int index);
+    void retryPort(int index);
+    void ZNRSocket_Connected(int index);
+    void restored(int index);
+
+    void wireSocket(ISocketElement& socket);
+    void wirePort(ISerialElement& port);
+
+    Services s_;
+    NodeAllocator nodes_;
+    SocketSet sockets_;
+    SerialSet ports_;
+    int connectWaitIndex_ = 0; // the socket a connect wait is running on, 0 when none
+    bool connectWaitSawError_ = false;
+    std::set<int> dropped_;
+    QTimer retryTimer_;
+};
+
+} // namespace znr

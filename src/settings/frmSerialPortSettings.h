@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QDialog>
+
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QListWidget;
+class QPushButton;
+
+namespace znr {
+
+struct AppSettings;
+class ConnectionOpener;
+class ErrorLog;
+
+// The dialog that adds a serial instrument: port and line settings into the scratch fields of
+// AppSettings, optionally saved for every start, then handed to the main window's
+// CreateSerialConnection. Not modal; it deletes itself when closed. Enter and Esc do nothing.
+class frmSerialPortSettings final : public QDialog {
+    Q_OBJECT
+public:
+    frmSerialPortSettings(AppSettings& settings, ConnectionOpener& opener, const ErrorLog& log,
+                          QWidget* parent = nullptr);
+
+    void Form_Load();
+    void LoadCommPorts();
+    void GetValues();
+    void cmdOK_Click();
+    void cmdCancel_Click();
+
+protected:
+    void reject() override;                   // Esc does not cancel
+    void closeEvent(QCloseEvent* e) override; // the close box discards, scratch fields untouched
+
+private:
+    QGroupBox* addOptionGroup(const char* frameName, const char* title, const char* groupName,
+                              const QStringList& captions, QButtonGroup*& group);
+
+    AppSettings& settings_;
+    ConnectionOpener& opener_;
+    const ErrorLog& log_;
+    bool inOK_ = false;     // OK is running (it may process events while connecting)
+    bool finished_ = false; // OK has opened the connection; the dialog is on its way out
+
+    QListWidget* lstConnector_ = nullptr;
+    QButtonGroup* optBaudRate_ = nullptr;
+    QButtonGroup* optParity_ = nullptr;
+    QButtonGroup* optDataBits_ = nullptr;
+    QButtonGroup* optStopBits_ = nullptr;
+    QButtonGroup* optFlowControl_ = nullptr;
+    QCheckBox* chkDTR_ = nullptr;
+    QCheckBox* chkRTS_ = nullptr;
+    QCheckBox* chkAutoRestart_ = nullptr;
+};
+
+} // namespace znr

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QLineEdit;
+
+namespace znr {
+
+struct AppSettings;
+class ConnectionOpener;
+class ErrorLog;
+
+// The dialog that adds an Ethernet instrument: host and port into AppSettings.CurrentIP and
+// CurrentPort, optionally saved for every start, then handed to the main window's
+// CreateEthernetConnection. Not modal; it deletes itself when closed. Enter presses OK; Esc does
+// nothing.
+class frmWinsock final : public QDialog {
+    Q_OBJECT
+public:
+    frmWinsock(AppSettings& settings, ConnectionOpener& opener, const ErrorLog& log,
+               QWidget* parent = nullptr);
+
+    void cmdOK_Click();
+    void cmdCancel_Click();
+
+protected:
+    void reject() override;                   // Esc does not cancel
+    void closeEvent(QCloseEvent* e) override; // the close box discards, scratch fields untouched
+
+private:
+    AppSettings& settings_;
+    ConnectionOpener& opener_;
+    const ErrorLog& log_;
+    bool finished_ = false; // OK has closed the dialog; a late second press does nothing
+
+    QLineEdit* txtHost_ = nullptr;
+    QLineEdit* txtPort_ = nullptr;
+    QCheckBox* chkAutoRestart_ = nullptr;
+};
+
+} // namespace znr

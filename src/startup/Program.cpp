@@ -1,0 +1,71 @@
+#include "startup/Program.h"
+
+#include "records/RawTrafficFiles.h"
+#include "records/frmDebug.h"
+#include "settings/frmSerialPortSettings.h"
+#include "settings/frmSettings.h"
+#include "settings/frmWinsock.h"
+#include "startup/CreateDirectory.h"
+#include "startup/frmSplash.h"
+
+namespace znr {
+
+Program::Program(QString programFolder) : programFolder_(std::move(programFolder)) {
+    window_.attach(engine_.connections(),
+                   {[this] { showSettings(); }, [this] { showNewConnection(); }});
+}
+
+Program::~Program() = default;
+
+void Program::start() {
+    auto* splash = new frmSplash(run_.settings, run_.log,
+                                 {[this] { engine_.loadConfiguration(programFolder_); },
+                                  [this] { CreateDirectory(programFolder_, run_.log); },
+                                  [this] { window_.show(); }});
+    splash->Form_Load();
+    splash->show();
+}
+
+void Program::appendText(const QByteArray& text) {
+    if (debugWindow_)
+        debugWindow_->appendText(text);
+}
+
+// Windows other than the main window are created on first use and discard themselves when
+// closed; a second request while one is open brings it to the front.
+template <class Window> static void bringUp(Window* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void Program::showSettings() {
+    if (!settingsWindow_)
+        settingsWindow_ = new frmSettings(run_.settings, run_.login, run_.debugMode, window_.list(),
+                                          prompts_, run_.log, [this] { showDebugWindow(); });
+    bringUp(settingsWindow_.data());
+}
+
+void Program::showNewConnection() {
+    if (!connectionDialog_) {
+        if (run_.settings.isEthernetRun())
+            connectionDialog_ = new frmWinsock(run_.settings, engine_.connections(), run_.log);
+        else
+            connectionDialog_ =
+                new frmSerialPortSettings(run_.settings, engine_.connections(), run_.log);
+    }
+    bringUp(connectionDialog_.data());
+}
+
+// The trouble-shooting window exports through the highest raw-traffic slot.
+void Program::showDebugWindow() {
+    if (!debugWindow_)
+        debugWindow_ = new frmDebug(run_.debugMode, run_.log, [this](const QByteArray& text) {
+            const int slot = run_.settings.RawDataTempNumber;
+            CreateRawFile(run_.rawData, text, slot, run_.log);
+            ExportRawFile(run_.rawData, slot, run_.settings, run_.log);
+        });
+    bringUp(debugWindow_.data());
+}
+
+} // namespace znr

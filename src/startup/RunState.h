@@ -1,0 +1,55 @@
+#pragma once
+
+#include "config/AppSettings.h"
+#include "connections/Connections.h"
+#include "connections/ListRows.h"
+#include "platform/Clock.h"
+#include "platform/EventPump.h"
+#include "protocol/ConnectionTable.h"
+#include "protocol/ProtocolContext.h"
+#include "protocol/ReceivePath.h"
+#include "records/ErrorLog.h"
+#include "records/RawTraffic.h"
+#include "startup/Login.h"
+
+namespace znr {
+
+class ConnectionList;
+class DebugTextSink;
+
+// What one run of the program owns for its whole life: the settings, the per-connection tables,
+// the raw traffic slots, the password contract and the debug flag. Created once; never global.
+struct RunState {
+    AppSettings settings;
+    SystemClock clock;
+    ErrorLog log{settings, clock};
+    RawData rawData;
+    ConnectionTable table;
+    LoginState login;
+    bool debugMode = false;
+    QtEventPump pump;
+};
+
+// The receive path and the connection operations of a run, working on a connection list (the
+// main window's, or one in memory when no window is shown).
+class ConnectionEngine {
+public:
+    using DataFileObserver = std::function<void(int index, const QByteArray& path)>;
+
+    ConnectionEngine(RunState& run, ConnectionList& list, DebugTextSink& debugSink,
+                     DataFileObserver dataFileWritten = {});
+
+    // Reads the configuration beside the program and opens the configured instruments.
+    void loadConfiguration(const QString& programFolder);
+
+    Connections& connections() { return connections_; }
+
+private:
+    RunState& run_;
+    ListRows rows_;
+    ProtocolContext protocol_;
+    ReceivePath receivePath_;
+    Connections connections_;
+};
+
+} // namespace znr
