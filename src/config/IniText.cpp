@@ -116,8 +116,10 @@ bool IniText::isWritable(const QByteArray& section, const QByteArray& key,
 }
 
 void IniText::insertLine(qsizetype at, const QByteArray& text) {
+    // An unterminated last line is ended first; a CR it already ends with (as a file cut off
+    // after it does) is the start of its line end, so LF alone completes it.
     if (at > 0 && !lines_[at - 1].raw.endsWith('\n'))
-        lines_[at - 1].raw += "\r\n";
+        lines_[at - 1].raw += lines_[at - 1].raw.endsWith('\r') ? "\n" : "\r\n";
     lines_.insert(at, parse(text + "\r\n"));
 }
 

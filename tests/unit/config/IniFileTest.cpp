@@ -133,6 +133,20 @@ TEST_F(IniFileTest, UnterminatedLastLineIsEndedBeforeAnythingFollowsIt) {
     EXPECT_EQ(readBytes(iniPath), "[A]\nx=4\r\n");
 }
 
+// A file cut off right after the CR of its last line end: the CR already counts as the line's
+// end, so only LF completes it, and the value of the last key stays as it read before.
+TEST_F(IniFileTest, LastLineEndingInALoneCrIsCompletedWithLfOnly) {
+    writeBytes(iniPath, "[A]\r\nx=1\r");
+    ASSERT_NE(write("A", "y", "2"), 0);
+    EXPECT_EQ(readBytes(iniPath), "[A]\r\nx=1\r\ny=2\r\n");
+    EXPECT_EQ(read("A", "x"), "1");
+
+    writeBytes(iniPath, "[A]\r\nx=\r");
+    ASSERT_NE(write("B", "y", "2"), 0);
+    EXPECT_EQ(readBytes(iniPath), "[A]\r\nx=\r\n[B]\r\ny=2\r\n");
+    EXPECT_EQ(read("A", "x"), "");
+}
+
 TEST_F(IniFileTest, KeyAddedToAnEarlierSectionStaysInIt) {
     writeBytes(iniPath, "[FIRST]\r\na=1\r\n\r\n[SECOND]\r\nb=2\r\n");
     ASSERT_NE(write("FIRST", "c", "3"), 0);

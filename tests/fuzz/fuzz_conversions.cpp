@@ -1,0 +1,161 @@
+// Runs the setting conversions (textToNumber, textToInteger, textToBoolean, textToPort,
+// numberToText) and the reading conversions (readingValue, readingText) on arbitrary bytes. A
+// conversion may only fail with a Failure; where it gives a result, the results must agree
+// with each other and survive a round trip through the text the program writes.
+
+#include "FuzzSupport.h"
+#include "config/Conversions.h"
+#include "protocol/ReadingValue.h"
+#include "records/Failure.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+
+namespace {
+
+using namespace znr;
+
+// The result, or the failure number.
+template <class T> struct Outcome {
+    std::optional<T> value;
+    int failure = 0;
+};
+
+template <class F> auto attempt(F f) -> Outcome<decltype(f())> {
+    try {
+        return {f(), 0};
+    } catch (const Failure& e) {
+        return {std::nullopt, e.number()};
+    }
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+QByteArray trim(const QByteArray& s) {
+    qsizetype b = 0;
+    qsizetype e = s.size();
+    while (b < e && isBlank(s[b]))
+        ++b;
+    while (e > b && isBlank(s[e - 1]))
+        --e;
+    return s.mid(b, e - b);
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// "-?(0|[1-9][0-9]*)(.[0-9]*[1-9])?": the shortest plain decimal form.
+bool isPlainDecimal(const QByteArray& t) {
+    qsizetype i = t.startsWith('-') ? 1 : 0;
+    const qsizetype whole = i;
+    while (i < t.size() && isDigit(t[i]))
+        ++i;
+    if (i == whole || (t[whole] == '0' && i - whole > 1))
+        return false;
+    if (i == t.size())
+        return true;
+    if (t[i] != '.' || !isDigit(t.back()) || t.back() == '0')
+        return false;
+    for (++i; i < t.size(); ++i)
+        if (!isDigit(t[i]))
+            return false;
+    return true;
+}
+
+void checkNumbers(const QByteArray& text) {
+    const auto number = attempt([&] { return textToNumber(text); });
+    const auto integer = attempt([&] { return textToInteger(text); });
+    const auto port = attempt([&] { return textToPort(text); });
+    FUZZ_CHECK(number.value || number.failure == FailureNo::Overflow);
+    FUZZ_CHECK(integer.value || integer.failure == FailureNo::Overflow ||
+               integer.failure == FailureNo::TypeMismatch);
+    FUZZ_CHECK(port.value || port.failure == FailureNo::Overflow);
+
+    // Leading blanks are skipped; a whole number is also the number a text starts with.
+    FUZZ_CHECK(attempt([&] { return textToNumber(" \t" + text); }).value == number.value);
+    FUZZ_CHECK(attempt([&] { return textToInteger(" " + text + "\t"); }).value == integer.value);
+    if (integer.value)
+        FUZZ_CHECK(number.value == integer.value);
+
+    // A port is the same number with the range 0..65535.
+    if (number.value)
+        FUZZ_CHECK(*number.value >= 0 ? port.value == quint16(*number.value) : !port.value);
+    if (port.value && *port.value <= 32767)
+        FUZZ_CHECK(number.value == qint16(*port.value));
+
+    if (number.value) {
+        const QByteArray written = numberToText(*number.value);
+        FUZZ_CHECK(textToNumber(written) == *number.value);
+        FUZZ_CHECK(textToInteger(written) == *number.value);
+    }
+}
+
+void checkBoolean(const QByteArray& text) {
+    const auto boolean = attempt([&] { return textToBoolean(text); });
+    const auto integer = attempt([&] { return textToInteger(text); });
+    const QByteArray word = trim(text).toLower();
+    if (word == "true" || word == "false") {
+        FUZZ_CHECK(boolean.value == (word == "true"));
+        return;
+    }
+    // Otherwise only a whole number is a Boolean, however large.
+    FUZZ_CHECK(boolean.value.has_value() == (integer.failure != FailureNo::TypeMismatch));
+    FUZZ_CHECK(boolean.value || boolean.failure == FailureNo::TypeMismatch);
+    if (integer.value && *integer.value != 0)
+        FUZZ_CHECK(boolean.value == true);
+    if (boolean.value == false)
+        FUZZ_CHECK(textToNumber(text) == 0);
+}
+
+void checkReading(const QByteArray& text) {
+    const auto reading = attempt([&] { return readingValue(text); });
+    FUZZ_CHECK(reading.value || reading.failure == FailureNo::TypeMismatch);
+    if (!reading.value)
+        return;
+    const double v = *reading.value;
+    FUZZ_CHECK(std::isfinite(v) && std::fabs(v) <= 1e8);
+    FUZZ_CHECK(double(std::llround(v * 1000)) / 1000.0 == v); // 3 decimal places
+    FUZZ_CHECK(v == 0 || (v < 0) == trim(text.left(8)).startsWith('-'));
+    // What the data file holds reads back as the same value.
+    const QByteArray written = readingText(v);
+    FUZZ_CHECK(written.size() <= 8);
+    FUZZ_CHECK(readingValue(written) == v);
+}
+
+void checkReadingText(double d) {
+    const QByteArray t = readingText(d);
+    if (!std::isfinite(d))
+        return; // never read from a field; only must not crash
+    FUZZ_CHECK(isPlainDecimal(t));
+    FUZZ_CHECK(std::strtod(t.constData(), nullptr) == d);
+}
+
+void checkNumberToText(qint16 v) {
+    const QByteArray t = numberToText(v);
+    FUZZ_CHECK(t.startsWith(' ') == (v >= 0));
+    FUZZ_CHECK(textToNumber(t) == v);
+    FUZZ_CHECK(textToInteger(t) == v);
+    FUZZ_CHECK(textToBoolean(t) == (v != 0));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const QByteArray text(reinterpret_cast<const char*>(data), qsizetype(size));
+    checkNumbers(text);
+    checkBoolean(text);
+    checkReading(text);
+    if (size >= sizeof(double)) {
+        double d;
+        std::memcpy(&d, data, sizeof d);
+        checkReadingText(d);
+    }
+    if (size >= 2)
+        checkNumberToText(qint16(quint16(data[0] | data[1] << 8)));
+    return 0;
+}
