@@ -17,6 +17,17 @@ const QByteArray ack8() {
 
 } // namespace
 
+// A connection whose greeting cannot be sent gets no row; it is closed, so that the same
+// endpoint can be tried again instead of counting as already open.
+void Connections::greetOrClose(ISocketElement& socket) {
+    try {
+        socket.SendData(ack8());
+    } catch (...) {
+        socket.Close();
+        throw;
+    }
+}
+
 bool Connections::waitForConnect(int index, std::string_view procedure) {
     const auto outer = connectWaits_.find(index);
     const std::optional<bool> outerSawError =
@@ -71,7 +82,7 @@ void Connections::CreateEthernetConnection(const QByteArray& ip, quint16 port) {
             sockets_.destroy(i);
             return;
         }
-        sockets_.at(i).SendData(ack8());
+        greetOrClose(sockets_.at(i));
         appendConnectedRow(i, ip, QByteArray::number(port));
         addOneToCount();
         callGetCurrentNode();
@@ -97,7 +108,7 @@ void Connections::CreateSerialConnection(const QByteArray& commPort, const QByte
         if (settings.isEmpty() || comNumber == 0)
             return;
         for (int i = 1; i <= ports_.highestIndex(); ++i)
-            if (holdsSerialConnection(i) && ports_.at(i).CommPort() == comNumber)
+            if (holdsConnection(i) && ports_.at(i).CommPort() == comNumber)
                 return;
         const int i = nodes_.CurrentNode;
         s_.table.ensureIndex(i);

@@ -74,7 +74,7 @@ void Connections::addOneToCount() {
 std::optional<int> Connections::lastSocketMatching(const QByteArray& ip, quint16 port) const {
     std::optional<int> match;
     for (int i = 1; i <= sockets_.highestIndex(); ++i)
-        if (sockets_.exists(i) && sockets_.at(i).RemoteHost() == ip &&
+        if (holdsConnection(i) && sockets_.at(i).RemoteHost() == ip &&
             sockets_.at(i).RemotePort() == port)
             match = i;
     return match;
@@ -82,14 +82,15 @@ std::optional<int> Connections::lastSocketMatching(const QByteArray& ip, quint16
 
 // A port element on its own says nothing: a fresh one (after a delete) still names COM1, and
 // one that failed to open keeps its number. Only an index with a row uses its COM port.
-bool Connections::holdsSerialConnection(int index) const {
-    return ports_.exists(index) && s_.list.positionOf(index).has_value();
+bool Connections::holdsConnection(int index) const {
+    const bool element = ethernetRun() ? sockets_.exists(index) : ports_.exists(index);
+    return element && s_.list.positionOf(index).has_value();
 }
 
 std::optional<int> Connections::lastPortMatching(qint16 comPort, const QByteArray& settings) const {
     std::optional<int> match;
     for (int i = 1; i <= ports_.highestIndex(); ++i)
-        if (holdsSerialConnection(i) && ports_.at(i).CommPort() == comPort &&
+        if (holdsConnection(i) && ports_.at(i).CommPort() == comPort &&
             ports_.at(i).Settings() == settings)
             match = i;
     return match;

@@ -82,6 +82,7 @@ private:
     bool deadlinePassed(int index) const;
     void turnUntilDeadline(int index);
 
+    void greetOrClose(ISocketElement& socket);
     void resetBatchRows(int index);
     void configureAndOpenPort(ISerialElement& port, const QByteArray& commPort,
                               const QByteArray& settings, bool dtr, bool rts);
@@ -89,7 +90,9 @@ private:
     void markRow(int position, const char* status);
     void addOneToCount();
     std::optional<int> lastSocketMatching(const QByteArray& ip, quint16 port) const;
-    bool holdsSerialConnection(int index) const;
+    // An index that carries a connection: it has an element and a row in the list. An element
+    // whose opening failed part-way has no row, so its endpoint can be tried again.
+    bool holdsConnection(int index) const;
     std::optional<int> lastPortMatching(qint16 comPort, const QByteArray& settings) const;
 
     // Automatic reconnect (off unless ReconnectSeconds > 0).

@@ -57,6 +57,7 @@ struct ConnectionsFixture : ::testing::Test {
 
     // What the next socket made reaches on Connect, and what a port's opening throws.
     int nextConnectState = SocketState::Connected;
+    std::optional<Failure> nextSendFailure;
     std::optional<Failure> nextOpenFailure;
     // The latest element made for each index, and how many were made.
     std::map<int, QPointer<FakeSocketElement>> sockets;
@@ -68,6 +69,7 @@ struct ConnectionsFixture : ::testing::Test {
                   [this](int i) {
                       auto e = std::make_unique<FakeSocketElement>(i);
                       e->stateAfterConnect = nextConnectState;
+                      e->sendFailure = nextSendFailure;
                       sockets[i] = e.get();
                       ++socketsMade[i];
                       return e;

@@ -53,6 +53,21 @@ TEST_F(EthernetOpeningTest, NewConnectionIsGreetedFirstAndGetsAConnectedRow) {
     EXPECT_TRUE(logLines().isEmpty());
 }
 
+TEST_F(EthernetOpeningTest, GreetingThatCannotBeSentClosesTheSocketSoTheEndpointCanBeRetried) {
+    nextSendFailure = Failure(SocketErrorNo::BadState, "not connected");
+    createEthernet("10.0.0.1", 10001);
+    EXPECT_EQ(list.rowCount(), 0);
+    EXPECT_EQ(socket(1).State(), SocketState::Closed);
+    EXPECT_EQ(logLines(), QByteArrayList{"frmZNRInterface.CreateEthernetConnection, 40006, "
+                                         "not connected, " +
+                                         now()});
+    socket(1).sendFailure.reset();
+    createEthernet("10.0.0.1", 10001);
+    EXPECT_EQ(socket(1).connectCalls, 2);
+    EXPECT_EQ(list.rowCount(), 1);
+    EXPECT_EQ(c.nodes().CurrentNode, 2);
+}
+
 TEST_F(EthernetOpeningTest, CountIsTheNumberShownPlusOneEvenWhenStale) {
     list.setCountText("5");
     createEthernet("10.0.0.1", 10001);
