@@ -29,7 +29,13 @@ QByteArray SimProcess::out() {
 }
 
 QByteArray SimProcess::err() {
-    return process_.readAllStandardError();
+    err_ += process_.readAllStandardError();
+    return err_;
+}
+
+void SimProcess::kill() {
+    process_.kill();
+    process_.waitForFinished(10000);
 }
 
 quint16 SimProcess::waitForPort() {
