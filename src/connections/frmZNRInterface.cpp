@@ -45,7 +45,6 @@ frmZNRInterface::frmZNRInterface(const AppSettings& settings, LoginState& login,
     setCentralWidget(central);
     buildMenus();
     resize(760, 420);
-    Form_Load();
 }
 
 frmZNRInterface::~frmZNRInterface() = default;

@@ -13,6 +13,37 @@
 
 namespace znr {
 
+namespace {
+
+// Hands the configured instruments on to the main window, running the window's load just
+// before the first of them, so that the load sees the transport the configuration names.
+class LoadingOpener final : public ConnectionOpener {
+public:
+    LoadingOpener(ConnectionOpener& opener, frmZNRInterface& window)
+        : opener_(opener), window_(window) {}
+
+    void CreateEthernetConnection(const QByteArray& ip, quint16 port) override {
+        loadWindow();
+        opener_.CreateEthernetConnection(ip, port);
+    }
+    void CreateSerialConnection(const QByteArray& commPort, const QByteArray& settings) override {
+        loadWindow();
+        opener_.CreateSerialConnection(commPort, settings);
+    }
+    void loadWindow() {
+        if (!loaded_)
+            window_.Form_Load();
+        loaded_ = true;
+    }
+
+private:
+    ConnectionOpener& opener_;
+    frmZNRInterface& window_;
+    bool loaded_ = false;
+};
+
+} // namespace
+
 Program::Program(QString programFolder)
     : programFolder_(std::move(programFolder)),
       connections_({settings_, table_, log_, clock_, pump_, window_.list(), receivePath_},
@@ -33,7 +64,9 @@ void Program::start() {
 
 void Program::loadConfiguration() {
     settings_.IniFilePath = iniFilePathIn(programFolder_);
-    LoadConstants(settings_, rawData_, connections_, log_);
+    LoadingOpener opener(connections_, window_);
+    LoadConstants(settings_, rawData_, opener, log_);
+    opener.loadWindow(); // no instrument configured: the window loads all the same
 }
 
 void Program::appendText(const QByteArray& text) {

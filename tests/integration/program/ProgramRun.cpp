@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QProcessEnvironment>
 #include <QTest>
+#include <csignal>
 #include <stdexcept>
+#include <sys/prctl.h>
 
 namespace znr::test {
 
@@ -85,7 +87,7 @@ ProgramRun::~ProgramRun() {
     stop();
 }
 
-void ProgramRun::writeIni(const ProgramConfig& c) {
+QByteArray iniText(const ProgramConfig& c, const QByteArray& folder) {
     IniText ini;
     ini.section("DEFAULT").key("MODE", c.ethernet ? "ETHERNET" : "SERIAL");
     ini.section("DATA LAYOUT").key("COLUMN", c.column ? "True" : "False");
@@ -98,14 +100,18 @@ void ProgramRun::writeIni(const ProgramConfig& c) {
     ini.section("RAW DATA TEMP").key("NUMBER", "100");
     ini.section("LICENSE").key("COMPANY", "Integration Test");
     ini.section("FILES")
-        .key("Data", dataFolder())
-        .key("Error", errorLogFolder())
-        .key("CalCheck", calCheckFolder())
-        .key("CheckRods", checkRodsFolder())
-        .key("FastMode", fastModeFolder())
-        .key("RawFile", rawFolder());
+        .key("Data", folder + "Data Files/")
+        .key("Error", folder + "Error Log/")
+        .key("CalCheck", folder + "Cal Check/")
+        .key("CheckRods", folder + "Check Rods/")
+        .key("FastMode", folder + "Fast Mode/")
+        .key("RawFile", folder + "Raw Files/");
     instruments(ini, c);
-    writeBytes(iniPath(), ini.text());
+    return ini.text();
+}
+
+void ProgramRun::writeIni(const ProgramConfig& c) {
+    writeBytes(iniPath(), iniText(c, dir_.folder()));
 }
 
 bool ProgramRun::start() {
@@ -113,6 +119,8 @@ bool ProgramRun::start() {
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     process_.setProcessEnvironment(env);
     process_.setProcessChannelMode(QProcess::MergedChannels);
+    // A test run that dies without unwinding takes the program with it.
+    process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     process_.start(QFile::decodeName(dir_.path("znr-extractor")), {});
     return process_.waitForStarted(10000);
 }

@@ -33,6 +33,10 @@ struct ProgramConfig {
     QMap<int, QByteArray> serialPorts; // [SERIAL PORTS] COMn=device
 };
 
+// The INI text of `config` (CR LF lines, scrambled passwords), the six data folders inside
+// `folder` (which ends with '/').
+QByteArray iniText(const ProgramConfig& config, const QByteArray& folder);
+
 // The real znr-extractor run in a temporary folder of its own: a copy of the binary, its INI and
 // the six data folders beside it, started offscreen and killed when the run ends (the program
 // has no other way to stop without an operator).
@@ -43,7 +47,7 @@ public:
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
 
-    // Writes ZNRExtractor.ini beside the copied program (CR LF lines, scrambled passwords).
+    // Writes ZNRExtractor.ini beside the copied program.
     void writeIni(const ProgramConfig& config);
     QByteArray iniPath() const { return dir_.path("ZNRExtractor.ini"); }
     QByteArray path(const QByteArray& name) const { return dir_.path(name); }
