@@ -6,8 +6,8 @@
 #include "settings/frmWinsock.h"
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
-#include "support/QtPrinters.h"
 #include "support/GuiActions.h"
+#include "support/QtPrinters.h"
 #include "support/TempDir.h"
 
 #include <QCheckBox>
