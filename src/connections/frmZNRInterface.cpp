@@ -69,7 +69,6 @@ frmZNRInterface::frmZNRInterface(const AppSettings& settings, LoginState& login,
     setCentralWidget(central);
     buildMenus();
     resize(760, 420);
-    Form_Load();
 }
 
 frmZNRInterface::~frmZNRInterface() = default;

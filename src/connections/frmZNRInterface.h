@@ -34,6 +34,9 @@ public:
     // The list as the logic sees it; valid for the window's lifetime.
     ConnectionList& list();
     void attach(Connections& connections, Actions actions);
+    // The window's load: the count "0" and the list headings of the transport in the settings.
+    // Runs once the settings are read, before the first instrument is handed to the window.
+    void Form_Load();
 
     void cmdNewConnection_Click();
     void cmdConnect_Click();
@@ -50,7 +53,6 @@ protected:
     void closeEvent(QCloseEvent* e) override; // Form_Unload
 
 private:
-    void Form_Load();
     void buildMenus();
     QWidget* buildButtons();
     void behindDisconnectPassword(const char* procedure, void (Connections::*operation)());

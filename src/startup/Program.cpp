@@ -19,7 +19,10 @@ Program::~Program() = default;
 
 void Program::start() {
     auto* splash = new frmSplash(run_.settings, run_.log,
-                                 {[this] { engine_.loadConfiguration(programFolder_); },
+                                 {[this] {
+                                      engine_.loadConfiguration(programFolder_,
+                                                                [this] { window_.Form_Load(); });
+                                  },
                                   [this] { CreateDirectory(programFolder_, run_.log); },
                                   [this] { window_.show(); }});
     splash->Form_Load();

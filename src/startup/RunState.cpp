@@ -5,6 +5,35 @@
 #include "platform/ProgramPaths.h"
 
 namespace znr {
+namespace {
+
+// Hands the configured instruments on, running a hook once before the first of them.
+class HookedOpener final : public ConnectionOpener {
+public:
+    HookedOpener(ConnectionOpener& opener, const std::function<void()>& hook)
+        : opener_(opener), hook_(hook) {}
+
+    void CreateEthernetConnection(const QByteArray& ip, quint16 port) override {
+        runHook();
+        opener_.CreateEthernetConnection(ip, port);
+    }
+    void CreateSerialConnection(const QByteArray& commPort, const QByteArray& settings) override {
+        runHook();
+        opener_.CreateSerialConnection(commPort, settings);
+    }
+    void runHook() {
+        if (!ran_ && hook_)
+            hook_();
+        ran_ = true;
+    }
+
+private:
+    ConnectionOpener& opener_;
+    const std::function<void()>& hook_;
+    bool ran_ = false;
+};
+
+} // namespace
 
 ConnectionEngine::ConnectionEngine(RunState& run, ConnectionList& list, DebugTextSink& debugSink,
                                    DataFileObserver dataFileWritten)
@@ -19,9 +48,12 @@ ConnectionEngine::ConnectionEngine(RunState& run, ConnectionList& list, DebugTex
       connections_({run.settings, run.table, run.log, run.clock, run.pump, list, receivePath_},
                    socketElementFactory(), serialElementFactory(run.settings)) {}
 
-void ConnectionEngine::loadConfiguration(const QString& programFolder) {
+void ConnectionEngine::loadConfiguration(const QString& programFolder,
+                                         const std::function<void()>& beforeInstruments) {
     run_.settings.IniFilePath = iniFilePathIn(programFolder);
-    LoadConstants(run_.settings, run_.rawData, connections_, run_.log);
+    HookedOpener opener(connections_, beforeInstruments);
+    LoadConstants(run_.settings, run_.rawData, opener, run_.log);
+    opener.runHook();
 }
 
 } // namespace znr

@@ -40,7 +40,10 @@ public:
                      DataFileObserver dataFileWritten = {});
 
     // Reads the configuration beside the program and opens the configured instruments.
-    void loadConfiguration(const QString& programFolder);
+    // `beforeInstruments` runs once, just before the first instrument is opened (or after the
+    // configuration when none is), so a window's load sees the transport the file names.
+    void loadConfiguration(const QString& programFolder,
+                           const std::function<void()>& beforeInstruments = {});
 
     Connections& connections() { return connections_; }
 

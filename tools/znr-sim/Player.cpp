@@ -40,6 +40,9 @@ Player::Player(const SimOptions& options, Link& link) : o_(options), link_(link)
     clock_.start();
     stepTimer_.setSingleShot(true);
     pauseTimer_.setSingleShot(true);
+    // --late, --gap and --interval are minimum delays; coarse timers may fire 5 % early.
+    stepTimer_.setTimerType(Qt::PreciseTimer);
+    pauseTimer_.setTimerType(Qt::PreciseTimer);
     connect(&stepTimer_, &QTimer::timeout, this, &Player::onStep);
     connect(&pauseTimer_, &QTimer::timeout, this, &Player::startBatch);
     connect(&link_, &Link::opened, this, &Player::onOpened);

@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 #include <QTest>
+#include <csignal>
+#include <sys/prctl.h>
 
 namespace znr::test {
 
@@ -12,6 +14,8 @@ QByteArray wireFrame(const char* type, const QByteArray& payload) {
 }
 
 SimProcess::SimProcess(const QStringList& arguments) {
+    // A test run that dies without unwinding takes the simulator with it.
+    process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     process_.start(QStringLiteral(ZNR_BIN_DIR "/znr-sim"), arguments);
     process_.waitForStarted(10000);
 }
@@ -29,7 +33,13 @@ QByteArray SimProcess::out() {
 }
 
 QByteArray SimProcess::err() {
-    return process_.readAllStandardError();
+    err_ += process_.readAllStandardError();
+    return err_;
+}
+
+void SimProcess::kill() {
+    process_.kill();
+    process_.waitForFinished(10000);
 }
 
 quint16 SimProcess::waitForPort() {

@@ -27,11 +27,13 @@ public:
     bool waitForExit(int timeoutMs = 30000);
     int exitCode() const { return process_.exitCode(); }
     QByteArray out(); // standard output so far
-    QByteArray err();
+    QByteArray err(); // standard error so far
+    void kill();      // SIGKILL: the instrument vanishes without a word
 
 private:
     QProcess process_;
     QByteArray out_;
+    QByteArray err_;
 };
 
 // Runs the simulator to its end: exit code and both outputs.
