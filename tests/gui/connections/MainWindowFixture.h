@@ -91,6 +91,7 @@ struct MainWindowFixture : ::testing::Test {
                       return e;
                   }) {
             window.attach(c, {[&f] { ++f.settingsShown; }, [&f] { ++f.newConnectionShown; }});
+            window.Form_Load();  // as the start-up does once the settings are read
         }
     };
     std::unique_ptr<Run> run;
