@@ -169,9 +169,16 @@ void Connections::cmdConnect_Click() {
             if (port.PortOpen())
                 return;
             resetBatchRows(i);
+            const bool wasDropped = dropped_.count(i) > 0;
             forgetDropped(i);
-            configureAndOpenPort(port, endpoint, parameter, s_.settings.CurrentDTR,
-                                 s_.settings.CurrentRTS);
+            try {
+                configureAndOpenPort(port, endpoint, parameter, s_.settings.CurrentDTR,
+                                     s_.settings.CurrentRTS);
+            } catch (const Failure&) {
+                if (wasDropped)
+                    noteDropped(i); // still a connection that dropped by itself
+                throw;
+            }
             port.Output(ack8());
         }
         // The row of the reopened connection, wherever it stands now.

@@ -61,6 +61,10 @@ public:
 
     // Connections that dropped by themselves and are retried while ReconnectSeconds > 0.
     const std::set<int>& dropped() const { return dropped_; }
+    // One round of retries, as the retry timer runs it every ReconnectSeconds while any
+    // connection is in dropped().
+    void retryDropped();
+    bool retryTimerRunning() const { return retryTimer_.isActive(); }
 
     NodeAllocator& nodes() { return nodes_; }
     SocketSet& ZNRSocket() { return sockets_; }
@@ -99,7 +103,6 @@ private:
     void noteDropped(int index);
     void forgetDropped(int index);
     void forgetAllDropped();
-    void retryDropped();
     void retrySocket(int index);
     void retryPort(int index);
     void ZNRSocket_Connected(int index);

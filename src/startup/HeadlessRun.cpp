@@ -31,9 +31,12 @@ sigset_t stopSignals() {
 
 } // namespace
 
+// A reader of the announcements that goes away must not end the run: with SIGPIPE ignored, a
+// write to a closed pipe merely fails.
 bool HeadlessRun::blockStopSignals() {
     const sigset_t set = stopSignals();
-    return ::pthread_sigmask(SIG_BLOCK, &set, nullptr) == 0;
+    return ::pthread_sigmask(SIG_BLOCK, &set, nullptr) == 0 &&
+           std::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
 }
 
 // The stop signals arrive as readable data on a signalfd, in the event loop like any event.
@@ -47,15 +50,23 @@ bool HeadlessRun::start() {
     connect(stopNotifier_, &QSocketNotifier::activated, this, &HeadlessRun::onStopSignal);
 
     list_.setCountText("0");
+    loading_ = true;
     engine_.loadConfiguration(programFolder_);
+    loading_ = false;
+    if (stopRequested_)
+        stop();
     return true;
 }
 
+// A signal that comes while the instruments are being opened (their connect waits run the
+// event loop) is kept until the opening is over, so no connection is closed under its wait.
 void HeadlessRun::onStopSignal() {
     signalfd_siginfo info;
     while (::read(signalFd_, &info, sizeof info) == ssize_t(sizeof info)) {
     }
-    stop();
+    stopRequested_ = true;
+    if (!loading_)
+        stop();
 }
 
 void HeadlessRun::stop() {
@@ -63,7 +74,9 @@ void HeadlessRun::stop() {
         return;
     stopped_ = true;
     engine_.connections().closeAllForShutdown();
-    QCoreApplication::exit(0);
+    // Queued, so that the exit also holds when the event loop has not started yet.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 // One line per data file: local time, connection index, path.

@@ -21,7 +21,8 @@ public:
     ~HeadlessRun() override;
 
     // Blocks SIGTERM and SIGINT for this thread and the threads it starts later, so they can be
-    // read from a signalfd; call it first thing in main(), before any thread exists.
+    // read from a signalfd, and ignores SIGPIPE; call it first thing in main(), before any
+    // thread exists.
     static bool blockStopSignals();
 
     // Listens for the stop signals, loads the configuration and opens the instruments. False
@@ -29,7 +30,7 @@ public:
     bool start();
 
     // Closes every connection, as closing the main window does (no password), then ends the
-    // event loop with exit code 0.
+    // event loop with exit code 0 (once it runs, when called before).
     void stop();
 
     ConnectionList& list() { return list_; }
@@ -47,6 +48,8 @@ private:
                              [this](int index, const QByteArray& path) { announce(index, path); }};
     int signalFd_ = -1;
     QSocketNotifier* stopNotifier_ = nullptr;
+    bool loading_ = false;       // the instruments of the INI are being opened
+    bool stopRequested_ = false; // a stop signal came
     bool stopped_ = false;
 };
 
