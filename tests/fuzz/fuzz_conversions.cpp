@@ -1,10 +1,12 @@
 // Runs the setting conversions (textToNumber, textToInteger, textToBoolean, textToPort,
-// numberToText) and the reading conversions (readingValue, readingText) on arbitrary bytes. A
-// conversion may only fail with a Failure; where it gives a result, the results must agree
-// with each other and survive a round trip through the text the program writes.
+// textToWholePort, numberToText), the serial line settings (parseSerialSettings) and the
+// reading conversions (readingValue, readingText) on arbitrary bytes. A conversion may only
+// fail with a Failure; where it gives a result, the results must agree with each other and
+// survive a round trip through the text the program writes.
 
 #include "FuzzSupport.h"
 #include "config/Conversions.h"
+#include "platform/SerialSettings.h"
 #include "protocol/ReadingValue.h"
 #include "records/Failure.h"
 
@@ -88,6 +90,21 @@ void checkNumbers(const QByteArray& text) {
     if (port.value && *port.value <= 32767)
         FUZZ_CHECK(number.value == qint16(*port.value));
 
+    // A port typed whole is the whole number with the range 0..65535.
+    const auto wholePort = attempt([&] { return textToWholePort(text); });
+    FUZZ_CHECK(wholePort.value || wholePort.failure == FailureNo::Overflow ||
+               wholePort.failure == FailureNo::TypeMismatch);
+    FUZZ_CHECK((wholePort.failure == FailureNo::TypeMismatch) ==
+               (integer.failure == FailureNo::TypeMismatch));
+    if (integer.value)
+        FUZZ_CHECK(*integer.value >= 0 ? wholePort.value == quint16(*integer.value)
+                                       : !wholePort.value);
+    if (wholePort.value) {
+        FUZZ_CHECK(port.value == wholePort.value);
+        if (*wholePort.value <= 32767)
+            FUZZ_CHECK(integer.value == qint16(*wholePort.value));
+    }
+
     if (number.value) {
         const QByteArray written = numberToText(*number.value);
         FUZZ_CHECK(textToNumber(written) == *number.value);
@@ -127,6 +144,41 @@ void checkReading(const QByteArray& text) {
     FUZZ_CHECK(readingValue(written) == v);
 }
 
+char parityLetter(QSerialPort::Parity p) {
+    switch (p) {
+    case QSerialPort::NoParity:
+        return 'n';
+    case QSerialPort::OddParity:
+        return 'o';
+    case QSerialPort::EvenParity:
+        return 'e';
+    case QSerialPort::MarkParity:
+        return 'm';
+    case QSerialPort::SpaceParity:
+        return 's';
+    }
+    fuzz::fail("unknown parity", __FILE__, __LINE__);
+}
+
+// Settings that parse have values a port can take, and their own text parses the same.
+void checkSerialSettings(const QByteArray& text) {
+    const auto parsed = attempt([&] { return parseSerialSettings(text); });
+    FUZZ_CHECK(parsed.value || parsed.failure == CommErrorNo::InvalidPropertyValue);
+    if (!parsed.value)
+        return;
+    const SerialLineSettings& s = *parsed.value;
+    FUZZ_CHECK(text.count(',') == 3);
+    FUZZ_CHECK(s.baudRate > 0);
+    FUZZ_CHECK(s.dataBits >= QSerialPort::Data5 && s.dataBits <= QSerialPort::Data8);
+    FUZZ_CHECK(s.stopBits == QSerialPort::OneStop || s.stopBits == QSerialPort::TwoStop);
+    const QByteArray again = QByteArray::number(s.baudRate) + ',' + parityLetter(s.parity) + ',' +
+                             QByteArray::number(int(s.dataBits)) + ',' +
+                             (s.stopBits == QSerialPort::OneStop ? "1" : "2");
+    const SerialLineSettings t = parseSerialSettings(again);
+    FUZZ_CHECK(t.baudRate == s.baudRate && t.parity == s.parity && t.dataBits == s.dataBits &&
+               t.stopBits == s.stopBits);
+}
+
 void checkReadingText(double d) {
     const QByteArray t = readingText(d);
     if (!std::isfinite(d))
@@ -150,6 +202,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkNumbers(text);
     checkBoolean(text);
     checkReading(text);
+    checkSerialSettings(text);
     if (size >= sizeof(double)) {
         double d;
         std::memcpy(&d, data, sizeof d);

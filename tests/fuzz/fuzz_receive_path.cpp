@@ -6,8 +6,10 @@
 // or under a name the program does not make.
 //
 // Input: one byte of flags, one byte giving the number of schedule steps (1..8), three bytes
-// per step (arrival length, clock advance, connection and size), then the byte stream. The steps
-// are used in turn, cutting the stream into arrivals, until it is used up.
+// per step (arrival length, clock advance, connection: a reconnect before the arrival, or a big
+// arrival), then the byte stream. The steps are used in turn, cutting the stream into
+// arrivals, until it is used up. Flags: 1 COLUMN layout, 2 debug window open, 4 check-rod ID
+// "100", 8 the serial handler's name, 0x80 big arrivals allowed (they are slow, so rare).
 
 #include "FuzzSupport.h"
 #include "config/AppSettings.h"
@@ -133,7 +135,7 @@ private:
 struct Step {
     std::uint8_t length; // bytes of the stream this arrival takes (0: an event without data)
     std::uint8_t delay;  // clock advance before the arrival, see delayMs()
-    std::uint8_t extra;  // connection (1 + extra % 3); 0xFF: a big arrival
+    std::uint8_t extra;  // connection (1 + extra % 3); 0xFE: reconnected first; 0xFF: big
 };
 
 // Mostly short gaps, sometimes past the 5-second frame deadline.
@@ -155,7 +157,10 @@ struct Run {
     Rows rows;
     DebugText debug;
     bool debugMode;
-    ProtocolContext ctx{settings, table, raw, log, clock, rows};
+    ProtocolContext ctx{
+        settings, table, raw, log, clock, rows, [this](int, const QByteArray& path) {
+            checkDataFile(path);
+        }};
     ReceivePath path{ctx, debugMode, debug};
 
     Run(const FolderTree& tree, std::uint8_t flags) : debugMode((flags & 2) != 0) {
@@ -172,6 +177,18 @@ struct Run {
         settings.RawFileFolder = tree.folder("Raw Files");
         raw.resize(11);
         table.ensureIndex(Connections);
+    }
+
+    // A data file is written straight into the folder of one of the four modes.
+    void checkDataFile(const QByteArray& path) const {
+        const QByteArray* folders[] = {&settings.DataFolder, &settings.CalCheckFolder,
+                                       &settings.CheckRodsFolder, &settings.FastModeFolder};
+        bool inAFolder = false;
+        for (const QByteArray* folder : folders)
+            inAFolder = inAFolder ||
+                        (path.startsWith(*folder) && isDataFileName(path.mid(folder->size())) &&
+                         !path.mid(folder->size()).contains('/'));
+        FUZZ_CHECK(inAFolder);
     }
 
     // One arrival and what must hold after it.
@@ -226,6 +243,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if ((flags & 0x80) != 0 && s.extra == 0xFF && !bytes.isEmpty() && !bytes.contains(ctl::EOT))
             bytes = bytes.repeated(BigArrival / bytes.size() + 1);
         run.clock.advanceMs(delayMs(s.delay));
+        if (s.extra == 0xFE)
+            run.path.resetConnection(1 + s.extra % Connections);
         run.arrive(1 + s.extra % Connections, bytes, handler);
     }
     tree.check();

@@ -20,9 +20,11 @@ def frame(kind, payload):
 
 
 # ---- fuzz_receive_path: flags, step count, (length, delay, extra) per step, the stream.
-# flags: 1 COLUMN layout, 2 debug window open, 4 check-rod ID "100", 8 serial handler.
+# flags: 1 COLUMN layout, 2 debug window open, 4 check-rod ID "100", 8 serial handler,
+# 0x80 big arrivals allowed.
 # delay codes: < 128 -> code * 10 ms; < 240 -> (code - 128) * 50 ms; else 5 s + (code - 240) s.
-# extra: connection = 1 + extra % 3; 0xFF makes an arrival without EOT about 600 KiB.
+# extra: connection = 1 + extra % 3; 0xFE reconnects the connection before the arrival; 0xFF
+# (with flag 0x80) makes an arrival without EOT about 600 KiB.
 
 def session(flags, steps, frames):
     header = bytes([flags, (len(steps) - 1) % 8])
@@ -93,6 +95,8 @@ STB_MID_BATCH = [
     frame(b"ENB", b""),
 ]
 
+RECONNECT = RUN_BATCH[:3] + [RUN_BATCH[0], RUN_BATCH[1], RUN_BATCH[2], RUN_BATCH[5]]
+
 RECEIVE = {
     "run_mode_column": session(1, one_per_arrival(RUN_BATCH), RUN_BATCH),
     "run_mode_row_one_arrival": session(0, [(255, 10, 0)], RUN_BATCH),
@@ -120,8 +124,11 @@ RECEIVE = {
     "three_connections": session(1, [(len(RUN_BATCH[0]), 10, 0), (len(RUN_BATCH[0]), 10, 1),
                                      (len(RUN_BATCH[1]), 10, 2), (len(RUN_BATCH[1]), 10, 0)],
                                  [RUN_BATCH[0], RUN_BATCH[0], RUN_BATCH[1], RUN_BATCH[1]]),
+    # A batch cut off by a reconnect, then a new one on the same connection.
+    "reconnect_mid_batch": session(1, [(len(f), 10, 0xFE if i == 3 else 0)
+                                       for i, f in enumerate(RECONNECT)], RECONNECT),
     # Two big arrivals without EOT pass the 1 MiB bound; then a frame on the same connection.
-    "buffer_overflow": session(1, [(16, 10, 0xFF), (16, 10, 0xFF), (255, 10, 0)],
+    "buffer_overflow": session(0x81, [(16, 10, 0xFF), (16, 10, 0xFF), (255, 10, 0)],
                                [SOH + b"1DAT" + STX + b"1,2,3,4,5,6", b"7,8,9,10,11,12,1",
                                 frame(b"RST", b"")]),
 }
@@ -176,6 +183,8 @@ CONVERSIONS = [
     b"7.000", b"0.125", b"-0.5", b" -.5 ", b"+3.", b"0.0005", b"2.0005", b"-2.0005",
     b"1.0004999", b"-0.0004", b"-0", b"0.9995", b"99999999", b"-1234567", b"1.23456789",
     b"\t5\t", b"12345.6789", b"0.1", b"234.5675", b"34.56749", b"-.999999",
+    # serial line settings
+    b"9600,n,8,1", b"19200,E,7,2", b"9600,n,8,1.5", b"115200,s,5,1", b"300,m,6,2",
 ]
 
 
