@@ -1,6 +1,8 @@
 #include "config/IniFile.h"
 
 #include "config/IniText.h"
+#include "platform/Files.h"
+#include "platform/UniqueFd.h"
 #include "records/ErrorLog.h"
 
 #include <QFile>
@@ -17,22 +19,6 @@
 namespace znr {
 
 namespace {
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
 
 [[noreturn]] void failWithErrno() {
     throw Failure::fromErrno(errno);
@@ -60,7 +46,7 @@ std::optional<QByteArray> readExisting(const QByteArray& path, struct stat& st) 
     }
     if (!S_ISREG(st.st_mode))
         throw Failure(FailureNo::PathFileAccess, "Path/File access error");
-    Fd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
         failWithErrno();
     QByteArray bytes;
@@ -91,19 +77,14 @@ void writeAll(int fd, const QByteArray& bytes) {
     }
 }
 
-QByteArray folderOf(const QByteArray& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
-}
-
 // Creates a fresh temporary file beside `path`; its name goes to `tmpPath`.
-Fd createTemporary(const QByteArray& path, QByteArray& tmpPath) {
+UniqueFd createTemporary(const QByteArray& path, QByteArray& tmpPath) {
     for (int attempt = 0;; ++attempt) {
         const quint32 r = QRandomGenerator::global()->generate();
         tmpPath = folderOf(path) + "/.znr" + QByteArray::number(r, 16) + ".tmp";
         const int fd = ::open(tmpPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0)
-            return Fd(fd);
+            return UniqueFd(fd);
         if (errno != EEXIST || attempt == 20)
             failWithErrno();
     }
@@ -113,7 +94,7 @@ Fd createTemporary(const QByteArray& path, QByteArray& tmpPath) {
 // `path`: a reader sees either the old file or the new one, never a part.
 void replaceFile(const QByteArray& path, const QByteArray& bytes, std::optional<mode_t> mode) {
     QByteArray tmpPath;
-    Fd fd = createTemporary(path, tmpPath);
+    UniqueFd fd = createTemporary(path, tmpPath);
     try {
         writeAll(fd.get(), bytes);
         if (mode && ::fchmod(fd.get(), *mode) != 0)
@@ -127,9 +108,10 @@ void replaceFile(const QByteArray& path, const QByteArray& bytes, std::optional<
         throw;
     }
     // Makes the rename itself durable; the new contents are already safe either way.
-    Fd folder(::open(folderOf(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() >= 0)
-        ::fsync(folder.get());
+    try {
+        syncFolderOf(path);
+    } catch (const Failure&) {
+    }
 }
 
 } // namespace

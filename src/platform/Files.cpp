@@ -1,5 +1,6 @@
 #include "platform/Files.h"
 
+#include "platform/UniqueFd.h"
 #include "records/Failure.h"
 
 #include <cerrno>
@@ -38,31 +39,8 @@ Failure Failure::fromErrno(int err) {
 
 namespace {
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-    // Closes now so that a failing close (NFS, full disk) is reported.
-    void close() {
-        int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0 && errno != EINTR)
-            throw Failure::fromErrno(errno);
-    }
-
-private:
-    int fd_;
-};
-
 // Opens for appending; `created` tells whether this call made the file.
-Fd openForAppend(const QByteArray& path, bool& created) {
+UniqueFd openForAppend(const QByteArray& path, bool& created) {
     if (path.isEmpty() || path.contains('\0'))
         throw Failure(FailureNo::BadFileName, "Bad file name or number");
     constexpr int flags = O_WRONLY | O_APPEND | O_CLOEXEC;
@@ -78,26 +56,31 @@ Fd openForAppend(const QByteArray& path, bool& created) {
     }
     if (fd < 0)
         throw Failure::fromErrno(errno);
-    return Fd(fd);
+    return UniqueFd(fd);
 }
 
-// Makes a new directory entry survive a power cut.
-void syncFolderOf(const QByteArray& path) {
+} // namespace
+
+QByteArray folderOf(const QByteArray& path) {
     const qsizetype slash = path.lastIndexOf('/');
-    const QByteArray folder = slash < 0    ? QByteArray(".")
-                              : slash == 0 ? QByteArray("/")
-                                           : path.left(slash);
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
+void syncFolderOf(const QByteArray& path) {
+    const QByteArray folder = folderOf(path);
     int fd;
     do {
         fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         throw Failure::fromErrno(errno);
-    Fd dir(fd);
+    UniqueFd dir(fd);
     if (::fsync(dir.get()) != 0 && errno != EINVAL)
         throw Failure::fromErrno(errno);
     dir.close();
 }
+
+namespace {
 
 // Writes all of `bytes`; returns how many were written before a failure (errno set) or the size.
 qsizetype writeAll(int fd, const QByteArray& bytes) {
@@ -121,7 +104,7 @@ qsizetype writeAll(int fd, const QByteArray& bytes) {
 void writeCutAtLastLine(const QByteArray& path, const QByteArray& bytes,
                         const QList<qsizetype>& lineEnds, bool durable) {
     bool created = false;
-    Fd fd = openForAppend(path, created);
+    UniqueFd fd = openForAppend(path, created);
     struct stat before {};
     if (::fstat(fd.get(), &before) != 0)
         throw Failure::fromErrno(errno);

@@ -20,4 +20,11 @@ void appendBytes(const QByteArray& path, const QByteArray& bytes, bool durable =
 
 bool folderExists(const QByteArray& path);
 
+// The folder part of a path: "." for a bare name, "/" for a file in the root.
+QByteArray folderOf(const QByteArray& path);
+
+// Flushes the folder holding `path` to the disk, so that a new or renamed entry in it survives
+// a power cut. Throws a Failure when the folder cannot be opened or flushed.
+void syncFolderOf(const QByteArray& path);
+
 } // namespace znr
