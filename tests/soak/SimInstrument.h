@@ -28,8 +28,7 @@ struct Incarnation {
     QString outPath;   // standard output
     QString errPath;   // standard error (the --verbose log)
     std::unique_ptr<QProcess> process;
-    bool killed = false;  // by the soak, while the extractor was connected
-    bool greetedAtEnd = false;
+    bool killed = false; // by the soak, while the extractor was connected
 
     SimLog log() const { return readSimLog(errPath, outPath); }
 };

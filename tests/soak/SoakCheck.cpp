@@ -172,7 +172,8 @@ void checkLog(const ProgramInstance& p, const std::vector<std::unique_ptr<SimIns
     for (const auto& in : all)
         for (const auto& run : in->incarnations()) {
             kills += run->killed ? 1 : 0;
-            restores += run->number > 1 && run->greetedAtEnd ? 1 : 0;
+            // Every later incarnation greeted by the program was a connection restored.
+            restores += run->number > 1 && run->log().greeted ? 1 : 0;
         }
     int drops = 0, back = 0, errors = 0;
     const QByteArrayList lines = p.logLines();
