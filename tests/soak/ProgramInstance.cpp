@@ -139,9 +139,9 @@ void ProgramInstance::sample() {
 }
 
 QByteArrayList ProgramInstance::logLines() const {
-    QByteArrayList lines = readAll(QFile::decodeName(folder("Error Log")) +
-                                   QStringLiteral("ZNRError.log"))
-                               .split('\n');
+    QByteArrayList lines =
+        readAll(QFile::decodeName(folder("Error Log")) + QStringLiteral("ZNRError.log"))
+            .split('\n');
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     for (QByteArray& l : lines)

@@ -43,9 +43,9 @@ public:
     const QList<qint64>& samples() const { return samples_; }
     bool column() const { return column_; }
 
-    QByteArrayList logLines() const;       // ZNRError.log without line ends
-    int announcements() const;             // data files announced on standard output
-    QByteArray errorOutput() const;        // standard error
+    QByteArrayList logLines() const; // ZNRError.log without line ends
+    int announcements() const;       // data files announced on standard output
+    QByteArray errorOutput() const;  // standard error
 
 private:
     QString name_;

@@ -65,8 +65,8 @@ SimLog readSimLog(const QString& errPath, const QString& outPath) {
 
 SimInstrument::SimInstrument(InstrumentSpec spec, QString simBinary, QString workFolder,
                              QString ptyLink)
-    : spec_(std::move(spec)), simBinary_(std::move(simBinary)),
-      workFolder_(std::move(workFolder)), ptyLink_(std::move(ptyLink)) {}
+    : spec_(std::move(spec)), simBinary_(std::move(simBinary)), workFolder_(std::move(workFolder)),
+      ptyLink_(std::move(ptyLink)) {}
 
 bool SimInstrument::startIncarnation(quint64 seed, QString* error) {
     auto run = std::make_unique<Incarnation>();

@@ -11,12 +11,12 @@ namespace soak {
 
 // What one incarnation's --verbose log says.
 struct SimLog {
-    bool greeted = false;       // the extractor's ACK8 came: it holds a connection to us
-    int acknowledged = 0;       // "batch N acknowledged" lines (expected files written)
-    bool endInFlight = false;   // an end frame went out after the last acknowledged batch
-    int frames = 0;             // writes that carried a frame's EOT
-    int naks = 0;               // NAK8 received
-    QByteArray listenedPort;    // from standard output: "listening on ADDRESS:PORT"
+    bool greeted = false;     // the extractor's ACK8 came: it holds a connection to us
+    int acknowledged = 0;     // "batch N acknowledged" lines (expected files written)
+    bool endInFlight = false; // an end frame went out after the last acknowledged batch
+    int frames = 0;           // writes that carried a frame's EOT
+    int naks = 0;             // NAK8 received
+    QByteArray listenedPort;  // from standard output: "listening on ADDRESS:PORT"
 };
 SimLog readSimLog(const QString& errPath, const QString& outPath);
 

@@ -45,13 +45,12 @@ const char* modeFolder(const InstrumentSpec& s) {
 
 // One acknowledged batch: the data files its simulator expected, one per candidate second.
 struct ExpectedBatch {
-    QString where; // "t07 #2"
+    QString where;                            // "t07 #2"
     QHash<QByteArray, QByteArray> candidates; // file name -> bytes
     bool matched = false;
 };
 
-std::vector<ExpectedBatch> expectedBatches(const SimInstrument& in, bool column,
-                                           CheckResult& r) {
+std::vector<ExpectedBatch> expectedBatches(const SimInstrument& in, bool column, CheckResult& r) {
     std::vector<ExpectedBatch> batches;
     for (const auto& run : in.incarnations()) {
         const SimLog log = run->log();
@@ -66,9 +65,9 @@ std::vector<ExpectedBatch> expectedBatches(const SimInstrument& in, bool column,
             const QByteArray key = withoutTime(bytes);
             if (!byContent.contains(key)) {
                 byContent.insert(key, qsizetype(batches.size()));
-                batches.push_back({text(in.spec().name) + QStringLiteral(" #") +
-                                       QString::number(run->number),
-                                   {}});
+                batches.push_back(
+                    {text(in.spec().name) + QStringLiteral(" #") + QString::number(run->number),
+                     {}});
             }
             batches[size_t(byContent[key])].candidates.insert(name, bytes);
         }
@@ -120,8 +119,8 @@ void checkDataFiles(const ProgramInstance& p, const SimInstrument& in, CheckResu
 }
 
 // Every batch has one raw file: its frames from the IST to the end frame.
-void checkRawFiles(const ProgramInstance& p, const SimInstrument& in, int batches,
-                   CheckResult& r, int& examined) {
+void checkRawFiles(const ProgramInstance& p, const SimInstrument& in, int batches, CheckResult& r,
+                   int& examined) {
     const QByteArray folder = p.folder("Raw Files");
     int files = 0;
     for (const QByteArray& name : fileNames(folder)) {
@@ -160,7 +159,8 @@ void checkLog(const ProgramInstance& p, const std::vector<std::unique_ptr<SimIns
     const QString time = QStringLiteral(", \\d{1,2}/\\d{1,2}/\\d{4} \\d{1,2}:\\d\\d:\\d\\d [AP]M$");
     const QRegularExpression tcpDrop(
         QStringLiteral("^frmZNRInterface\\.ZNRSocket_Error, 10054, Connection is reset by "
-                       "remote side") + time);
+                       "remote side") +
+        time);
     const QRegularExpression ptyDrop(
         QStringLiteral("^frmZNRInterface\\.ZNRComm_OnComm, \\d+, Error reading comm device \\(") +
         QStringLiteral(".*\\)") + time);

@@ -38,16 +38,17 @@ QByteArray InstrumentSpec::endLine() const {
 }
 
 QStringList InstrumentSpec::arguments() const {
-    QStringList a{QStringLiteral("--id"),       latin1(id),
-                  QStringLiteral("--mode"),     latin1(mode),
-                  QStringLiteral("--batch-code"), latin1(batchCode),
-                  QStringLiteral("--codes"),    latin1(codes.join(',')),
-                  QStringLiteral("--rows"),     number(rows),
-                  QStringLiteral("--batches"),  QStringLiteral("0"),
-                  QStringLiteral("--interval"), number(intervalMs),
-                  QStringLiteral("--end"),      endsWithErr ? QStringLiteral("ERR") : QStringLiteral("ENB"),
-                  QStringLiteral("--fragment"), number(fragments),
-                  QStringLiteral("--gap"),      number(gapMs)};
+    QStringList a{
+        QStringLiteral("--id"),         latin1(id),
+        QStringLiteral("--mode"),       latin1(mode),
+        QStringLiteral("--batch-code"), latin1(batchCode),
+        QStringLiteral("--codes"),      latin1(codes.join(',')),
+        QStringLiteral("--rows"),       number(rows),
+        QStringLiteral("--batches"),    QStringLiteral("0"),
+        QStringLiteral("--interval"),   number(intervalMs),
+        QStringLiteral("--end"),        endsWithErr ? QStringLiteral("ERR") : QStringLiteral("ENB"),
+        QStringLiteral("--fragment"),   number(fragments),
+        QStringLiteral("--gap"),        number(gapMs)};
     if (lateMs > 0)
         a << QStringLiteral("--late") << number(lateMs);
     if (burst)
@@ -64,8 +65,8 @@ QList<InstrumentSpec> tcpInstruments(quint64 seed) {
         s.id = "T" + QByteArray::number(i).rightJustified(3, '0');
         s.mode = kModes[i % 4];
         // Every fourth RUN MODE instrument sends the check-rod code: its files go to Check Rods.
-        s.batchCode = i % 4 == 3 ? QByteArray("X") + kCheckRodId
-                                 : "B" + QByteArray::number(100 + i);
+        s.batchCode =
+            i % 4 == 3 ? QByteArray("X") + kCheckRodId : "B" + QByteArray::number(100 + i);
         s.codes = QByteArray(kCodeSets[(i / 4) % 4]).split(',');
         s.rows = 1 + i % 5;
         s.intervalMs = 3000 + int(rng.bounded(5000));

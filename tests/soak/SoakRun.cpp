@@ -24,8 +24,7 @@ double mib(qint64 kib) {
 double average(const QList<qint64>& v, qsizetype from, qsizetype to) {
     if (to <= from)
         return 0;
-    return double(std::accumulate(v.begin() + from, v.begin() + to, qint64(0))) /
-           double(to - from);
+    return double(std::accumulate(v.begin() + from, v.begin() + to, qint64(0))) / double(to - from);
 }
 
 } // namespace
@@ -41,8 +40,9 @@ SoakRun::~SoakRun() {
 bool SoakRun::startInstruments(Side& side, const QList<InstrumentSpec>& specs) {
     for (const InstrumentSpec& spec : specs) {
         const QString link =
-            spec.serial() ? side.program->path(QStringLiteral("tty") + QString::number(spec.comPort))
-                          : QString();
+            spec.serial()
+                ? side.program->path(QStringLiteral("tty") + QString::number(spec.comPort))
+                : QString();
         side.instruments.push_back(std::make_unique<SimInstrument>(
             spec, o_.binFolder + QStringLiteral("/znr-sim"), o_.workFolder, link));
         QString error;
@@ -127,7 +127,8 @@ void SoakRun::injectFault() {
         nextFaultMs_ = clock_.elapsed() + 100;
         break;
     case SimInstrument::Freeze::Failed:
-        fail(QStringLiteral("%1: could not stop the simulator").arg(QString::fromLatin1(in->spec().name)));
+        fail(QStringLiteral("%1: could not stop the simulator")
+                 .arg(QString::fromLatin1(in->spec().name)));
         break;
     }
 }

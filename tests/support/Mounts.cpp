@@ -17,8 +17,8 @@ QByteArray failure(const char* what, const QByteArray& folder) {
 std::unique_ptr<ScopedMount> ScopedMount::tmpfs(const QByteArray& folder, const char* size,
                                                 QByteArray* why) {
     const QByteArray options = QByteArray("size=") + size + ",mode=0755";
-    if (::mount("tmpfs", folder.constData(), "tmpfs", MS_NOSUID | MS_NODEV,
-                options.constData()) != 0) {
+    if (::mount("tmpfs", folder.constData(), "tmpfs", MS_NOSUID | MS_NODEV, options.constData()) !=
+        0) {
         *why = failure("mount -t tmpfs", folder);
         return nullptr;
     }
@@ -31,8 +31,8 @@ std::unique_ptr<ScopedMount> ScopedMount::readOnly(const QByteArray& folder, QBy
         return nullptr;
     }
     std::unique_ptr<ScopedMount> m(new ScopedMount(folder));
-    if (::mount(nullptr, folder.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
-                nullptr) != 0) {
+    if (::mount(nullptr, folder.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) !=
+        0) {
         *why = failure("mount -o remount,bind,ro", folder);
         return nullptr; // the destructor undoes the bind
     }

@@ -58,7 +58,9 @@ TEST_F(HostileInput, EveryByteValueInsideFramesGetsOneAckPerEotAndTheNextBatchIs
         stream += instrumentFrame("IST", "RUN MODE" + c + ",a" + c + ",b,I" + c + "D" + c + ",x");
         stream += instrumentFrame("STB", "X1" + c + "0,W" + c + ",D1");
         stream += instrumentFrame("DAT", "1," + c + "1.5," + c);
-        stream += "\x01" "1" + c + c + c + "\x02" + c + "\x03\x04"; // unknown type
+        stream += "\x01"
+                  "1" +
+                  c + c + c + "\x02" + c + "\x03\x04"; // unknown type
         stream += "\x01" + c + "ENB\x02" + c + "\x03" + c + "\x04";
     }
     ASSERT_TRUE(instrument.send(stream));
