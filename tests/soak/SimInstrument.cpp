@@ -49,11 +49,14 @@ SimLog readSimLog(const QString& errPath, const QString& outPath) {
             ++log.naks;
         } else if (line.startsWith("znr-sim: sent ")) {
             log.frames += line.contains("<EOT>") ? 1 : 0;
+            log.midBatch = true;
         } else if (line.startsWith("znr-sim: ending batch ")) {
             log.endInFlight = true;
+            log.midBatch = true;
         } else if (line.startsWith("znr-sim: batch ") && line.endsWith(" acknowledged")) {
             ++log.acknowledged;
             log.endInFlight = false;
+            log.midBatch = false;
         }
     }
     static const QRegularExpression listening(QStringLiteral("listening on [^:\\s]+:(\\d+)"));
@@ -125,12 +128,24 @@ bool SimInstrument::up() const {
     return running() && runs_.back()->log().greeted;
 }
 
+bool SimInstrument::seemsMidBatch() const {
+    if (runs_.empty())
+        return false;
+    QFile f(runs_.back()->errPath);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    f.seek(std::max<qint64>(0, f.size() - 2048));
+    const QByteArray tail = f.readAll();
+    return tail.lastIndexOf("znr-sim: sent ") > tail.lastIndexOf(" acknowledged\n");
+}
+
 SimInstrument::Freeze SimInstrument::freezeAtSafePoint() {
     const qint64 pid = current().process->processId();
     if (pid <= 0 || ::kill(pid_t(pid), SIGSTOP) != 0 || !waitForState(pid, true))
         return Freeze::Failed;
-    if (!current().log().endInFlight)
-        return Freeze::Stopped;
+    const SimLog log = current().log();
+    if (!log.endInFlight)
+        return log.midBatch ? Freeze::MidBatch : Freeze::BetweenBatches;
     resume();
     return Freeze::Unsafe;
 }

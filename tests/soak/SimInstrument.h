@@ -14,6 +14,7 @@ struct SimLog {
     bool greeted = false;     // the extractor's ACK8 came: it holds a connection to us
     int acknowledged = 0;     // "batch N acknowledged" lines (expected files written)
     bool endInFlight = false; // an end frame went out after the last acknowledged batch
+    bool midBatch = false;    // something of a batch went out after the last acknowledged one
     int frames = 0;           // writes that carried a frame's EOT
     int naks = 0;             // NAK8 received
     QByteArray listenedPort;  // from standard output: "listening on ADDRESS:PORT"
@@ -50,11 +51,14 @@ public:
     // Whether the current incarnation is running and greeted by the extractor.
     bool up() const;
     bool running() const;
+    // From the end of its log: something of a batch went out after the last acknowledged one.
+    bool seemsMidBatch() const;
 
-    enum class Freeze { Stopped, Unsafe, Failed };
-    // Stops the current incarnation (SIGSTOP) and reads its log: Stopped when no end frame is
-    // in flight (the extractor cannot be about to file a batch the simulator does not know
-    // about); otherwise it is let go on (SIGCONT) and Unsafe is returned.
+    enum class Freeze { MidBatch, BetweenBatches, Unsafe, Failed };
+    // Stops the current incarnation (SIGSTOP) and reads its log: stopped MidBatch or
+    // BetweenBatches when no end frame is in flight (the extractor cannot be about to file a
+    // batch the simulator does not know about); otherwise it is let go on (SIGCONT) and Unsafe
+    // is returned.
     Freeze freezeAtSafePoint();
     void resume();
     // SIGKILL of the frozen current incarnation: the instrument vanishes mid-batch or between

@@ -64,7 +64,8 @@ QList<InstrumentSpec> tcpInstruments(quint64 seed) {
         s.name = "t" + QByteArray::number(i).rightJustified(2, '0');
         s.id = "T" + QByteArray::number(i).rightJustified(3, '0');
         s.mode = kModes[i % 4];
-        // Every fourth RUN MODE instrument sends the check-rod code: its files go to Check Rods.
+        // Every fourth instrument is a RUN MODE one with the check-rod code: its files go to
+        // Check Rods.
         s.batchCode =
             i % 4 == 3 ? QByteArray("X") + kCheckRodId : "B" + QByteArray::number(100 + i);
         s.codes = QByteArray(kCodeSets[(i / 4) % 4]).split(',');

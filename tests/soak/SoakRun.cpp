@@ -108,15 +108,25 @@ bool SoakRun::waitUntilAllUp(int timeoutMs) {
 void SoakRun::injectFault() {
     // One fault in four hits a pty instrument, the rest a TCP one.
     Side& side = rng_.bounded(4u) == 0 ? serial_ : tcp_;
+    // Batches take far less time than the pauses between them; every other fault goes to an
+    // instrument that seems to be in the middle of one, so that many batches are cut.
+    const bool cut = rng_.bounded(2u) == 0;
     std::vector<SimInstrument*> candidates;
     for (const auto& in : side.instruments)
-        if (in->up())
+        if (in->up() && (!cut || in->seemsMidBatch()))
             candidates.push_back(in.get());
+    if (candidates.empty() && cut)
+        for (const auto& in : side.instruments)
+            if (in->up())
+                candidates.push_back(in.get());
     if (candidates.empty())
         return;
     SimInstrument* in = candidates[size_t(rng_.bounded(quint64(candidates.size())))];
-    switch (in->freezeAtSafePoint()) {
-    case SimInstrument::Freeze::Stopped:
+    const SimInstrument::Freeze f = in->freezeAtSafePoint();
+    switch (f) {
+    case SimInstrument::Freeze::BetweenBatches:
+    case SimInstrument::Freeze::MidBatch:
+        midBatchKills_ += f == SimInstrument::Freeze::MidBatch ? 1 : 0;
         in->killFrozen();
         (in->spec().serial() ? ptyKills_ : tcpKills_) += 1;
         // Away for 1.2 to 4 s: its next batch cannot end in the second of its last one.
@@ -211,7 +221,7 @@ bool SoakRun::freezeAll() {
                          .arg(QString::fromLatin1((*it)->spec().name)));
                 return false;
             }
-            it = f == SimInstrument::Freeze::Stopped ? left.erase(it) : it + 1;
+            it = f == SimInstrument::Freeze::Unsafe ? it + 1 : left.erase(it);
         }
         QThread::msleep(50);
     }
@@ -283,7 +293,8 @@ int SoakRun::report() {
                              .arg(mib(qint64(q4)), 0, 'f', 1);
     }
     say(QStringLiteral("summary: %1 min, %2 batches, %3 frames, %4 faults injected (%5 TCP drops, "
-                       "%6 pty drops), %7 lines logged, peak RSS %8 MiB (tcp) / %9 MiB (serial)")
+                       "%6 pty drops; %11 cut a batch), %7 lines logged, peak RSS %8 MiB (tcp) / "
+                       "%9 MiB (serial), %10 NAK8")
             .arg(o_.minutes)
             .arg(batches)
             .arg(frames)
@@ -292,7 +303,9 @@ int SoakRun::report() {
             .arg(ptyKills_)
             .arg(lines)
             .arg(mib(peakKiB_[0]), 0, 'f', 1)
-            .arg(mib(peakKiB_[1]), 0, 'f', 1));
+            .arg(mib(peakKiB_[1]), 0, 'f', 1)
+            .arg(naks)
+            .arg(midBatchKills_));
     if (problems_.isEmpty()) {
         say(QStringLiteral("result: PASS (%1 kill attempts deferred: end frame in flight)")
                 .arg(unsafeSkips_));

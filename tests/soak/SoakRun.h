@@ -58,6 +58,7 @@ private:
     int tcpKills_ = 0;
     int ptyKills_ = 0;
     int unsafeSkips_ = 0;
+    int midBatchKills_ = 0;
     qint64 peakKiB_[2] = {0, 0};
     QStringList problems_;
 };
