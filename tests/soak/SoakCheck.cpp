@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
-#include <QSet>
 
 namespace soak {
 

@@ -2,7 +2,6 @@
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
-#include <QThread>
 
 namespace znr {
 namespace {
