@@ -162,10 +162,15 @@ void Player::onStep() {
     do {
         const Step s = steps_.front();
         steps_.pop_front();
-        if (s.startsEnding)
+        if (s.startsEnding) {
             endingSentAt_ = QDateTime::currentDateTime();
-        link_.send(s.bytes);
+            if (o_.verbose)
+                Q_EMIT log(QStringLiteral("ending batch %1").arg(batchNumber_ + 1));
+        }
+        // Logged before the write: a reader of the log that stopped the simulator knows that
+        // nothing it does not see has reached the link.
         verbose(QStringLiteral("sent"), s.bytes);
+        link_.send(s.bytes);
         if (s.endsFrame) {
             ++stats_.framesSent;
             awaitingAck_.push_back(clock_.nsecsElapsed());
@@ -217,6 +222,8 @@ void Player::batchDone() {
             return stop(1);
         }
     }
+    if (o_.verbose)
+        Q_EMIT log(QStringLiteral("batch %1 acknowledged").arg(batchNumber_));
     if (o_.batches > 0 && batchNumber_ >= o_.batches)
         return stop(0);
     phase_ = Phase::Pausing;

@@ -74,7 +74,10 @@ const Spec kOptions[] = {
     {"expect-dir", "DIR",
      "Write the data files the extractor should produce to DIR/COLUMN and "
      "DIR/ROW (one file per candidate second of the batch end)."},
-    {"verbose", nullptr, "Log every frame and reply on stderr."},
+    {"verbose", nullptr,
+     "Log on stderr every write just before it is made, every reply, \"ending batch N\" "
+     "before the first write of a batch's end frame and \"batch N acknowledged\" once its "
+     "expected files are written."},
 };
 
 std::optional<quint64> number(const QString& text, quint64 max) {

@@ -114,14 +114,14 @@ void ProgramRun::writeIni(const ProgramConfig& c) {
     writeBytes(iniPath(), iniText(c, dir_.folder()));
 }
 
-bool ProgramRun::start() {
+bool ProgramRun::start(const QStringList& arguments) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     process_.setProcessEnvironment(env);
     process_.setProcessChannelMode(QProcess::MergedChannels);
     // A test run that dies without unwinding takes the program with it.
     process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    process_.start(QFile::decodeName(dir_.path("znr-extractor")), {});
+    process_.start(QFile::decodeName(dir_.path("znr-extractor")), arguments);
     return process_.waitForStarted(10000);
 }
 

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QMap>
 #include <QProcess>
+#include <QStringList>
 
 namespace znr::test {
 
@@ -52,8 +53,10 @@ public:
     QByteArray iniPath() const { return dir_.path("ZNRExtractor.ini"); }
     QByteArray path(const QByteArray& name) const { return dir_.path(name); }
 
-    bool start();
+    // Starts the copied program with `arguments` (e.g. "--headless").
+    bool start(const QStringList& arguments = {});
     void stop();
+    qint64 pid() const { return process_.processId(); }
     bool running() const { return process_.state() == QProcess::Running; }
     // Everything the program printed (for failure messages).
     QByteArray output();

@@ -173,6 +173,26 @@ TEST_F(ReceivePathTest, FragmentCountBeyond32767IsAnOverflow) {
     EXPECT_EQ(logText(), "frmZNRInterface.ZNRComm_OnComm, 6, Overflow, 5/1/2012 10:15:30 AM\r\n");
 }
 
+TEST_F(ReceivePathTest, FortyThousandFragmentsOverflowTheCountButTheFrameIsHandledAtItsEot) {
+    const QByteArray frame = Whole.chopped(1); // everything before the EOT: arms the deadline
+    EXPECT_EQ(arrive(frame), "");
+    QByteArray replies;
+    for (int i = 0; i < 40000; ++i) // after the ETX, where the parser does not look
+        replies += arrive("x");
+    EXPECT_EQ(replies, "");
+    EXPECT_EQ(table.FragmentCount[1], 32767);
+    EXPECT_EQ(table.ReceiveBuffer[1], frame + QByteArray(40000, 'x'));
+    QByteArray overflows;
+    for (int i = 32767; i < 40000; ++i)
+        overflows += "frmZNRInterface.ZNRSocket_DataArrival, 6, Overflow, 5/1/2012 10:15:30 AM\r\n";
+    EXPECT_EQ(logText(), overflows);
+
+    EXPECT_EQ(arrive("\x04"), ACK8);
+    EXPECT_EQ(state().CodeList, "AB,CD");
+    EXPECT_EQ(table.FragmentCount[1], 0);
+    EXPECT_TRUE(table.ReceiveBuffer[1].isEmpty());
+}
+
 TEST_F(ReceivePathTest, ArrivalOnIndexOutsideTheTableIsLogged) {
     EXPECT_EQ(arrive(Whole, 4), "");
     EXPECT_EQ(logText(), "frmZNRInterface.ZNRSocket_DataArrival, 9, Subscript out of range, "

@@ -1,0 +1,163 @@
+#include "integration/program/ServedProgramFixture.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+
+namespace znr {
+namespace {
+
+using namespace test;
+
+constexpr qint64 MiB = 1 << 20;
+
+struct Flood : ServedProgramFixture {
+    // The rows of a RUN MODE batch with codes W1,D1 whose row r (from 1) reads
+    // "<r mod 1000>.5" and "<r mod 7>": as DAT frames and as the data file's lines.
+    static QByteArray datFrames(int rows) {
+        QByteArray frames;
+        for (int r = 1; r <= rows; ++r)
+            frames +=
+                instrumentFrame("DAT", QByteArray::number(r) + "," + QByteArray::number(r % 1000) +
+                                           ".5," + QByteArray::number(r % 7));
+        return frames;
+    }
+    static QByteArray fileRows(int rows) {
+        QByteArray lines;
+        for (int r = 1; r <= rows; ++r)
+            lines += QByteArray::number(r % 1000) + ".5," + QByteArray::number(r % 7) + "\r\n";
+        return lines;
+    }
+    static QByteArray batchStart(const QByteArray& id) {
+        return instrumentFrame("IST", "RUN MODE,a,b," + id + ",x") +
+               instrumentFrame("STB", "X100,W1,D1");
+    }
+
+    // The data file of instrument `id` holds `rows` rows of fileRows().
+    void expectRowsFiled(const QByteArray& id, int rows) {
+        const QByteArrayList names = filesStartingWith(program.dataFolder(), id + " ");
+        ASSERT_EQ(names.size(), 1);
+        const QByteArray bytes = readBytes(program.dataFolder() + names[0]);
+        const qsizetype eol = bytes.indexOf("\r\n");
+        const QRegularExpression header(QLatin1Char('^') + QString::fromLatin1(id) +
+                                        QStringLiteral(",100,") + QLatin1String(kLogTime) +
+                                        QStringLiteral(",%1,2$").arg(rows));
+        EXPECT_TRUE(header.match(QString::fromLatin1(bytes.left(eol))).hasMatch())
+            << bytes.left(eol).constData();
+        EXPECT_TRUE(bytes.mid(eol) == "\r\nW1,D1\r\n" + fileRows(rows)) << "rows differ";
+    }
+};
+
+TEST_F(Flood, TenMebibytesWithoutEotAreDiscardedInBoundedMemoryAndTheLinkGoesOn) {
+    const qint64 peakBefore = peakResidentKiB(program.pid());
+    ASSERT_GT(peakBefore, 0);
+    const QByteArray chunk(64 * 1024, 'x');
+    for (qint64 sent = 0; sent < 10 * MiB; sent += chunk.size())
+        ASSERT_TRUE(instrument.send(chunk));
+
+    // Every overflow discards what the buffer held past 1 MiB; at most 1 MiB stays behind.
+    const QRegularExpression overflow(
+        QStringLiteral("^frmZNRInterface\\.ZNRSocket_DataArrival, 6, Receive buffer overflow: "
+                       "(\\d+) bytes without EOT discarded, ") +
+        QLatin1String(kLogTime) + QLatin1Char('$'));
+    qint64 discarded = 0;
+    qsizetype lines = 0;
+    const bool allDiscarded = QTest::qWaitFor(
+        [&] {
+            discarded = 0;
+            lines = 0;
+            for (const QByteArray& line : program.logLines()) {
+                const QRegularExpressionMatch m = overflow.match(QString::fromLatin1(line));
+                EXPECT_TRUE(m.hasMatch()) << line.constData();
+                discarded += m.hasMatch() ? m.captured(1).toLongLong() : 0;
+                ++lines;
+            }
+            return discarded >= 9 * MiB;
+        },
+        60000);
+    EXPECT_TRUE(allDiscarded) << discarded;
+    EXPECT_LE(discarded, 10 * MiB);
+    EXPECT_GE(lines, 1);
+    EXPECT_LE(lines, 10);
+    EXPECT_LT(peakResidentKiB(program.pid()) - peakBefore, 30 * 1024)
+        << "peak RSS grew from " << peakBefore << " KiB";
+
+    playBatch("AFTR");
+    expectThreeRowFile(program.dataFolder(), "AFTR");
+    EXPECT_EQ(instrument.strayBytes(), 0);
+    EXPECT_TRUE(program.running()) << program.output().constData();
+}
+
+// RowCount is 16-bit: the readings past 32767 fail at the increment; the raw record stops at
+// 32767 lines. Each failure is one line; the file holds the first 32767 rows.
+TEST_F(Flood, FortyThousandReadingsInOneBatchFileTheFirst32767AndLogEachOverflow) {
+    const int rows = 40000;
+    const QByteArray stream = batchStart("BIG1") + datFrames(rows) + instrumentFrame("ENB", "0");
+    ASSERT_TRUE(instrument.send(stream, 60000));
+    EXPECT_TRUE(instrument.waitForAcks(rows + 3, 120000)) << instrument.acks();
+    expectRowsFiled("BIG1", 32767);
+
+    // The raw record's lines: a received line and an ACK8 line per frame, up to the ENB frame.
+    const qint64 rawLinesTried = 2 * (rows + 2) + 1;
+    const QByteArrayList entries = logEntries();
+    EXPECT_EQ(entries.count("ParseString, 6, Overflow"), rows - 32767);
+    EXPECT_EQ(entries.count("CreateRawFile, 6, Overflow"), rawLinesTried - 32767);
+    EXPECT_EQ(entries.size(), rows - 32767 + rawLinesTried - 32767);
+    const QByteArrayList raw = filesStartingWith(program.rawFolder(), "BIG1_100_");
+    ASSERT_EQ(raw.size(), 1);
+    EXPECT_EQ(crlfLines(readBytes(program.rawFolder() + raw[0])).size(), 32767);
+
+    playBatch("NEXT");
+    expectThreeRowFile(program.dataFolder(), "NEXT");
+    EXPECT_TRUE(program.running()) << program.output().constData();
+}
+
+TEST_F(Flood, TenThousandFramesInOneBurstGetOneAckEachAndAreAllFiled) {
+    const int rows = 9997;
+    const QByteArray stream = batchStart("BRST") + datFrames(rows) + instrumentFrame("ENB", "0");
+    ASSERT_TRUE(instrument.send(stream, 60000));
+    EXPECT_TRUE(instrument.waitForAcks(10000, 60000)) << instrument.acks();
+    QTest::qWait(300);
+    EXPECT_EQ(instrument.acks(), 10000);
+    EXPECT_EQ(instrument.strayBytes(), 0);
+    expectRowsFiled("BRST", rows);
+    const QByteArrayList raw = filesStartingWith(program.rawFolder(), "BRST_100_");
+    ASSERT_EQ(raw.size(), 1);
+    EXPECT_EQ(crlfLines(readBytes(program.rawFolder() + raw[0])).size(), 2 * 10000 - 1);
+    EXPECT_TRUE(program.logLines().isEmpty()) << program.logLines().join('\n').constData();
+}
+
+// One frame written a byte at a time. Arrivals of a frame are counted only until its 5-second
+// deadline (after it each one gets NAK8), and TCP may join writes into one arrival, so whether
+// the 16-bit FragmentCount overflows depends on the machine; either way each overflow is one
+// line under the handler's name, and the frame is handled when its EOT comes.
+TEST_F(Flood, FortyThousandFragmentsOfOneFrameAreHandledWhenItsEotComes) {
+    // The padding lies between ETX and EOT, where the parser does not look (the positions it
+    // works with are 16-bit).
+    QByteArray frame = instrumentFrame("IST", "RUN MODE,a,b,FRAG,x");
+    frame.insert(frame.size() - 1, QByteArray(40000, 'p'));
+    ASSERT_TRUE(instrument.send(frame.left(1)));
+    QElapsedTimer pace;
+    for (qsizetype i = 1; i + 1 < frame.size(); ++i) {
+        ASSERT_TRUE(instrument.send(frame.mid(i, 1)));
+        pace.start();
+        while (pace.nsecsElapsed() < 60000) {
+        }
+    }
+    ASSERT_TRUE(instrument.send(frame.right(1)));
+    EXPECT_TRUE(instrument.waitForAcks(1, 60000));
+
+    // The frame made the instrument FRAG: the rest of the batch is filed under that ID.
+    QByteArrayList rest = threeRowBatch("FRAG").mid(1);
+    ASSERT_TRUE(instrument.sendFrames(rest));
+    expectThreeRowFile(program.dataFolder(), "FRAG");
+    EXPECT_EQ(instrument.acks(), 1 + rest.size());
+    const QByteArrayList entries = logEntries();
+    for (const QByteArray& entry : entries)
+        EXPECT_EQ(entry, "frmZNRInterface.ZNRSocket_DataArrival, 6, Overflow");
+    RecordProperty("FragmentCountOverflows", int(entries.size()));
+    RecordProperty("NakReplies", int(instrument.naks()));
+    EXPECT_TRUE(program.running()) << program.output().constData();
+}
+
+} // namespace
+} // namespace znr

@@ -1,0 +1,179 @@
+#include "SimInstrument.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QThread>
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+namespace soak {
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The process state letter from /proc/PID/stat ('T' when stopped); 0 when it is gone.
+char processState(qint64 pid) {
+    const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(pid));
+    const qsizetype paren = stat.lastIndexOf(')');
+    return paren < 0 || paren + 2 >= stat.size() ? 0 : stat[paren + 2];
+}
+
+bool waitForState(qint64 pid, bool stopped) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 5000) {
+        const char s = processState(pid);
+        if (s == 0 || (s == 'T' || s == 't') == stopped)
+            return s != 0;
+        QThread::usleep(200);
+    }
+    return false;
+}
+
+} // namespace
+
+SimLog readSimLog(const QString& errPath, const QString& outPath) {
+    SimLog log;
+    const QByteArray err = readAll(errPath);
+    for (const QByteArray& line : err.split('\n')) {
+        if (line.startsWith("znr-sim: received <ACK>8")) {
+            log.greeted = true;
+        } else if (line.startsWith("znr-sim: received <NAK>8")) {
+            ++log.naks;
+        } else if (line.startsWith("znr-sim: sent ")) {
+            log.frames += line.contains("<EOT>") ? 1 : 0;
+            log.midBatch = true;
+        } else if (line.startsWith("znr-sim: ending batch ")) {
+            log.endInFlight = true;
+            log.midBatch = true;
+        } else if (line.startsWith("znr-sim: batch ") && line.endsWith(" acknowledged")) {
+            ++log.acknowledged;
+            log.endInFlight = false;
+            log.midBatch = false;
+        }
+    }
+    static const QRegularExpression listening(QStringLiteral("listening on [^:\\s]+:(\\d+)"));
+    const QRegularExpressionMatch m = listening.match(QString::fromLatin1(readAll(outPath)));
+    if (m.hasMatch())
+        log.listenedPort = m.captured(1).toLatin1();
+    return log;
+}
+
+SimInstrument::SimInstrument(InstrumentSpec spec, QString simBinary, QString workFolder,
+                             QString ptyLink)
+    : spec_(std::move(spec)), simBinary_(std::move(simBinary)), workFolder_(std::move(workFolder)),
+      ptyLink_(std::move(ptyLink)) {}
+
+bool SimInstrument::startIncarnation(quint64 seed, QString* error) {
+    auto run = std::make_unique<Incarnation>();
+    run->number = int(runs_.size()) + 1;
+    run->seed = seed;
+    const QString base = workFolder_ + QStringLiteral("/sims/") + QString::fromLatin1(spec_.name) +
+                         QStringLiteral(".") + QString::number(run->number);
+    run->expectDir = workFolder_ + QStringLiteral("/expect/") + QString::fromLatin1(spec_.name) +
+                     QStringLiteral("/") + QString::number(run->number);
+    run->outPath = base + QStringLiteral(".out");
+    run->errPath = base + QStringLiteral(".err");
+    QDir().mkpath(workFolder_ + QStringLiteral("/sims"));
+
+    QStringList args = spec_.serial()
+                           ? QStringList{QStringLiteral("--pty"), ptyLink_}
+                           : QStringList{QStringLiteral("--listen"), QString::number(port_)};
+    args << spec_.arguments() << QStringLiteral("--seed") << QString::number(seed)
+         << QStringLiteral("--expect-dir") << run->expectDir;
+    run->process = std::make_unique<QProcess>();
+    run->process->setStandardOutputFile(run->outPath);
+    run->process->setStandardErrorFile(run->errPath);
+    // The simulators die with the soak, however it ends.
+    run->process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    run->process->start(simBinary_, args);
+    Incarnation& r = *run;
+    runs_.push_back(std::move(run));
+    if (!r.process->waitForStarted(10000)) {
+        *error = QStringLiteral("%1: znr-sim did not start").arg(QString::fromLatin1(spec_.name));
+        return false;
+    }
+    // Up when it listens (TCP) or its pty link exists.
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 10000 && r.process->state() == QProcess::Running) {
+        const SimLog log = r.log();
+        if (!spec_.serial() && !log.listenedPort.isEmpty()) {
+            port_ = quint16(log.listenedPort.toUInt());
+            return true;
+        }
+        if (spec_.serial() && readAll(r.outPath).contains("pty "))
+            return true;
+        QThread::msleep(10);
+    }
+    *error = QStringLiteral("%1: znr-sim did not come up: %2")
+                 .arg(QString::fromLatin1(spec_.name),
+                      QString::fromLatin1(readAll(r.errPath).right(400)));
+    return false;
+}
+
+bool SimInstrument::running() const {
+    return !runs_.empty() && runs_.back()->process->state() == QProcess::Running &&
+           !runs_.back()->killed;
+}
+
+bool SimInstrument::up() const {
+    return running() && runs_.back()->log().greeted;
+}
+
+bool SimInstrument::seemsMidBatch() const {
+    if (runs_.empty())
+        return false;
+    QFile f(runs_.back()->errPath);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    f.seek(std::max<qint64>(0, f.size() - 2048));
+    const QByteArray tail = f.readAll();
+    return tail.lastIndexOf("znr-sim: sent ") > tail.lastIndexOf(" acknowledged\n");
+}
+
+SimInstrument::Freeze SimInstrument::freezeAtSafePoint() {
+    const qint64 pid = current().process->processId();
+    if (pid <= 0 || ::kill(pid_t(pid), SIGSTOP) != 0 || !waitForState(pid, true))
+        return Freeze::Failed;
+    const SimLog log = current().log();
+    if (!log.endInFlight)
+        return log.midBatch ? Freeze::MidBatch : Freeze::BetweenBatches;
+    resume();
+    return Freeze::Unsafe;
+}
+
+void SimInstrument::resume() {
+    const qint64 pid = current().process->processId();
+    if (pid > 0) {
+        ::kill(pid_t(pid), SIGCONT);
+        waitForState(pid, false);
+    }
+}
+
+void SimInstrument::killFrozen() {
+    Incarnation& r = current();
+    r.killed = true;
+    r.process->kill();
+    r.process->waitForFinished(10000);
+    if (spec_.serial())
+        QFile::remove(ptyLink_); // left dangling by the SIGKILL
+}
+
+void SimInstrument::killAll() {
+    for (auto& r : runs_) {
+        if (r->process->state() != QProcess::NotRunning) {
+            r->process->kill();
+            r->process->waitForFinished(10000);
+        }
+    }
+}
+
+} // namespace soak

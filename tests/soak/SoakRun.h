@@ -1,0 +1,66 @@
+#pragma once
+
+#include "ProgramInstance.h"
+#include "SimInstrument.h"
+
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QStringList>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace soak {
+
+struct SoakOptions {
+    double minutes = 30;
+    quint64 seed = 1;
+    QString workFolder; // created; kept when the run fails
+    QString binFolder;  // where znr-extractor and znr-sim are
+};
+
+// The whole soak: two headless programs (50 TCP instruments; 4 pty instruments), instruments
+// killed at random and started again, memory sampled; then every acknowledged batch checked.
+class SoakRun {
+public:
+    explicit SoakRun(SoakOptions options);
+    ~SoakRun();
+    // Runs for the given time and reports; the exit code of the soak.
+    int run();
+
+private:
+    struct Side {
+        std::unique_ptr<ProgramInstance> program;
+        std::vector<std::unique_ptr<SimInstrument>> instruments;
+    };
+
+    bool setUp();
+    bool startInstruments(Side& side, const QList<InstrumentSpec>& specs);
+    bool waitUntilAllUp(int timeoutMs);
+    void loop();
+    void tick();
+    void injectFault();
+    void restartDue();
+    bool freezeAll();
+    int report();
+    quint64 nextSeed() { return rng_.generate64() % 1'000'000'000ull + 1; }
+    void fail(const QString& problem) { problems_ << problem; }
+
+    SoakOptions o_;
+    QRandomGenerator64 rng_;
+    Side tcp_;
+    Side serial_;
+    QElapsedTimer clock_;
+    qint64 durationMs_ = 0;
+    qint64 nextSampleMs_ = 0;
+    qint64 nextFaultMs_ = 0;
+    std::multimap<qint64, SimInstrument*> restarts_; // due time -> instrument
+    int tcpKills_ = 0;
+    int ptyKills_ = 0;
+    int unsafeSkips_ = 0;
+    int midBatchKills_ = 0;
+    qint64 peakKiB_[2] = {0, 0};
+    QStringList problems_;
+};
+
+} // namespace soak
