@@ -63,17 +63,6 @@ bool digitsAt(const QByteArray& s, qsizetype from, qsizetype count) {
     return true;
 }
 
-// Deletes one file the way a user would: a file nobody may write to is refused, even for root.
-void deleteFile(const Dir& dir, const QByteArray& name) {
-    struct stat st {};
-    if (::fstatat(dir.fd(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        throw Failure::fromErrno(errno);
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        throw Failure(FailureNo::PermissionDenied, "Permission denied");
-    if (::unlinkat(dir.fd(), name.constData(), 0) != 0)
-        throw Failure::fromErrno(errno);
-}
-
 } // namespace
 
 bool isRawTrafficFileName(const QByteArray& name) {
@@ -108,18 +97,41 @@ void CleanUpDirectory(const QByteArray& folder, int archiveDays, const ErrorLog&
     CleanUpDirectory(folder, archiveDays, log, fileCreationDate);
 }
 
+QByteArray folderPrefix(const QByteArray& folder) {
+    return folder.endsWith('/') ? folder : folder + '/';
+}
+
+// Deletes one file the way a user would: a file nobody may write to is refused, even for root.
+void deleteRawFile(const QByteArray& path) {
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0)
+        throw Failure::fromErrno(errno);
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        throw Failure(FailureNo::PermissionDenied, "Permission denied");
+    if (::unlink(path.constData()) != 0)
+        throw Failure::fromErrno(errno);
+}
+
+std::optional<QDate> sweepRawFolder(const QByteArray& folder, int archiveDays, const QDate& today,
+                                    const FileDateSource& creationDate) {
+    const Dir dir(folder);
+    const QByteArray prefix = folderPrefix(folder);
+    std::optional<QDate> oldestKept;
+    for (const QByteArray& name : dir.rawFileNames()) {
+        const QDate created = creationDate(prefix + name);
+        if (isAgedOut(created, today, archiveDays))
+            deleteRawFile(prefix + name);
+        else if (!oldestKept || created < *oldestKept)
+            oldestKept = created;
+    }
+    return oldestKept;
+}
+
 void CleanUpDirectory(const QByteArray& folder, int archiveDays, const ErrorLog& log,
                       const FileDateSource& creationDate) {
     guarded(log, "Module.CleanUpDirectory", [&] {
-        if (folder.isEmpty())
-            return;
-        const Dir dir(folder);
-        const QByteArray prefix = folder.endsWith('/') ? folder : folder + '/';
-        const QDate today = log.clock().now().date();
-        for (const QByteArray& name : dir.rawFileNames()) {
-            if (creationDate(prefix + name).daysTo(today) > archiveDays)
-                deleteFile(dir, name);
-        }
+        if (!folder.isEmpty())
+            sweepRawFolder(folder, archiveDays, log.clock().now().date(), creationDate);
     });
 }
 
