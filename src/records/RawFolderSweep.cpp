@@ -29,6 +29,7 @@ bool watchSeesEverything(const QByteArray& folder) {
     case 0x01021994: // tmpfs
     case 0xF2F52010: // f2fs
     case 0x2FC12FC1: // zfs
+    case 0x794C7630: // overlayfs (containers), for changes made through the overlay
         return true;
     default:
         return false;
