@@ -32,7 +32,7 @@ Subject startSubject(const Options& o, Subject::Kind kind,
                      const std::vector<std::uint16_t>& ports) {
     if (kind == Subject::Kind::Responder)
         return Subject::startResponder(o.responder, ports);
-    return Subject::startProgram(prepareProgramFolder(o.workRoot, o.program, ports));
+    return Subject::startProgram(prepareProgramFolder(o.workRoot, o.program, ports), o.wrap);
 }
 
 // SIGTERM, then serve the instruments (their connections are closed by the subject) until the

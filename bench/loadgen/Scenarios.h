@@ -24,6 +24,7 @@ struct Options {
     int leakInstruments = 10;
     int idleConnections = 500;
     bool keep = false;
+    std::vector<std::string> wrap; // words put before the program (a profiler)
 };
 
 // Latency figures in microseconds.

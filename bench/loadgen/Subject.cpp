@@ -155,7 +155,7 @@ Subject::~Subject() {
         close(pidFd_);
 }
 
-Subject Subject::startProgram(const std::string& folder) {
+Subject Subject::startProgram(const std::string& folder, const std::vector<std::string>& wrap) {
     const std::uint64_t start = nowNs();
     const pid_t pid = fork();
     if (pid < 0)
@@ -165,7 +165,12 @@ Subject Subject::startProgram(const std::string& folder) {
             _exit(127);
         redirect(STDOUT_FILENO, folder + "/announcements.txt");
         redirect(STDERR_FILENO, folder + "/stderr.txt");
-        execOrDie({folder + "/znr-extractor", "--headless"});
+        std::vector<std::string> args = wrap;
+        if (!args.empty() && args[0].find('/') == std::string::npos)
+            args[0] = "/usr/bin/" + args[0];
+        args.push_back(folder + "/znr-extractor");
+        args.push_back("--headless");
+        execOrDie(args);
     }
     return Subject(Kind::Program, pid, start, folder);
 }

@@ -30,8 +30,11 @@ class Subject {
 public:
     enum class Kind { Program, Responder };
 
-    // Starts `binary --headless` in `folder` (stdout and stderr into files there).
-    static Subject startProgram(const std::string& folder);
+    // Starts `znr-extractor --headless` in `folder` (stdout and stderr into files there),
+    // behind the words of `wrap` when given (a profiler: the measured process is then the
+    // wrapper, so its CPU and memory figures are not the program's).
+    static Subject startProgram(const std::string& folder,
+                                const std::vector<std::string>& wrap = {});
     // Starts the bare responder on the ports.
     static Subject startResponder(const std::string& binary,
                                   const std::vector<std::uint16_t>& ports);

@@ -29,7 +29,10 @@ const char* const Usage =
     "  --idle N             idle connections of the memory run (default 500)\n"
     "  --work DIR           where the program folders are made (default /tmp)\n"
     "  --out DIR            where results.md and results.json go (default: build/bench-results)\n"
-    "  --keep               keep the program folders\n";
+    "  --keep               keep the program folders\n"
+    "  --wrap \"CMD ARGS\"    run the program behind a profiler (for example\n"
+    "                       \"perf record -g -o /tmp/p.data --\"); its CPU and memory\n"
+    "                       figures are then those of the wrapper\n";
 
 std::vector<std::string> splitList(const std::string& text) {
     std::vector<std::string> items;
@@ -78,7 +81,11 @@ bool parse(int argc, char** argv, lg::Options& o) {
             o.outDir = value();
         else if (a == "--keep")
             o.keep = true;
-        else
+        else if (a == "--wrap") {
+            std::istringstream words(value());
+            for (std::string w; words >> w;)
+                o.wrap.push_back(w);
+        } else
             return false;
     }
     return true;
