@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <stdexcept>
@@ -48,6 +49,7 @@ struct Farm::Instrument {
     int position = 0; // next frame of the batch
     bool awaiting = false;
     std::uint64_t sentNs = 0;
+    std::uint64_t dueNs = 0; // paced: when the next frame goes
 };
 
 struct Farm::LoadState {
@@ -56,6 +58,7 @@ struct Farm::LoadState {
     std::uint64_t windowEndNs = 0;
     std::uint64_t lastAckNs = 0;
     int awaiting = 0;
+    std::deque<int> due; // paced instruments in the order their next frames are due
 };
 
 Farm::Farm(int instruments, Script script) : script_(script) {
@@ -260,18 +263,44 @@ LoadResult Farm::runLoad(Subject& subject, const LoadLimits& limits,
     auto mayStartBatch = [&] {
         return !st.stopping && (limits.maxBatches == 0 || st.batchesStarted < limits.maxBatches);
     };
-    for (Instrument& in : instruments_)
-        if (in.fd >= 0 && mayStartBatch())
+    const auto paceNs = std::uint64_t(limits.paceMs * 1e6);
+    // After an ACK8: the next frame of the batch, or of a new batch while the run goes on.
+    auto proceed = [&](Instrument& in, std::uint64_t now) {
+        if (in.fd < 0 || in.awaiting || (in.position == 0 && !mayStartBatch()))
+            return;
+        if (paceNs == 0) {
             sendFrame(in, st);
+            return;
+        }
+        in.dueNs = now + paceNs;
+        st.due.push_back(in.number);
+    };
+    auto sendDue = [&](std::uint64_t now) {
+        while (!st.due.empty() && instruments_[std::size_t(st.due.front())].dueNs <= now) {
+            Instrument& in = instruments_[std::size_t(st.due.front())];
+            st.due.pop_front();
+            if (in.fd >= 0 && (in.position != 0 || mayStartBatch()))
+                sendFrame(in, st);
+        }
+    };
+    for (std::size_t k = 0; k < instruments_.size(); ++k) {
+        Instrument& in = instruments_[k];
+        if (paceNs == 0 || in.fd < 0) {
+            proceed(in, start);
+            continue;
+        }
+        in.dueNs = start + paceNs * k / instruments_.size();
+        st.due.push_back(in.number);
+    }
     std::uint64_t windowEnd = 0;
     std::string error;
     auto onData = [&](Instrument& in) {
         const long before = r.batchesTotal;
-        takeReplies(in, st, r, nowNs());
+        const std::uint64_t now = nowNs();
+        takeReplies(in, st, r, now);
         if (onBatch && r.batchesTotal != before)
             onBatch(r.batchesTotal);
-        if (!in.awaiting && (in.position != 0 || mayStartBatch()))
-            sendFrame(in, st);
+        proceed(in, now);
     };
     try {
         while (true) {
@@ -281,15 +310,20 @@ LoadResult Farm::runLoad(Subject& subject, const LoadLimits& limits,
                 windowEnd = now;
                 r.atWindowEnd = sampleProcess(subject.pid());
             }
-            if (st.stopping && st.awaiting == 0)
+            sendDue(now);
+            if (st.stopping && st.awaiting == 0 && st.due.empty())
                 break;
             if (now - st.lastAckNs > StallNs) {
                 r.errors.push_back("no ACK8 for 30 s with " + std::to_string(st.awaiting) +
                                    " frames waiting");
                 break;
             }
-            const std::uint64_t left = st.stopping ? 100'000'000ull : st.windowEndNs - now;
-            const int timeoutMs = int(std::min<std::uint64_t>(left / 1'000'000 + 1, 100));
+            std::uint64_t left = st.stopping ? 100'000'000ull : st.windowEndNs - now;
+            if (!st.due.empty()) {
+                const std::uint64_t next = instruments_[std::size_t(st.due.front())].dueNs;
+                left = std::min(left, next > now ? next - now : 0);
+            }
+            const int timeoutMs = int(std::min<std::uint64_t>((left + 999'999) / 1'000'000, 100));
             if (!turn(subject, timeoutMs, onData, error)) {
                 r.errors.push_back(error);
                 break;

@@ -10,10 +10,13 @@
 
 namespace lg {
 
-// How long a load run goes: a fixed time, or a fixed number of batches (0 = no limit).
+// How long a load run goes: a fixed time, or a fixed number of batches (0 = no limit). With a
+// pace, each instrument waits that long after an ACK8 before it sends its next frame (the
+// instruments' first frames spread over one pace); without, it sends at once.
 struct LoadLimits {
     double seconds = 10;
     long maxBatches = 0;
+    double paceMs = 0;
 };
 
 // What a load run measured. Round trips are in nanoseconds, from writing a frame's last byte to

@@ -77,9 +77,10 @@ Latency latencyOf(std::vector<std::uint64_t> rtt) {
     return l;
 }
 
-LoadReport runLoadScenario(const Options& o, int instruments, Subject::Kind kind) {
+LoadReport runLoadScenario(const Options& o, int instruments, Subject::Kind kind, double paceMs) {
     LoadReport rep;
     rep.instruments = instruments;
+    rep.paceMs = paceMs;
     const Script script(o.rows);
     Farm farm(instruments, script);
     Subject s = startSubject(o, kind, farm.ports());
@@ -92,7 +93,7 @@ LoadReport runLoadScenario(const Options& o, int instruments, Subject::Kind kind
         return rep;
     }
     rep.startupS = double(farm.lastGreetingNs() - s.startNs()) / 1e9;
-    const LoadResult lr = farm.runLoad(s, {o.seconds, 0});
+    const LoadResult lr = farm.runLoad(s, {o.seconds, 0, paceMs});
     rep.errors = lr.errors;
     rep.peakRssKiB = sampleProcess(s.pid()).hwmKiB;
     rep.windowS = lr.windowSeconds;

@@ -17,7 +17,9 @@ struct Options {
     std::vector<int> sizes{1, 10, 100, 500};
     double seconds = 10;
     int rows = 20;
-    std::set<std::string> scenarios{"load", "startup", "connect-wait", "leak", "idle"};
+    std::set<std::string> scenarios{"load", "paced", "startup", "connect-wait", "leak", "idle"};
+    std::vector<int> pacedSizes{100, 500};
+    double paceMs = 10; // paced runs: wait after each ACK8
     int startupInstruments = 100;
     int startupRuns = 3;
     long leakBatches = 10000;
@@ -36,6 +38,7 @@ Latency latencyOf(std::vector<std::uint64_t> rttNs);
 // One subject under the fixed-time load with N instruments.
 struct LoadReport {
     int instruments = 0;
+    double paceMs = 0; // 0: each frame follows its ACK8 at once
     std::string subject;
     bool ok = false;
     std::vector<std::string> errors;
@@ -52,7 +55,8 @@ struct LoadReport {
     bool verified = false; // files checked (program only)
     VerifyResult verify;
 };
-LoadReport runLoadScenario(const Options& o, int instruments, Subject::Kind kind);
+LoadReport runLoadScenario(const Options& o, int instruments, Subject::Kind kind,
+                           double paceMs = 0);
 
 struct StartupReport {
     std::string subject;

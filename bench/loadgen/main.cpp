@@ -24,7 +24,9 @@ const char* const Usage =
     "  --sizes LIST         instrument counts of the load runs (default 1,10,100,500)\n"
     "  --seconds S          length of each load run (default 10)\n"
     "  --rows R             DAT rows per batch (default 20)\n"
-    "  --scenarios LIST     any of load,startup,connect-wait,leak,idle (default: all)\n"
+    "  --scenarios LIST     any of load,paced,startup,connect-wait,leak,idle (default: all)\n"
+    "  --paced-sizes LIST   instrument counts of the paced runs (default 100,500)\n"
+    "  --pace MS            paced runs: wait after each ACK8 (default 10)\n"
     "  --leak-batches B     batches of the RSS growth run (default 10000)\n"
     "  --idle N             idle connections of the memory run (default 500)\n"
     "  --work DIR           where the program folders are made (default /tmp)\n"
@@ -64,7 +66,13 @@ bool parse(int argc, char** argv, lg::Options& o) {
             o.sizes.clear();
             for (const std::string& s : splitList(value()))
                 o.sizes.push_back(std::stoi(s));
-        } else if (a == "--seconds")
+        } else if (a == "--paced-sizes") {
+            o.pacedSizes.clear();
+            for (const std::string& s : splitList(value()))
+                o.pacedSizes.push_back(std::stoi(s));
+        } else if (a == "--pace")
+            o.paceMs = std::stod(value());
+        else if (a == "--seconds")
             o.seconds = std::stod(value());
         else if (a == "--rows")
             o.rows = std::max(1, std::stoi(value()));
@@ -121,6 +129,13 @@ lg::SuiteResults runSuite(const lg::Options& o) {
                 progress("load, N = " + std::to_string(n) +
                          (kind == lg::Subject::Kind::Program ? ", program" : ", bare responder"));
                 r.loads.push_back(lg::runLoadScenario(o, n, kind));
+            }
+    if (wants(o, "paced"))
+        for (int n : o.pacedSizes)
+            for (auto kind : {lg::Subject::Kind::Responder, lg::Subject::Kind::Program}) {
+                progress("paced load, N = " + std::to_string(n) +
+                         (kind == lg::Subject::Kind::Program ? ", program" : ", bare responder"));
+                r.loads.push_back(lg::runLoadScenario(o, n, kind, o.paceMs));
             }
     if (wants(o, "startup"))
         for (auto kind : {lg::Subject::Kind::Responder, lg::Subject::Kind::Program}) {
