@@ -346,7 +346,8 @@ std::string toJson(const SuiteResults& r) {
     if (const auto& l = r.leak) {
         j << ",\n  \"leak\": {\"ok\": " << (l->ok ? "true" : "false")
           << ", \"instruments\": " << l->instruments << ", \"batches\": " << l->batches
-          << ", \"growth_kib\": " << l->growthKiB << ", \"rss_kib\": [";
+          << ", \"growth_kib\": " << l->growthKiB << ", \"seconds\": " << fmt(l->seconds, 2)
+          << ", \"rss_kib\": [";
         for (std::size_t k = 0; k < l->rssKiB.size(); ++k)
             j << (k ? ", " : "") << "[" << l->rssKiB[k].first << ", " << l->rssKiB[k].second << "]";
         j << "], \"errors\": " << jsonStrings(l->errors) << "}";

@@ -262,6 +262,7 @@ LeakReport runLeakScenario(const Options& o) {
     });
     rep.errors = lr.errors;
     rep.batches = lr.batchesTotal;
+    rep.seconds = lr.windowSeconds;
     long from = 0;
     for (const auto& [done, rss] : rep.rssKiB)
         if (done == 2000)

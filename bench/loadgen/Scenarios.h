@@ -85,6 +85,7 @@ struct LeakReport {
     long batches = 0;
     std::vector<std::pair<long, long>> rssKiB; // (batches done, VmRSS) every 1,000 batches
     long growthKiB = 0;                        // from the 2,000th batch to the last
+    double seconds = 0;                        // the whole run
     bool verified = false;
     VerifyResult verify;
 };
