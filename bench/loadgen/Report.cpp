@@ -167,9 +167,10 @@ void otherTables(std::ostringstream& md, const SuiteResults& r) {
            << " instruments)\n\n| batches | VmRSS KiB |\n|---:|---:|\n";
         for (const auto& [done, rss] : l->rssKiB)
             md << "| " << done << " | " << rss << " |\n";
-        md << "\nGrowth from batch 2,000 to the end: " << l->growthKiB
-           << " KiB. Files: " << (l->verify.ok ? "ok" : "FAILED") << ", " << l->verify.batchesFound
-           << " batches.\n";
+        md << "\nGrowth from batch 2,000 to the end: " << l->growthKiB << " KiB. The run took "
+           << fmt(l->seconds, 1) << " s (" << fmt(double(l->batches) / l->seconds, 1)
+           << " batches/s). Files: " << (l->verify.ok ? "ok" : "FAILED") << ", "
+           << l->verify.batchesFound << " batches.\n";
         for (const std::string& e : l->errors)
             md << "\n- " << e << "\n";
     }
