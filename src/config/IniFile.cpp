@@ -133,6 +133,54 @@ QByteArray ReadINIFile(const QByteArray& section, const QByteArray& key, const Q
     }
 }
 
+bool IniFileReader::Version::operator==(const Version& o) const {
+    auto same = [](const timespec& a, const timespec& b) {
+        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    };
+    return device == o.device && inode == o.inode && size == o.size && same(modified, o.modified) &&
+           same(changed, o.changed);
+}
+
+namespace {
+
+// File time stamps advance in clock ticks (a few milliseconds): a stamp this much older than
+// the moment the file was read proves that a later rewrite gets a different stamp.
+constexpr qint64 StampMarginNs = 100'000'000;
+
+qint64 nanoseconds(const timespec& t) {
+    return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+} // namespace
+
+QByteArray IniFileReader::read(const QByteArray& section, const QByteArray& key) {
+    try {
+        const QByteArray path = QFile::encodeName(file_);
+        timespec readAt{};
+        ::clock_gettime(CLOCK_REALTIME, &readAt);
+        struct stat st {};
+        if (path.isEmpty() || path.contains('\0') || ::stat(path.constData(), &st) != 0) {
+            text_.reset();
+            return ReadINIFile(section, key, file_);
+        }
+        const Version now{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+        if (!text_ || !(now == version_)) {
+            const std::optional<QByteArray> bytes = readExisting(path, st);
+            text_ = IniText(bytes.value_or(QByteArray()));
+            version_ = {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+        }
+        const std::optional<QByteArray> value = text_->value(section, key);
+        // A file changed this recently may change again without its stamp showing it.
+        if (nanoseconds(readAt) - nanoseconds(version_.changed) < StampMarginNs ||
+            nanoseconds(readAt) - nanoseconds(version_.modified) < StampMarginNs)
+            text_.reset();
+        return value.value_or(QByteArray());
+    } catch (...) {
+        text_.reset();
+        return {};
+    }
+}
+
 int WriteINIFile(const QByteArray& section, const QByteArray& key, const QByteArray& value,
                  const QString& file, const ErrorLog& log) {
     const bool ok = guarded(log, "WriteINIFile", [&] {

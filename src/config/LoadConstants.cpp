@@ -14,19 +14,19 @@ namespace {
 
 constexpr int HighestComPort = 255;
 
-void openEthernetInstruments(AppSettings& s, ConnectionOpener& opener) {
+void openEthernetInstruments(AppSettings& s, IniFileReader& ini, ConnectionOpener& opener) {
     for (int n = 1; n <= s.EthernetCount; ++n) {
         const QByteArray section = "ZNR-ENT" + QByteArray::number(n);
-        s.CurrentIP = ReadINIFile(section, "IP", s.IniFilePath);
-        s.CurrentPort = textToPort(ReadINIFile(section, "Port", s.IniFilePath));
+        s.CurrentIP = ini.read(section, "IP");
+        s.CurrentPort = textToPort(ini.read(section, "Port"));
         opener.CreateEthernetConnection(s.CurrentIP, s.CurrentPort);
     }
 }
 
-void openSerialInstruments(AppSettings& s, ConnectionOpener& opener) {
+void openSerialInstruments(AppSettings& s, IniFileReader& ini, ConnectionOpener& opener) {
     for (int n = 1; n <= s.SerialCount; ++n) {
         const QByteArray section = "ZNR-SER" + QByteArray::number(n);
-        auto read = [&](const char* key) { return ReadINIFile(section, key, s.IniFilePath); };
+        auto read = [&](const char* key) { return ini.read(section, key); };
         s.CurrentCommPort = read("CommPort");
         s.CurrentSettings = read("Settings");
         s.CurrentHandShaking = textToInteger(read("HandShaking"));
@@ -37,10 +37,8 @@ void openSerialInstruments(AppSettings& s, ConnectionOpener& opener) {
 }
 
 // Steps 1 to 11: the settings themselves and the raw-traffic slots.
-void readSettings(AppSettings& s, RawData& raw, const ErrorLog& log) {
-    auto read = [&](const char* section, const char* key) {
-        return ReadINIFile(section, key, s.IniFilePath);
-    };
+void readSettings(AppSettings& s, IniFileReader& ini, RawData& raw, const ErrorLog& log) {
+    auto read = [&](const char* section, const char* key) { return ini.read(section, key); };
     s.DefaultStartup = read("DEFAULT", "MODE");
     s.DataLayoutColumn = textToBoolean(read("DATA LAYOUT", "COLUMN"));
     s.EthernetCount = textToNumber(read("ZNR NUM ETHERNET", "ZNRs"));
@@ -60,8 +58,8 @@ void readSettings(AppSettings& s, RawData& raw, const ErrorLog& log) {
     s.CompanyName = read("LICENSE", "COMPANY");
 }
 
-void readFolders(AppSettings& s) {
-    auto read = [&](const char* key) { return ReadINIFile("FILES", key, s.IniFilePath); };
+void readFolders(AppSettings& s, IniFileReader& ini) {
+    auto read = [&](const char* key) { return ini.read("FILES", key); };
     s.DataFolder = read("Data");
     s.ErrorLogFolder = read("Error");
     s.CalCheckFolder = read("CalCheck");
@@ -95,12 +93,14 @@ void LoadConstants(AppSettings& s, RawData& raw, ConnectionOpener& opener, const
     guarded(log, "LoadConstants", [&] {
         s.SerialPortDevices = ReadSerialPortDevices(s.IniFilePath);
         s.ReconnectSeconds = ReadReconnectSeconds(s.IniFilePath);
-        readSettings(s, raw, log);
-        readFolders(s);
+        // Every key is read as the file stands at that moment, but parsed once while unchanged.
+        IniFileReader ini(s.IniFilePath);
+        readSettings(s, ini, raw, log);
+        readFolders(s, ini);
         if (s.isEthernetRun())
-            openEthernetInstruments(s, opener);
+            openEthernetInstruments(s, ini, opener);
         else
-            openSerialInstruments(s, opener);
+            openSerialInstruments(s, ini, opener);
     });
 }
 

@@ -56,7 +56,7 @@ void writeInstrumentError(const ProtocolContext& ctx, const QByteArray& errorTex
 // Raw export, data file, reset: the order the files rely on to see the complete batch.
 void endBatch(const ProtocolContext& ctx, int index) {
     if (archiving(ctx))
-        ExportRawFile(ctx.rawData, index, ctx.settings, ctx.log);
+        ExportRawFile(ctx.rawData, index, ctx.settings, ctx.log, ctx.rawSweep);
     MakeFile(ctx, index);
     BatchComplete(ctx, index);
 }

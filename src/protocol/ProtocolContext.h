@@ -12,6 +12,7 @@ struct ConnectionTable;
 class ErrorLog;
 class Clock;
 class ConnectionRows;
+class RawFolderSweep;
 
 // What the receive path, the parser and the batch routines share for the run. The owner of the
 // run's state builds it once; every member outlives it.
@@ -24,6 +25,9 @@ struct ProtocolContext {
     ConnectionRows& rows;
     // Told of every data file written (connection index, path); optional.
     std::function<void(int index, const QByteArray& path)> dataFileWritten = {};
+    // Keeps track of the raw-file folder between clean-ups; optional (without it every clean-up
+    // reads the whole folder).
+    RawFolderSweep* rawSweep = nullptr;
 };
 
 } // namespace znr

@@ -6,6 +6,7 @@
 #include <QByteArrayList>
 #include <QDateTime>
 #include <cerrno>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -27,14 +28,16 @@ public:
 
     int fd() const { return ::dirfd(dir_); }
 
-    // The names of the regular files, in the order the file system lists them.
-    QByteArrayList fileNames() const {
+    // The names of the regular files shaped like raw traffic file names, in the order the file
+    // system lists them. The name is checked first: only those files cost a look at the inode,
+    // and none when the directory entry already tells the type.
+    QByteArrayList rawFileNames() const {
         QByteArrayList names;
         errno = 0;
         while (const dirent* e = ::readdir(dir_)) {
-            struct stat st {};
-            if (::fstatat(fd(), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
-                names.append(QByteArray(e->d_name));
+            const QByteArray name(e->d_name);
+            if (isRawTrafficFileName(name) && isRegularFile(*e))
+                names.append(name);
             errno = 0;
         }
         if (errno != 0)
@@ -43,6 +46,13 @@ public:
     }
 
 private:
+    bool isRegularFile(const dirent& e) const {
+        if (e.d_type != DT_UNKNOWN)
+            return e.d_type == DT_REG;
+        struct stat st {};
+        return ::fstatat(fd(), e.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
+    }
+
     DIR* dir_;
 };
 
@@ -51,17 +61,6 @@ bool digitsAt(const QByteArray& s, qsizetype from, qsizetype count) {
         if (s[i] < '0' || s[i] > '9')
             return false;
     return true;
-}
-
-// Deletes one file the way a user would: a file nobody may write to is refused, even for root.
-void deleteFile(const Dir& dir, const QByteArray& name) {
-    struct stat st {};
-    if (::fstatat(dir.fd(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        throw Failure::fromErrno(errno);
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        throw Failure(FailureNo::PermissionDenied, "Permission denied");
-    if (::unlinkat(dir.fd(), name.constData(), 0) != 0)
-        throw Failure::fromErrno(errno);
 }
 
 } // namespace
@@ -85,27 +84,54 @@ QDate fileCreationDate(const QByteArray& path) {
         0)
         throw Failure::fromErrno(errno);
     const statx_timestamp& t = (stx.stx_mask & STATX_BTIME) ? stx.stx_btime : stx.stx_mtime;
-    return QDateTime::fromSecsSinceEpoch(t.tv_sec).date();
+    // The C library's local date, without the time-zone file check a local QDateTime makes on
+    // every conversion (one stat per file of the folder).
+    const time_t seconds = time_t(t.tv_sec);
+    struct tm local {};
+    if (::localtime_r(&seconds, &local) == nullptr)
+        throw Failure::overflow();
+    return QDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
 }
 
 void CleanUpDirectory(const QByteArray& folder, int archiveDays, const ErrorLog& log) {
     CleanUpDirectory(folder, archiveDays, log, fileCreationDate);
 }
 
+QByteArray folderPrefix(const QByteArray& folder) {
+    return folder.endsWith('/') ? folder : folder + '/';
+}
+
+// Deletes one file the way a user would: a file nobody may write to is refused, even for root.
+void deleteRawFile(const QByteArray& path) {
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0)
+        throw Failure::fromErrno(errno);
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        throw Failure(FailureNo::PermissionDenied, "Permission denied");
+    if (::unlink(path.constData()) != 0)
+        throw Failure::fromErrno(errno);
+}
+
+std::optional<QDate> sweepRawFolder(const QByteArray& folder, int archiveDays, const QDate& today,
+                                    const FileDateSource& creationDate) {
+    const Dir dir(folder);
+    const QByteArray prefix = folderPrefix(folder);
+    std::optional<QDate> oldestKept;
+    for (const QByteArray& name : dir.rawFileNames()) {
+        const QDate created = creationDate(prefix + name);
+        if (isAgedOut(created, today, archiveDays))
+            deleteRawFile(prefix + name);
+        else if (!oldestKept || created < *oldestKept)
+            oldestKept = created;
+    }
+    return oldestKept;
+}
+
 void CleanUpDirectory(const QByteArray& folder, int archiveDays, const ErrorLog& log,
                       const FileDateSource& creationDate) {
     guarded(log, "Module.CleanUpDirectory", [&] {
-        if (folder.isEmpty())
-            return;
-        const Dir dir(folder);
-        const QByteArray prefix = folder.endsWith('/') ? folder : folder + '/';
-        const QDate today = log.clock().now().date();
-        for (const QByteArray& name : dir.fileNames()) {
-            if (!isRawTrafficFileName(name))
-                continue;
-            if (creationDate(prefix + name).daysTo(today) > archiveDays)
-                deleteFile(dir, name);
-        }
+        if (!folder.isEmpty())
+            sweepRawFolder(folder, archiveDays, log.clock().now().date(), creationDate);
     });
 }
 

@@ -6,6 +6,7 @@
 #include "records/CleanUpDirectory.h"
 #include "records/DateTimeText.h"
 #include "records/ErrorLog.h"
+#include "records/RawFolderSweep.h"
 #include "records/SafeFileName.h"
 
 #include <limits>
@@ -63,14 +64,18 @@ void UpdateRawFile(RawData& raw, const QByteArray& id, const QByteArray& code, i
     });
 }
 
-void ExportRawFile(RawData& raw, int index, const AppSettings& settings, const ErrorLog& log) {
+void ExportRawFile(RawData& raw, int index, const AppSettings& settings, const ErrorLog& log,
+                   RawFolderSweep* sweep) {
     guarded(log, "ExportRawFile", [&] {
         const RawTrafficRecord& r = slot(raw, index);
         const QByteArray path = settings.RawFileFolder + safeFileNamePart(r.ID) + '_' +
                                 safeFileNamePart(r.Code) + '_' + fileStamp(log.clock().now()) +
                                 ".dat";
-        appendLines(path, r.Lines.mid(0, r.Count), true);  // on disk before the batch's ACK8
-        CleanUpDirectory(settings.RawFileFolder, settings.ArchiveDays, log);
+        appendLines(path, r.Lines.mid(0, r.Count), true); // on disk before the batch's ACK8
+        if (sweep)
+            sweep->cleanUp(settings.RawFileFolder, settings.ArchiveDays, log);
+        else
+            CleanUpDirectory(settings.RawFileFolder, settings.ArchiveDays, log);
     });
 }
 

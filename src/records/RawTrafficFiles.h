@@ -8,6 +8,7 @@ namespace znr {
 
 struct AppSettings;
 class ErrorLog;
+class RawFolderSweep;
 
 // Renders the first occurrence of each control character NUL SOH STX ETX EOT ENQ ACK NAK ETB
 // of `text` as its token ("<STX>"...), in that order, in place, and returns the result. Later
@@ -26,8 +27,9 @@ void UpdateRawFile(RawData& raw, const QByteArray& id, const QByteArray& code, i
 
 // Appends the slot's lines, each ended by CR LF, to RawFileFolder + ID + "_" + Code + "_" +
 // MM-DD-YYYY-HHMMSS + ".dat" (ID and Code made safe for a file name), then cleans the raw
-// folder. The slot keeps its lines. A failure is logged under "ExportRawFile" and skips the
-// clean-up.
-void ExportRawFile(RawData& raw, int index, const AppSettings& settings, const ErrorLog& log);
+// folder: through `sweep` when given (the run keeps one), else by CleanUpDirectory. The slot
+// keeps its lines. A failure is logged under "ExportRawFile" and skips the clean-up.
+void ExportRawFile(RawData& raw, int index, const AppSettings& settings, const ErrorLog& log,
+                   RawFolderSweep* sweep = nullptr);
 
 } // namespace znr

@@ -66,7 +66,7 @@ void Program::showDebugWindow() {
         debugWindow_ = new frmDebug(run_.debugMode, run_.log, [this](const QByteArray& text) {
             const int slot = run_.settings.RawDataTempNumber;
             CreateRawFile(run_.rawData, text, slot, run_.log);
-            ExportRawFile(run_.rawData, slot, run_.settings, run_.log);
+            ExportRawFile(run_.rawData, slot, run_.settings, run_.log, &run_.rawSweep);
         });
     bringUp(debugWindow_.data());
 }

@@ -43,7 +43,8 @@ ConnectionEngine::ConnectionEngine(RunState& run, ConnectionList& list, DebugTex
                                         run.log,
                                         run.clock,
                                         rows_,
-                                        std::move(dataFileWritten)},
+                                        std::move(dataFileWritten),
+                                        &run.rawSweep},
       receivePath_(protocol_, run.debugMode, debugSink),
       connections_({run.settings, run.table, run.log, run.clock, run.pump, list, receivePath_},
                    socketElementFactory(), serialElementFactory(run.settings)) {}

@@ -9,6 +9,7 @@
 #include "protocol/ProtocolContext.h"
 #include "protocol/ReceivePath.h"
 #include "records/ErrorLog.h"
+#include "records/RawFolderSweep.h"
 #include "records/RawTraffic.h"
 #include "startup/Login.h"
 
@@ -24,6 +25,7 @@ struct RunState {
     SystemClock clock;
     ErrorLog log{settings, clock};
     RawData rawData;
+    RawFolderSweep rawSweep;
     ConnectionTable table;
     LoginState login;
     bool debugMode = false;

@@ -7,6 +7,7 @@
 #include "support/TempDir.h"
 
 #include <QFile>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -225,6 +226,49 @@ TEST_F(IniFileTest, FolderOrDeviceInPlaceOfTheFileIsNotReplaced) {
     EXPECT_EQ(logText().count("WriteINIFile, "), 3);
     EXPECT_EQ(logText().count("WriteINIFile, 76, Path not found, "), 1);
     EXPECT_TRUE(test::listFiles(QFile::encodeName(folder)).isEmpty());
+}
+
+// One reader over the whole of a start-up gives, read after read, what ReadINIFile gives at that
+// moment, whatever happened to the file in between.
+TEST_F(IniFileTest, ReaderGivesWhatEachReadOfTheFileGivesAtThatMoment) {
+    IniFileReader reader(ini);
+    auto same = [&](const char* section, const char* key) {
+        SCOPED_TRACE(std::string(section) + "/" + key);
+        EXPECT_EQ(reader.read(section, key), read(section, key));
+    };
+    same("DEFAULT", "MODE"); // no file yet
+    writeBytes(iniPath, testData("config/hand-edited.ini"));
+    same("DEFAULT", "MODE");
+    same("default", "Mode");
+    same("DEFAULT", "Extra");
+    same("NOWHERE", "MODE");
+    ASSERT_EQ(write("DEFAULT", "MODE", "SERIAL"), 1); // replaced by a new file
+    same("DEFAULT", "MODE");
+    EXPECT_EQ(reader.read("DEFAULT", "MODE"), "SERIAL");
+    // Rewritten in place, same size, at once: the time stamp may not have moved.
+    writeBytes(iniPath, "[A]\r\nK=1\r\n");
+    EXPECT_EQ(reader.read("A", "K"), "1");
+    writeBytes(iniPath, "[A]\r\nK=2\r\n");
+    EXPECT_EQ(reader.read("A", "K"), "2");
+    ASSERT_EQ(::unlink(iniPath.constData()), 0);
+    same("A", "K");
+    ASSERT_EQ(::mkdir(iniPath.constData(), 0755), 0); // a folder where the file was
+    same("A", "K");
+}
+
+// An unchanged file keeps giving its values, also once its stamps are old enough to be trusted.
+TEST_F(IniFileTest, ReaderKeepsReadingAnUnchangedOldFile) {
+    writeBytes(iniPath, "[A]\r\nK=1\r\n[B]\r\nL=2\r\n");
+    const timespec old[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, iniPath.constData(), old, 0), 0);
+    ::usleep(150'000); // the change time set just now becomes old enough as well
+    IniFileReader reader(ini);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(reader.read("A", "K"), "1");
+        EXPECT_EQ(reader.read("b", "l"), "2");
+    }
+    ASSERT_EQ(write("A", "K", "3"), 1);
+    EXPECT_EQ(reader.read("A", "K"), "3");
 }
 
 } // namespace
