@@ -66,27 +66,27 @@ SimLog readSimLog(const QString& errPath, const QString& outPath) {
     return log;
 }
 
-SimInstrument::SimInstrument(InstrumentSpec spec, QString simBinary, QString workFolder,
+SimInstrument::SimInstrument(InstrumentSpec setup, QString simBinary, QString workFolder,
                              QString ptyLink)
-    : spec_(std::move(spec)), simBinary_(std::move(simBinary)), workFolder_(std::move(workFolder)),
+    : setup_(std::move(setup)), simBinary_(std::move(simBinary)), workFolder_(std::move(workFolder)),
       ptyLink_(std::move(ptyLink)) {}
 
 bool SimInstrument::startIncarnation(quint64 seed, QString* error) {
     auto run = std::make_unique<Incarnation>();
     run->number = int(runs_.size()) + 1;
     run->seed = seed;
-    const QString base = workFolder_ + QStringLiteral("/sims/") + QString::fromLatin1(spec_.name) +
+    const QString base = workFolder_ + QStringLiteral("/sims/") + QString::fromLatin1(setup_.name) +
                          QStringLiteral(".") + QString::number(run->number);
-    run->expectDir = workFolder_ + QStringLiteral("/expect/") + QString::fromLatin1(spec_.name) +
+    run->expectDir = workFolder_ + QStringLiteral("/expect/") + QString::fromLatin1(setup_.name) +
                      QStringLiteral("/") + QString::number(run->number);
     run->outPath = base + QStringLiteral(".out");
     run->errPath = base + QStringLiteral(".err");
     QDir().mkpath(workFolder_ + QStringLiteral("/sims"));
 
-    QStringList args = spec_.serial()
+    QStringList args = setup_.serial()
                            ? QStringList{QStringLiteral("--pty"), ptyLink_}
                            : QStringList{QStringLiteral("--listen"), QString::number(port_)};
-    args << spec_.arguments() << QStringLiteral("--seed") << QString::number(seed)
+    args << setup_.arguments() << QStringLiteral("--seed") << QString::number(seed)
          << QStringLiteral("--expect-dir") << run->expectDir;
     run->process = std::make_unique<QProcess>();
     run->process->setStandardOutputFile(run->outPath);
@@ -97,7 +97,7 @@ bool SimInstrument::startIncarnation(quint64 seed, QString* error) {
     Incarnation& r = *run;
     runs_.push_back(std::move(run));
     if (!r.process->waitForStarted(10000)) {
-        *error = QStringLiteral("%1: znr-sim did not start").arg(QString::fromLatin1(spec_.name));
+        *error = QStringLiteral("%1: znr-sim did not start").arg(QString::fromLatin1(setup_.name));
         return false;
     }
     // Up when it listens (TCP) or its pty link exists.
@@ -105,16 +105,16 @@ bool SimInstrument::startIncarnation(quint64 seed, QString* error) {
     t.start();
     while (t.elapsed() < 10000 && r.process->state() == QProcess::Running) {
         const SimLog log = r.log();
-        if (!spec_.serial() && !log.listenedPort.isEmpty()) {
+        if (!setup_.serial() && !log.listenedPort.isEmpty()) {
             port_ = quint16(log.listenedPort.toUInt());
             return true;
         }
-        if (spec_.serial() && readAll(r.outPath).contains("pty "))
+        if (setup_.serial() && readAll(r.outPath).contains("pty "))
             return true;
         QThread::msleep(10);
     }
     *error = QStringLiteral("%1: znr-sim did not come up: %2")
-                 .arg(QString::fromLatin1(spec_.name),
+                 .arg(QString::fromLatin1(setup_.name),
                       QString::fromLatin1(readAll(r.errPath).right(400)));
     return false;
 }
@@ -163,7 +163,7 @@ void SimInstrument::killFrozen() {
     r.killed = true;
     r.process->kill();
     r.process->waitForFinished(10000);
-    if (spec_.serial())
+    if (setup_.serial())
         QFile::remove(ptyLink_); // left dangling by the SIGKILL
 }
 

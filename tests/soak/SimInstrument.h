@@ -37,9 +37,9 @@ struct Incarnation {
 // An instrument of the soak with all its incarnations.
 class SimInstrument {
 public:
-    SimInstrument(InstrumentSpec spec, QString simBinary, QString workFolder, QString ptyLink);
+    SimInstrument(InstrumentSpec setup, QString simBinary, QString workFolder, QString ptyLink);
 
-    const InstrumentSpec& spec() const { return spec_; }
+    const InstrumentSpec& setup() const { return setup_; }
     const std::vector<std::unique_ptr<Incarnation>>& incarnations() const { return runs_; }
     Incarnation& current() { return *runs_.back(); }
     quint16 port() const { return port_; }
@@ -67,7 +67,7 @@ public:
     void killAll();
 
 private:
-    InstrumentSpec spec_;
+    InstrumentSpec setup_;
     QString simBinary_;
     QString workFolder_;
     QString ptyLink_;

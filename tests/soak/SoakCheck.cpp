@@ -65,7 +65,7 @@ std::vector<ExpectedBatch> expectedBatches(const SimInstrument& in, bool column,
             if (!byContent.contains(key)) {
                 byContent.insert(key, qsizetype(batches.size()));
                 batches.push_back(
-                    {text(in.spec().name) + QStringLiteral(" #") + QString::number(run->number),
+                    {text(in.setup().name) + QStringLiteral(" #") + QString::number(run->number),
                      {}});
             }
             batches[size_t(byContent[key])].candidates.insert(name, bytes);
@@ -73,7 +73,7 @@ std::vector<ExpectedBatch> expectedBatches(const SimInstrument& in, bool column,
         const qsizetype found = qsizetype(batches.size()) - first;
         if (found != log.acknowledged)
             r.problems << QStringLiteral("%1 #%2: %3 batches acknowledged but %4 expected")
-                              .arg(text(in.spec().name))
+                              .arg(text(in.setup().name))
                               .arg(run->number)
                               .arg(log.acknowledged)
                               .arg(found);
@@ -85,9 +85,9 @@ void checkDataFiles(const ProgramInstance& p, const SimInstrument& in, CheckResu
                     int& examined) {
     std::vector<ExpectedBatch> batches = expectedBatches(in, p.column(), r);
     r.batches += int(batches.size());
-    const QByteArray folder = p.folder(modeFolder(in.spec()));
+    const QByteArray folder = p.folder(modeFolder(in.setup()));
     for (const QByteArray& name : fileNames(folder)) {
-        if (!name.startsWith(in.spec().id + " "))
+        if (!name.startsWith(in.setup().id + " "))
             continue;
         ++examined;
         const QByteArray bytes = readAll(QFile::decodeName(folder + name));
@@ -123,7 +123,7 @@ void checkRawFiles(const ProgramInstance& p, const SimInstrument& in, int batche
     const QByteArray folder = p.folder("Raw Files");
     int files = 0;
     for (const QByteArray& name : fileNames(folder)) {
-        if (!name.startsWith(in.spec().rawPrefix()))
+        if (!name.startsWith(in.setup().rawPrefix()))
             continue;
         ++files;
         ++examined;
@@ -136,8 +136,8 @@ void checkRawFiles(const ProgramInstance& p, const SimInstrument& in, int batche
             ists += l.startsWith("<RECIVED><SOH>1IST<STX>") ? 1 : 0;
             dats += l.startsWith("<RECIVED><SOH>1DAT<STX>") ? 1 : 0;
         }
-        if (lines.isEmpty() || lines.last() != in.spec().endLine() || ists != 1 ||
-            dats != in.spec().datFrames())
+        if (lines.isEmpty() || lines.last() != in.setup().endLine() || ists != 1 ||
+            dats != in.setup().datFrames())
             r.problems << QStringLiteral("%1%2: not one whole batch (%3 IST, %4 DAT, ends %5)")
                               .arg(text(folder), text(name))
                               .arg(ists)
@@ -146,7 +146,7 @@ void checkRawFiles(const ProgramInstance& p, const SimInstrument& in, int batche
     }
     if (files != batches)
         r.problems << QStringLiteral("%1: %2 raw files for %3 acknowledged batches")
-                          .arg(text(in.spec().name))
+                          .arg(text(in.setup().name))
                           .arg(files)
                           .arg(batches);
 }
@@ -212,7 +212,7 @@ CheckResult checkInstance(const ProgramInstance& program,
         const int before = r.batches;
         checkDataFiles(program, *in, r, examined);
         checkRawFiles(program, *in, r.batches - before, r, examined);
-        if (in->spec().endsWithErr)
+        if (in->setup().endsWithErr)
             errBatches += r.batches - before;
     }
     // Nothing else was written into the folders (the error log aside).

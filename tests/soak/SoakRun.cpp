@@ -38,13 +38,13 @@ SoakRun::~SoakRun() {
 }
 
 bool SoakRun::startInstruments(Side& side, const QList<InstrumentSpec>& specs) {
-    for (const InstrumentSpec& spec : specs) {
+    for (const InstrumentSpec& setup : specs) {
         const QString link =
-            spec.serial()
-                ? side.program->path(QStringLiteral("tty") + QString::number(spec.comPort))
+            setup.serial()
+                ? side.program->path(QStringLiteral("tty") + QString::number(setup.comPort))
                 : QString();
         side.instruments.push_back(std::make_unique<SimInstrument>(
-            spec, o_.binFolder + QStringLiteral("/znr-sim"), o_.workFolder, link));
+            setup, o_.binFolder + QStringLiteral("/znr-sim"), o_.workFolder, link));
         QString error;
         if (!side.instruments.back()->startIncarnation(nextSeed(), &error)) {
             fail(error);
@@ -70,7 +70,7 @@ bool SoakRun::setUp() {
         ports.append(in->port());
     QList<ProgramInstance::Serial> ttys;
     for (const auto& in : serial_.instruments)
-        ttys.append({in->spec().comPort, in->ptyLink()});
+        ttys.append({in->setup().comPort, in->ptyLink()});
     QString error;
     if (!tcp_.program->prepare(binary, true, ports, {}, &error) ||
         !serial_.program->prepare(binary, false, {}, ttys, &error) ||
@@ -98,7 +98,7 @@ bool SoakRun::waitUntilAllUp(int timeoutMs) {
         for (const auto& in : side->instruments)
             if (!in->up())
                 fail(QStringLiteral("%1 #%2 was not greeted by the program")
-                         .arg(QString::fromLatin1(in->spec().name))
+                         .arg(QString::fromLatin1(in->setup().name))
                          .arg(in->incarnations().size()));
     return false;
 }
@@ -128,7 +128,7 @@ void SoakRun::injectFault() {
     case SimInstrument::Freeze::MidBatch:
         midBatchKills_ += f == SimInstrument::Freeze::MidBatch ? 1 : 0;
         in->killFrozen();
-        (in->spec().serial() ? ptyKills_ : tcpKills_) += 1;
+        (in->setup().serial() ? ptyKills_ : tcpKills_) += 1;
         // Away for 1.2 to 4 s: its next batch cannot end in the second of its last one.
         restarts_.emplace(clock_.elapsed() + 1200 + qint64(rng_.bounded(2800)), in);
         break;
@@ -138,7 +138,7 @@ void SoakRun::injectFault() {
         break;
     case SimInstrument::Freeze::Failed:
         fail(QStringLiteral("%1: could not stop the simulator")
-                 .arg(QString::fromLatin1(in->spec().name)));
+                 .arg(QString::fromLatin1(in->setup().name)));
         break;
     }
 }
@@ -169,7 +169,7 @@ void SoakRun::tick() {
             for (const auto& in : side->instruments)
                 if (!in->incarnations().back()->killed && !in->running())
                     fail(QStringLiteral("%1: the simulator ended by itself")
-                             .arg(QString::fromLatin1(in->spec().name)));
+                             .arg(QString::fromLatin1(in->setup().name)));
         }
     }
     // No faults in the last stretch: every instrument is back and greeted before the end.
@@ -218,7 +218,7 @@ bool SoakRun::freezeAll() {
             const SimInstrument::Freeze f = (*it)->freezeAtSafePoint();
             if (f == SimInstrument::Freeze::Failed) {
                 fail(QStringLiteral("%1: could not stop the simulator")
-                         .arg(QString::fromLatin1((*it)->spec().name)));
+                         .arg(QString::fromLatin1((*it)->setup().name)));
                 return false;
             }
             it = f == SimInstrument::Freeze::Unsafe ? it + 1 : left.erase(it);
