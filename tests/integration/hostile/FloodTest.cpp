@@ -6,6 +6,15 @@
 namespace znr {
 namespace {
 
+// The receive buffer is bounded at 1 MiB, so 10 MiB without EOT must not grow the program by
+// much. Under AddressSanitizer freed blocks stay in its quarantine for a while, so the same run
+// shows more resident memory there; the bound is wider for that build only.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr long rssGrowthLimitKiB = 96 * 1024;
+#else
+constexpr long rssGrowthLimitKiB = 30 * 1024;
+#endif
+
 using namespace test;
 
 constexpr qint64 MiB = 1 << 20;
@@ -78,7 +87,7 @@ TEST_F(Flood, TenMebibytesWithoutEotAreDiscardedInBoundedMemoryAndTheLinkGoesOn)
     EXPECT_LE(discarded, 10 * MiB);
     EXPECT_GE(lines, 1);
     EXPECT_LE(lines, 10);
-    EXPECT_LT(peakResidentKiB(program.pid()) - peakBefore, 30 * 1024)
+    EXPECT_LT(peakResidentKiB(program.pid()) - peakBefore, rssGrowthLimitKiB)
         << "peak RSS grew from " << peakBefore << " KiB";
 
     playBatch("AFTR");
