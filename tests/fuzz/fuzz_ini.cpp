@@ -48,7 +48,7 @@ QByteArray trim(const QByteArray& s) {
 }
 
 // Names match with ASCII letters folded; other bytes must be equal.
-bool sameName(const QByteArray& a, const QByteArray& b) {
+bool namesMatch(const QByteArray& a, const QByteArray& b) {
     auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
     if (a.size() != b.size())
         return false;
@@ -126,7 +126,7 @@ QByteArray pick(const QByteArrayList& names, std::uint8_t choice, const QByteArr
 bool setsKey(const QByteArray& line, const QByteArray& key) {
     const QByteArray t = trim(withoutLineEnd(line));
     const qsizetype eq = t.indexOf('=');
-    return eq > 0 && !t.startsWith('[') && !t.startsWith(';') && sameName(trim(t.left(eq)), key);
+    return eq > 0 && !t.startsWith('[') && !t.startsWith(';') && namesMatch(trim(t.left(eq)), key);
 }
 
 // The file after the write differs from the one before only where the key was set.
@@ -148,7 +148,7 @@ bool onlyTheKeyChanged(const QByteArray& before, const QByteArray& after, const 
     if (bm.isEmpty() && am.isEmpty())
         return true; // the key already held exactly this line
     if (bm.size() == 1 && am.size() == 1 && setsKey(bm[0], trim(key)) && am[0].endsWith(tail))
-        return sameName(am[0].chopped(tail.size()), trim(key)); // replaced in place
+        return namesMatch(am[0].chopped(tail.size()), trim(key)); // replaced in place
     qsizetype added = 0;
     if (bm.size() == 1) { // an unterminated last line, ended before the new lines
         const QByteArray ended = bm[0] + (bm[0].endsWith('\r') ? "\n" : "\r\n");
@@ -233,7 +233,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(onlyTheKeyChanged(before, after, section, key, value));
     for (const auto& [pair, was] : reads) {
         const bool same =
-            sameName(trim(pair.first), trim(section)) && sameName(trim(pair.second), trim(key));
+            namesMatch(trim(pair.first), trim(section)) && namesMatch(trim(pair.second), trim(key));
         if (!same)
             FUZZ_CHECK(ReadINIFile(pair.first, pair.second, file) == was);
     }
