@@ -13,6 +13,21 @@ namespace znr::fuzz {
 
 #define FUZZ_CHECK(cond) ((cond) ? void(0) : ::znr::fuzz::fail(#cond, __FILE__, __LINE__))
 
+// The oracles' own blank handling (space and tab), kept apart from the code under test.
+inline bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+inline QByteArray trim(const QByteArray& s) {
+    qsizetype b = 0;
+    qsizetype e = s.size();
+    while (b < e && isBlank(s[b]))
+        ++b;
+    while (e > b && isBlank(s[e - 1]))
+        --e;
+    return s.mid(b, e - b);
+}
+
 // The fuzzer's input, read from the front: control bytes first, then the data they steer.
 class Input {
 public:

@@ -17,6 +17,9 @@
 
 namespace {
 
+using znr::fuzz::isBlank;
+using znr::fuzz::trim;
+
 using namespace znr;
 
 // The result, or the failure number.
@@ -31,20 +34,6 @@ template <class F> auto attempt(F f) -> Outcome<decltype(f())> {
     } catch (const Failure& e) {
         return {std::nullopt, e.number()};
     }
-}
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-QByteArray trim(const QByteArray& s) {
-    qsizetype b = 0;
-    qsizetype e = s.size();
-    while (b < e && isBlank(s[b]))
-        ++b;
-    while (e > b && isBlank(s[e - 1]))
-        --e;
-    return s.mid(b, e - b);
 }
 
 bool isDigit(char c) {

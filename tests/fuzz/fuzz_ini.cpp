@@ -27,25 +27,14 @@
 
 namespace {
 
+using znr::fuzz::isBlank;
+using znr::fuzz::trim;
+
 using namespace znr;
 namespace fs = std::filesystem;
 
 constexpr qsizetype MaxValue = 127;
 constexpr qsizetype MaxNames = 8;
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-QByteArray trim(const QByteArray& s) {
-    qsizetype b = 0;
-    qsizetype e = s.size();
-    while (b < e && isBlank(s[b]))
-        ++b;
-    while (e > b && isBlank(s[e - 1]))
-        --e;
-    return s.mid(b, e - b);
-}
 
 // Names match with ASCII letters folded; other bytes must be equal.
 bool namesMatch(const QByteArray& a, const QByteArray& b) {
