@@ -101,52 +101,73 @@ qsizetype writeAll(int fd, const QByteArray& bytes) {
     return done;
 }
 
-void writeCutAtLastLine(const QByteArray& path, const QByteArray& bytes,
-                        const QList<qsizetype>& lineEnds, bool durable) {
-    bool created = false;
-    UniqueFd fd = openForAppend(path, created);
-    struct stat before {};
-    if (::fstat(fd.get(), &before) != 0)
-        throw Failure::fromErrno(errno);
-    qsizetype written = writeAll(fd.get(), bytes);
-    if (written < bytes.size()) {
-        int err = errno;
-        qsizetype keep = 0;
-        for (qsizetype end : lineEnds)
-            if (end <= written)
-                keep = end;
-        if (::ftruncate(fd.get(), before.st_size + keep) != 0) {
-            // Nothing more can be done: the failure of the write is what gets reported.
-        }
-        throw Failure::fromErrno(err);
-    }
-    if (durable && ::fsync(fd.get()) != 0 && errno != EINVAL)
-        throw Failure::fromErrno(errno);
-    fd.close();
-    if (durable && created)
-        syncFolderOf(path);
-}
+// Lines are written once this many bytes of them are waiting.
+constexpr qsizetype ChunkBytes = 64 * 1024;
 
 } // namespace
 
-void appendLines(const QByteArray& path, const QByteArrayList& lines, bool durable) {
-    QByteArray bytes;
-    qsizetype total = 0;
-    for (const QByteArray& line : lines)
-        total += line.size() + 2;
-    bytes.reserve(total);
-    QList<qsizetype> lineEnds;
-    lineEnds.reserve(lines.size());
-    for (const QByteArray& line : lines) {
-        bytes += line;
-        bytes += "\r\n";
-        lineEnds.append(bytes.size());
-    }
-    writeCutAtLastLine(path, bytes, lineEnds, durable);
+LineAppender::LineAppender(const QByteArray& path, bool durable)
+    : path_(path), durable_(durable), fd_(openForAppend(path, created_)) {
+    struct stat before {};
+    if (::fstat(fd_.get(), &before) != 0)
+        throw Failure::fromErrno(errno);
+    start_ = before.st_size;
+    buffer_.reserve(ChunkBytes);
 }
 
-void appendBytes(const QByteArray& path, const QByteArray& bytes, bool durable) {
-    writeCutAtLastLine(path, bytes, {}, durable);
+LineAppender::~LineAppender() {
+    if (!fd_.valid())
+        return;
+    try {
+        writeBuffered();
+    } catch (const Failure&) {
+        // The failure of the caller's own step is what gets reported.
+    }
+}
+
+void LineAppender::append(const QByteArray& line) {
+    buffer_ += line;
+    buffer_ += "\r\n";
+    lineEnds_.append(buffer_.size());
+    if (buffer_.size() >= ChunkBytes)
+        writeBuffered();
+}
+
+void LineAppender::writeBuffered() {
+    const qsizetype done = writeAll(fd_.get(), buffer_);
+    if (done < buffer_.size()) {
+        const int err = errno;
+        qsizetype keep = 0;
+        for (qsizetype end : lineEnds_)
+            if (end <= done)
+                keep = end;
+        if (::ftruncate(fd_.get(), start_ + written_ + keep) != 0) {
+            // Nothing more can be done: the failure of the write is what gets reported.
+        }
+        buffer_.clear();
+        lineEnds_.clear();
+        fd_ = UniqueFd();
+        throw Failure::fromErrno(err);
+    }
+    written_ += done;
+    buffer_.clear();
+    lineEnds_.clear();
+}
+
+void LineAppender::finish() {
+    writeBuffered();
+    if (durable_ && ::fsync(fd_.get()) != 0 && errno != EINVAL)
+        throw Failure::fromErrno(errno);
+    fd_.close();
+    if (durable_ && created_)
+        syncFolderOf(path_);
+}
+
+void appendLines(const QByteArray& path, const QByteArrayList& lines, bool durable) {
+    LineAppender out(path, durable);
+    for (const QByteArray& line : lines)
+        out.append(line);
+    out.finish();
 }
 
 bool folderExists(const QByteArray& path) {

@@ -1,22 +1,49 @@
 #pragma once
 
+#include "platform/UniqueFd.h"
+
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QList>
 
 namespace znr {
 
 // File names are bytes: the program builds them from 8-bit folder settings and instrument
 // texts, and hands them to the operating system unchanged.
 
-// Opens `path` for appending (creating it when missing), writes every line followed by CR LF,
-// and closes it. When the disk refuses part of the write, the file is cut back to the end of
-// the last complete line, so a reader never sees half a line; then a Failure is thrown with
-// the platform failure number (52, 53, 61, 70, 75, 76). When `durable` is set, the data is
-// flushed to the disk before returning, and so is the folder entry of a file this call created.
-void appendLines(const QByteArray& path, const QByteArrayList& lines, bool durable = false);
+// Appends lines, each followed by CR LF, to one file opened for appending (created when
+// missing). Lines are written in chunks of bounded size, so a long file is never held whole in
+// memory. When the disk refuses part of a write, the file is cut back to the end of its last
+// complete line, so a reader never sees half a line, and a Failure is thrown with the platform
+// failure number (52, 53, 61, 70, 75, 76). With `durable`, finish() flushes the data to the disk,
+// and the folder entry of a file this appender created.
+class LineAppender {
+public:
+    LineAppender(const QByteArray& path, bool durable);
+    // Writes the lines not yet written when finish() was not reached, then closes.
+    ~LineAppender();
+    LineAppender(const LineAppender&) = delete;
+    LineAppender& operator=(const LineAppender&) = delete;
 
-// Same for raw bytes already holding their line ends.
-void appendBytes(const QByteArray& path, const QByteArray& bytes, bool durable = false);
+    void append(const QByteArray& line);
+    // Writes what is left, flushes when durable, and closes.
+    void finish();
+
+private:
+    void writeBuffered();
+
+    QByteArray path_;
+    bool durable_;
+    bool created_ = false;
+    UniqueFd fd_;
+    qint64 start_ = 0;   // file size before the first line
+    qint64 written_ = 0; // bytes of complete lines written since
+    QByteArray buffer_;
+    QList<qsizetype> lineEnds_; // in buffer_
+};
+
+// Appends every line followed by CR LF, as one LineAppender.
+void appendLines(const QByteArray& path, const QByteArrayList& lines, bool durable = false);
 
 bool folderExists(const QByteArray& path);
 

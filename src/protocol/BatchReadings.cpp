@@ -5,6 +5,7 @@
 #include "protocol/ReadingValue.h"
 #include "records/ErrorLog.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace znr {
@@ -21,6 +22,23 @@ ReadingTable& readingsOf(InstrumentState& s) {
     if (!s.Readings)
         throw Failure::outOfRange();
     return *s.Readings;
+}
+
+// The number of codes CodeList would hold with `code` appended and this STB's leading comma, if
+// any, dropped.
+qint64 codesWith(const InstrumentState& s, const QByteArray& code) {
+    const qint64 commas = s.CodeListCommas + 1;
+    if (!s.CodeList.isEmpty() && !s.CodeList.startsWith(','))
+        return commas + 1;
+    return s.CodeList.size() + 1 + code.size() == 1 ? 0 : commas;
+}
+
+// Logs the first limit a batch passes; from then on the batch ignores codes and readings.
+void refuseRest(const ProtocolContext& ctx, InstrumentState& s, const QByteArray& limit) {
+    s.PastLimit = true;
+    ctx.log.WriteErrorLog("ParseString", FailureNo::Overflow,
+                          "Overflow: more than " + limit +
+                              " in one batch; the rest of the batch is ignored");
 }
 
 } // namespace
@@ -53,13 +71,47 @@ void RedimArray(const ProtocolContext& ctx, int index, int rowBound, int columnB
     });
 }
 
+void appendCodes(const ProtocolContext& ctx, int index, const QByteArrayList& fields) {
+    ConnectionTable& t = ctx.table;
+    t.checkIndex(index);
+    InstrumentState& s = t.InstrumentState[index];
+    if (s.PastLimit)
+        return;
+    const qint64 rows = t.RowCount[index];
+    for (qsizetype k = 1; k < fields.size(); ++k) {
+        const QByteArray code = fields[k].left(2);
+        const qint64 codes = codesWith(s, code);
+        if (codes > MaxCodesPerBatch) {
+            refuseRest(ctx, s, QByteArray::number(MaxCodesPerBatch) + " codes");
+            break;
+        }
+        if (rows * codes > MaxCellsPerBatch) {
+            refuseRest(ctx, s, QByteArray::number(MaxCellsPerBatch) + " cells (rows x codes)");
+            break;
+        }
+        s.CodeList += ',' + code;
+        ++s.CodeListCommas;
+    }
+    if (s.CodeList.startsWith(',')) {
+        s.CodeList.remove(0, 1);
+        --s.CodeListCommas;
+    }
+}
+
 void storeReadings(const ProtocolContext& ctx, int index, const QByteArrayList& fields) {
     ConnectionTable& t = ctx.table;
     t.checkIndex(index);
     InstrumentState& s = t.InstrumentState[index];
-    const qsizetype codes = splitCodes(s.CodeList).size();
+    if (s.PastLimit)
+        return;
+    const qsizetype codes = s.codeCount();
     if (codes > std::numeric_limits<qint16>::max())
         throw Failure::overflow();
+    const qint64 rows = std::max<qint64>(t.RowCount[index], qint64(t.RowIndex[index]) + 1);
+    if (rows * codes > MaxCellsPerBatch) {
+        refuseRest(ctx, s, QByteArray::number(MaxCellsPerBatch) + " cells (rows x codes)");
+        return;
+    }
     if (isRunLikeMode(s.Mode)) {
         RedimArray(ctx, index, t.RowCount[index], int(codes));
         for (qsizetype j = 1; j < fields.size() && j <= codes; ++j)

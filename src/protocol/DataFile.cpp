@@ -34,31 +34,35 @@ QByteArray dataFolderFor(const AppSettings& settings, const InstrumentState& s) 
     throw Failure::invalidArgument();
 }
 
-QByteArrayList dataFileLines(const InstrumentState& s, int rowCount, bool columnLayout,
-                             const QDateTime& now) {
+void writeDataFileLines(LineAppender& out, const InstrumentState& s, int rowCount,
+                        bool columnLayout, const QDateTime& now) {
     const QByteArrayList codes = splitCodes(s.CodeList);
     const int n = int(codes.size());
     const int firstColumn = isRunLikeMode(s.Mode) ? 1 : 0;
-    QByteArrayList lines;
-    lines.append(s.InstrumentID + ',' + s.BatchCode + ',' + generalDateTime(now) + ',' +
-                 QByteArray::number(rowCount) + ',' + QByteArray::number(n));
+    out.append(s.InstrumentID + ',' + s.BatchCode + ',' + generalDateTime(now) + ',' +
+               QByteArray::number(rowCount) + ',' + QByteArray::number(n));
+    QByteArray line;
     if (columnLayout) {
-        lines.append(codes.join(','));
+        out.append(codes.join(','));
         for (int r = 0; r < rowCount; ++r) {
-            QByteArrayList values;
-            for (int k = 0; k < n; ++k)
-                values.append(cellText(s, r, firstColumn + k));
-            lines.append(values.join(','));
+            line.clear();
+            for (int k = 0; k < n; ++k) {
+                if (k > 0)
+                    line += ',';
+                line += cellText(s, r, firstColumn + k);
+            }
+            out.append(line);
         }
     } else {
         for (int k = 0; k < n; ++k) {
-            QByteArray line = codes[k];
-            for (int r = 0; r < rowCount; ++r)
-                line += ',' + cellText(s, r, firstColumn + k);
-            lines.append(line);
+            line = codes[k];
+            for (int r = 0; r < rowCount; ++r) {
+                line += ',';
+                line += cellText(s, r, firstColumn + k);
+            }
+            out.append(line);
         }
     }
-    return lines;
 }
 
 void MakeFile(const ProtocolContext& ctx, int index) {
@@ -75,7 +79,9 @@ void MakeFile(const ProtocolContext& ctx, int index) {
         const QByteArray path =
             folder + safeFileNamePart(s.InstrumentID) + ' ' + fileStamp(now) + ".dat";
         // On disk before the ACK8 that ends the batch leaves.
-        appendLines(path, dataFileLines(s, rowCount, ctx.settings.DataLayoutColumn, now), true);
+        LineAppender out(path, true);
+        writeDataFileLines(out, s, rowCount, ctx.settings.DataLayoutColumn, now);
+        out.finish();
         if (ctx.dataFileWritten)
             ctx.dataFileWritten(index, path);
     });

@@ -7,6 +7,7 @@
 namespace znr {
 
 struct AppSettings;
+class LineAppender;
 struct InstrumentState;
 struct ProtocolContext;
 
@@ -15,12 +16,13 @@ struct ProtocolContext;
 // other mode has none: the invalid-argument failure is thrown.
 QByteArray dataFolderFor(const AppSettings& settings, const InstrumentState& s);
 
-// The lines of a batch's data file: line 1 "ID,BatchCode,<date-time>,RowCount,N", then the
-// readings in COLUMN layout (line 2 the codes, then one line per reading row) or ROW layout
-// (one line per code: the code, then its readings). RUN MODE and FAST MODE keep code k in
-// column k + 1, other modes in column k; a reading a code did not get is an empty field.
-QByteArrayList dataFileLines(const InstrumentState& s, int rowCount, bool columnLayout,
-                             const QDateTime& now);
+// Writes the lines of a batch's data file to `out`, one at a time: line 1
+// "ID,BatchCode,<date-time>,RowCount,N", then the readings in COLUMN layout (line 2 the codes,
+// then one line per reading row) or ROW layout (one line per code: the code, then its
+// readings). RUN MODE and FAST MODE keep code k in column k + 1, other modes in column k; a
+// reading a code did not get is an empty field.
+void writeDataFileLines(LineAppender& out, const InstrumentState& s, int rowCount,
+                        bool columnLayout, const QDateTime& now);
 
 // Appends the connection's current batch to "<folder><ID> <MM-DD-YYYY-HHMMSS>.dat" (the ID made
 // safe for a file name). Nothing is written for a batch without reading rows or when the

@@ -8,7 +8,7 @@
 
 namespace znr {
 
-// One instrument's batch and the parameters of its connection. The first nine fields are the
+// One instrument's batch and the parameters of its connection. The fields up to PastLimit are the
 // batch state, cleared at every batch end; the rest are set when the connection is created.
 struct InstrumentState {
     QByteArray InstrumentID;              // IST: first 4 characters of field 3
@@ -20,6 +20,9 @@ struct InstrumentState {
     QByteArray ErrorText;                 // ERR: number "," text
     std::optional<QDateTime> StartTime;   // IST; absent = the zero date
     std::optional<qint64> ElapsedSeconds; // ENB, ERR; absent until a batch end computes it
+    qsizetype CodeListCommas = 0;         // commas in CodeList, so codes are counted at no cost
+    bool PastLimit = false; // the batch passed a size limit: its further codes and readings
+                            // are ignored
 
     QByteArray IP;
     quint16 Port = 0;
@@ -40,7 +43,12 @@ struct InstrumentState {
         ErrorText.clear();
         StartTime.reset();
         ElapsedSeconds.reset();
+        CodeListCommas = 0;
+        PastLimit = false;
     }
+
+    // The number of codes in CodeList (its pieces between commas; none when it is empty).
+    int codeCount() const { return CodeList.isEmpty() ? 0 : int(CodeListCommas) + 1; }
 };
 
 } // namespace znr

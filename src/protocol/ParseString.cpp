@@ -73,10 +73,7 @@ void parseIst(const ProtocolContext& ctx, int index, const QByteArrayList& field
 
 void parseStb(const ProtocolContext& ctx, int index, const QByteArrayList& fields) {
     InstrumentState& s = ctx.table.InstrumentState[index];
-    for (qsizetype k = 1; k < fields.size(); ++k)
-        s.CodeList += ',' + fields[k].left(2);
-    if (s.CodeList.startsWith(','))
-        s.CodeList.remove(0, 1);
+    appendCodes(ctx, index, fields);
     s.BatchCode = field(fields, 0).right(3);
     if (archiving(ctx))
         UpdateRawFile(ctx.rawData, s.InstrumentID, s.BatchCode, index, ctx.log);

@@ -13,47 +13,60 @@ void checkBounds(int rowBound, int columnBound) {
         throw Failure::outOfRange();
 }
 
+template <class Row> auto firstAtOrAfter(Row& row, int column) {
+    return std::lower_bound(row.begin(), row.end(), column,
+                            [](const auto& entry, int c) { return entry.column < c; });
+}
+
 } // namespace
 
 ReadingTable::ReadingTable(int rowBound, int columnBound) {
     checkBounds(rowBound, columnBound);
-    rows_ = rowBound + 1;
     columns_ = columnBound + 1;
-    cells_.assign(std::size_t(rows_) * std::size_t(columns_), Cell{});
+    rows_.resize(std::size_t(rowBound) + 1);
 }
 
 ReadingTable::Cell ReadingTable::cell(int row, int column) const {
-    if (row < 0 || row >= rows_ || column < 0 || column >= columns_)
+    if (row < 0 || row > rowBound() || column < 0 || column >= columns_)
         return {};
-    return cells_[std::size_t(row) * std::size_t(columns_) + std::size_t(column)];
+    const Row& cells = rows_[std::size_t(row)];
+    const auto it = firstAtOrAfter(cells, column);
+    if (it == cells.end() || it->column != column)
+        return {};
+    return it->value;
+}
+
+qsizetype ReadingTable::storedCells() const {
+    qsizetype cells = 0;
+    for (const Row& row : rows_)
+        cells += qsizetype(row.size());
+    return cells;
 }
 
 void ReadingTable::set(int row, int column, double value) {
-    if (row < 0 || row >= rows_ || column < 0 || column >= columns_)
+    if (row < 0 || row > rowBound() || column < 0 || column >= columns_)
         throw Failure::outOfRange();
-    cells_[std::size_t(row) * std::size_t(columns_) + std::size_t(column)] = value;
+    Row& cells = rows_[std::size_t(row)];
+    if (cells.empty() || cells.back().column < column) { // readings arrive column by column
+        cells.push_back({column, value});
+        return;
+    }
+    const auto it = firstAtOrAfter(cells, column);
+    if (it->column == column)
+        it->value = value;
+    else
+        cells.insert(it, {column, value});
 }
 
 void ReadingTable::reshape(int rowBound, int columnBound) {
     checkBounds(rowBound, columnBound);
-    const int rows = rowBound + 1;
-    const int columns = columnBound + 1;
-    if (columns == columns_) {
-        // Same width: rows are contiguous, so the table grows or shrinks at its end.
-        cells_.resize(std::size_t(rows) * std::size_t(columns));
-        std::fill(cells_.end() - columns, cells_.end(), Cell{});
-        rows_ = rows;
-        return;
+    rows_.resize(std::size_t(rowBound) + 1);
+    rows_.back() = Row{};
+    if (columnBound + 1 < columns_) {
+        for (Row& cells : rows_)
+            cells.erase(firstAtOrAfter(cells, columnBound + 1), cells.end());
     }
-    std::vector<Cell> cells(std::size_t(rows) * std::size_t(columns));
-    const int keepRows = std::min(rows - 1, rows_);
-    const int keepColumns = std::min(columns, columns_);
-    for (int r = 0; r < keepRows; ++r)
-        std::copy_n(cells_.begin() + std::ptrdiff_t(r) * columns_, keepColumns,
-                    cells.begin() + std::ptrdiff_t(r) * columns);
-    cells_ = std::move(cells);
-    rows_ = rows;
-    columns_ = columns;
+    columns_ = columnBound + 1;
 }
 
 } // namespace znr

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtGlobal>
 #include <optional>
 #include <vector>
 
@@ -7,6 +8,8 @@ namespace znr {
 
 // The readings of one batch: rows 0..rowBound() by columns 0..columnBound(); each cell is empty
 // or holds a value. Cells outside the table read as empty; storing outside it is a failure.
+// Only the cells that hold a value take memory, so a wide table of few readings stays small,
+// and growing the table costs nothing for the cells it already has.
 class ReadingTable {
 public:
     using Cell = std::optional<double>;
@@ -14,10 +17,12 @@ public:
     // A table of empty cells; bounds below zero are a failure (out of range).
     ReadingTable(int rowBound, int columnBound);
 
-    int rowBound() const { return rows_ - 1; }
+    int rowBound() const { return int(rows_.size()) - 1; }
     int columnBound() const { return columns_ - 1; }
 
     Cell cell(int row, int column) const;
+    // The cells that hold a value: what the table's memory grows with.
+    qsizetype storedCells() const;
     void set(int row, int column, double value);
 
     // Becomes rows 0..rowBound by columns 0..columnBound; rows 0..rowBound-1 keep their cells in
@@ -26,9 +31,14 @@ public:
     void reshape(int rowBound, int columnBound);
 
 private:
-    int rows_;
+    struct Entry {
+        int column;
+        double value;
+    };
+    using Row = std::vector<Entry>; // the row's stored cells, by column
+
     int columns_;
-    std::vector<Cell> cells_; // row by row
+    std::vector<Row> rows_;
 };
 
 } // namespace znr

@@ -2,8 +2,9 @@
 // parser, the batch data files and the raw traffic files, all in a scratch folder, and aborts
 // when something that must hold whatever an instrument sends does not: every reply is ACK8 or
 // NAK8, each EOT delivered gets exactly one ACK8, an arrival without EOT gets at most one NAK8,
-// no receive buffer holds more than 1 MiB, and no file appears outside the configured folders
-// or under a name the program does not make.
+// no receive buffer holds more than 1 MiB, no batch holds more than its budget of codes and
+// cells, and no file appears outside the configured folders or under a name the program does
+// not make.
 //
 // Input: one byte of flags, one byte giving the number of schedule steps (1..8), three bytes
 // per step (arrival length, clock advance, connection: a reconnect before the arrival, or a big
@@ -13,6 +14,7 @@
 
 #include "FuzzSupport.h"
 #include "config/AppSettings.h"
+#include "protocol/BatchReadings.h"
 #include "protocol/ConnectionRows.h"
 #include "protocol/ConnectionTable.h"
 #include "protocol/ControlChars.h"
@@ -147,6 +149,13 @@ qint64 delayMs(std::uint8_t code) {
     return 5000 + (code - 240) * 1000;
 }
 
+// What one batch holds stays within its budget, whatever was sent.
+void checkBatchBounds(const InstrumentState& s, qint64 rowCount) {
+    FUZZ_CHECK(s.codeCount() <= MaxCodesPerBatch);
+    FUZZ_CHECK(rowCount * s.codeCount() <= MaxCellsPerBatch);
+    FUZZ_CHECK(!s.Readings || s.Readings->storedCells() <= MaxCellsPerBatch);
+}
+
 // One run: fresh state, every folder in the tree, archiving on.
 struct Run {
     AppSettings settings;
@@ -210,6 +219,7 @@ struct Run {
             FUZZ_CHECK(table.ReceiveBuffer[i].size() <= ReceivePath::BufferLimit);
             FUZZ_CHECK(!table.ReceiveBuffer[i].contains(ctl::EOT));
             FUZZ_CHECK(table.FragmentCount[i] >= 0);
+            checkBatchBounds(table.InstrumentState[i], table.RowCount[i]);
         }
     }
 };

@@ -120,6 +120,61 @@ TEST_F(Flood, FortyThousandReadingsInOneBatchFileTheFirst32767AndLogEachOverflow
     EXPECT_TRUE(program.running()) << program.output().constData();
 }
 
+// The longest wait for the next ACK8 until `count` came in all, in ms; -1 when they stop coming.
+qint64 longestAckGapMs(ServedInstrument& instrument, qint64 count) {
+    QElapsedTimer gap;
+    gap.start();
+    qint64 longest = 0;
+    for (qint64 seen = instrument.acks(); seen < count; seen = instrument.acks()) {
+        if (!instrument.waitForAcks(seen + 1, 30000))
+            return -1;
+        longest = std::max(longest, gap.restart());
+    }
+    return longest;
+}
+
+// 45 KB of frames (20,000 empty codes, 3,000 empty reading rows) once asked for a table of
+// 60 million cells. The batch stops at its cell budget with one log line, in bounded memory and
+// without holding up the replies, whichever of codes and rows comes first.
+TEST_F(Flood, WideBatchesStopAtTheCellBudgetInBoundedMemory) {
+    const QByteArray wideCodes = instrumentFrame("STB", "X100" + QByteArray(20000, ','));
+    const QByteArray emptyRows = instrumentFrame("DAT", "").repeated(3000);
+    struct Case {
+        QByteArray id, body, header;
+        int lines;
+        qsizetype commasPerLine;
+    } cases[] = {{"CDS1", wideCodes + emptyRows, ",209,20000", 1 + 209, 19999},
+                 {"ROW1", emptyRows + wideCodes, ",3000,1398", 1 + 3000, 1397}};
+    qint64 acks = 0;
+    for (const Case& c : cases) {
+        const QByteArray stream = instrumentFrame("IST", "RUN MODE,a,b," + c.id + ",x") + c.body +
+                                  instrumentFrame("ENB", "0");
+        ASSERT_TRUE(instrument.send(stream, 60000));
+        acks += 3003;
+        const qint64 gapMs = longestAckGapMs(instrument, acks);
+        EXPECT_GE(gapMs, 0) << "the replies stopped";
+        EXPECT_LT(gapMs, 1000);
+
+        const QByteArrayList names = filesStartingWith(program.dataFolder(), c.id + " ");
+        ASSERT_EQ(names.size(), 1);
+        const QByteArrayList lines = crlfLines(readBytes(program.dataFolder() + names[0]));
+        ASSERT_EQ(lines.size(), 1 + c.lines);
+        EXPECT_TRUE(lines[0].startsWith(c.id + ",100,")) << lines[0].constData();
+        EXPECT_TRUE(lines[0].endsWith(c.header)) << lines[0].constData();
+        EXPECT_EQ(lines.mid(1), QByteArrayList(c.lines, QByteArray(c.commasPerLine, ',')));
+    }
+    playBatch("NEXT");
+    expectThreeRowFile(program.dataFolder(), "NEXT");
+    const QByteArray overflow = "ParseString, 6, Overflow: more than 4194304 cells (rows x codes) "
+                                "in one batch; the rest of the batch is ignored";
+    EXPECT_EQ(logEntries(), QByteArrayList(2, overflow));
+#if defined(__SANITIZE_ADDRESS__)
+    EXPECT_LT(residentKiB(program.pid()), 300 * 1024);
+#else
+    EXPECT_LT(peakResidentKiB(program.pid()), 100 * 1024);
+#endif
+}
+
 TEST_F(Flood, TenThousandFramesInOneBurstGetOneAckEachAndAreAllFiled) {
     const int rows = 9997;
     const QByteArray stream = batchStart("BRST") + datFrames(rows) + instrumentFrame("ENB", "0");

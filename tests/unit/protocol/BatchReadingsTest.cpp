@@ -2,6 +2,8 @@
 
 #include "ProtocolFixture.h"
 
+#include <filesystem>
+
 namespace znr::test {
 namespace {
 
@@ -97,6 +99,74 @@ TEST_F(BatchReadingsTest, BatchCompleteClearsBatchFieldsAndRawSlotButKeepsConnec
     EXPECT_TRUE(raw[1].Lines.isEmpty());
     EXPECT_EQ(raw[1].Count, 0);
     EXPECT_EQ(raw[1].ID + raw[1].Code, "");
+}
+
+// An STB frame announcing `count` empty codes (the cheapest on the wire).
+QByteArray codes(int count) {
+    return frame("STB", "X100" + QByteArray(count, ','));
+}
+
+QByteArray overflowLine(const char* limit) {
+    return QByteArray("ParseString, 6, Overflow: more than ") + limit +
+           " in one batch; the rest of the batch is ignored, 5/1/2012 10:15:30 AM\r\n";
+}
+
+// What would take a batch past its size limits is refused once with one log line; the batch
+// keeps what it holds, still ends with its file, and the next batch starts clean.
+TEST_F(BatchReadingsTest, BatchPastItsSizeLimitsKeepsWhatItHoldsAndLogsOnce) {
+    struct Case {
+        const char* name;
+        QByteArrayList frames;
+        int rowCount;
+        int codeCount;
+        const char* limit;
+    } cases[] = {
+        {"WideCodesThenEmptyRows",
+         QByteArrayList{codes(20'000)} + QByteArrayList(300, frame("DAT", "")), 209, 20'000,
+         "4194304 cells (rows x codes)"},
+        {"EmptyRowsThenWideCodes",
+         QByteArrayList(3'000, frame("DAT", "")) + QByteArrayList{codes(20'000), codes(5)}, 3'000,
+         1'398, "4194304 cells (rows x codes)"},
+        {"TooManyCodes",
+         {codes(30'000), codes(5'000), frame("DAT", "1,2.5")},
+         0,
+         32'767,
+         "32767 codes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(settings.ErrorLogFolder.toStdString() + "ZNRError.log");
+        arrive(frame("IST", "RUN MODE,a,b,1234"));
+        for (const QByteArray& f : c.frames)
+            ASSERT_EQ(arrive(f), ACK8);
+        EXPECT_EQ(table.RowCount[1], c.rowCount);
+        EXPECT_EQ(splitCodes(state().CodeList).size(), c.codeCount);
+        EXPECT_EQ(state().codeCount(), c.codeCount);
+        EXPECT_EQ(arrive(frame("ENB", "")), ACK8);
+        EXPECT_EQ(logText(), overflowLine(c.limit));
+
+        arrive(frame("IST", "RUN MODE,a,b,1234") + codes(2) + frame("DAT", "1,2.5,3"));
+        EXPECT_EQ(table.RowCount[1], 1);
+        EXPECT_EQ(state().codeCount(), 2);
+        arrive(frame("ENB", ""));
+        EXPECT_EQ(logText(), overflowLine(c.limit));
+    }
+    const QByteArrayList files = listFiles(settings.DataFolder);
+    ASSERT_EQ(files.size(), 1); // every batch in the same second: one file, appended to
+    const QByteArray text = readBytes(settings.DataFolder + files[0]);
+    EXPECT_TRUE(text.startsWith("1234,100,5/1/2012 10:15:30 AM,209,20000\r\n" +
+                                QByteArray(19'999, ',') + "\r\n"));
+    EXPECT_EQ(text.count('\n'), (2 + 209) + 3 + (2 + 3000) + 3 + 3);
+}
+
+// CodeList keeps its quirks (an empty first code, an STB without codes) and the code count
+// follows them.
+TEST_F(BatchReadingsTest, CodeCountFollowsTheCodeListText) {
+    for (const char* payload : {"X1,,AB", "X1", "X1,", "X1,CD,,E"}) {
+        arrive(frame("STB", payload));
+        EXPECT_EQ(state().codeCount(), splitCodes(state().CodeList).size()) << payload;
+    }
+    EXPECT_EQ(state().CodeList, "AB,,CD,,E");
 }
 
 TEST(ConnectionTable, GrowsEveryArrayKeepingEntriesAndNeverShrinks) {
