@@ -118,6 +118,7 @@ void Connections::DeleteConnection() {
 }
 
 void Connections::closeAllForShutdown() {
+    closedForShutdown_ = true;
     guarded(s_.log, "frmZNRInterface.Form_Unload", [&] {
         forgetAllDropped();
         if (ethernetRun()) {

@@ -56,9 +56,10 @@ bool Connections::waitForConnect(int index, std::string_view procedure) {
         connectWaits_[index] = *outerSawError;
     else
         connectWaits_.erase(index);
-    if (failure)
+    // A wait that the program's closing ended says nothing: the run is over.
+    if (failure && !closedForShutdown_)
         s_.log.WriteErrorLog(procedure, 0, failure);
-    return failure == nullptr;
+    return failure == nullptr && !closedForShutdown_;
 }
 
 void Connections::CreateEthernetConnection(const QByteArray& ip, quint16 port) {

@@ -120,6 +120,8 @@ private:
     std::map<int, bool> connectWaits_;
     std::set<int> dropped_;
     QTimer retryTimer_;
+    // Set once closeAllForShutdown has run; connect waits still running then end silently.
+    bool closedForShutdown_ = false;
 };
 
 } // namespace znr

@@ -250,10 +250,9 @@ void frmSettings::gotFocus(const HelpEntry& entry) {
 }
 
 bool frmSettings::txtArchiveDays_KeyPress(QKeyEvent* e) {
-    // Only typed characters are checked: moving keys, Tab and shortcuts (paste included) pass.
-    const Qt::KeyboardModifiers shortcut = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
-    if (e->text().isEmpty() || e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab ||
-        (e->modifiers() & shortcut))
+    // Every key that yields a character is checked, Ctrl combinations too (Ctrl+V yields 22);
+    // moving keys and Tab, which yield none or move on, pass.
+    if (e->text().isEmpty() || e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab)
         return false;
     bool discard = false;
     guarded(log_, "frmSettings_txtArchiveDays_KeyPress", [&] {

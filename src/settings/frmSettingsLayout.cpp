@@ -2,6 +2,7 @@
 #include "settings/ClickableLabel.h"
 #include "settings/PanelIcons.h"
 #include "settings/frmSettings.h"
+#include "startup/frmLogin.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -185,10 +186,8 @@ void frmSettings::buildGeneralPage() {
     caption("lblDebugMode", "Debug Mode:", rightCaption, 4, 100);
     cboDebugMode_ = field(addComboBox("cboDebugMode", QRect(rightField, rowY(4), 92, 24)));
 
-    for (QLineEdit* password : {txtAdminPassword_, txtDisconnectPwd_}) {
-        password->setEchoMode(QLineEdit::Password);
-        password->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
-    }
+    for (QLineEdit* password : {txtAdminPassword_, txtDisconnectPwd_})
+        showTypedAsStars(*password);
 }
 
 void frmSettings::buildHelpTable() {

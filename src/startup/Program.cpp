@@ -49,8 +49,10 @@ void Program::showSettings() {
     bringUp(settingsWindow_.data());
 }
 
+// A dialog that OK has closed lives on until its connect wait is over; it is done, so a new
+// request gets a fresh one.
 void Program::showNewConnection() {
-    if (!connectionDialog_) {
+    if (!connectionDialog_ || connectionDialog_->isHidden()) {
         if (run_.settings.isEthernetRun())
             connectionDialog_ = new frmWinsock(run_.settings, engine_.connections(), run_.log);
         else

@@ -13,6 +13,11 @@
 
 namespace znr {
 
+void showTypedAsStars(QLineEdit& field) {
+    field.setEchoMode(QLineEdit::Password);
+    field.setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+}
+
 frmLogin::frmLogin(const AppSettings& settings, LoginState& login, UserPrompts& prompts,
                    const ErrorLog& log, QWidget* parent)
     : QDialog(parent), settings_(settings), login_(login), prompts_(prompts), log_(log) {
@@ -25,7 +30,7 @@ frmLogin::frmLogin(const AppSettings& settings, LoginState& login, UserPrompts& 
     lblLabels->setObjectName(QStringLiteral("lblLabels"));
     txtPassword_ = new QLineEdit(this);
     txtPassword_->setObjectName(QStringLiteral("txtPassword"));
-    txtPassword_->setEchoMode(QLineEdit::Password);
+    showTypedAsStars(*txtPassword_);
     lblLabels->setBuddy(txtPassword_);
 
     auto* cmdOK = new QPushButton(QStringLiteral("OK"), this);

@@ -13,6 +13,9 @@ struct LoginState;
 class ErrorLog;
 class UserPrompts;
 
+// Masks `field` and shows each typed character as "*", whatever the style's own mask.
+void showTypedAsStars(QLineEdit& field);
+
 // The password window. Shown without blocking; it deletes itself on OK with the right password
 // and on Cancel, so every showing starts empty. The title-bar close box changes nothing.
 class frmLogin final : public QDialog {

@@ -7,11 +7,13 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace znr {
 namespace {
@@ -115,6 +117,8 @@ void frmSplash::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     if (!left_ && !Timer1_->isActive())
         Timer1_->start();
+    // The window must be the active one too, or a window manager sends the keys elsewhere.
+    activateWindow();
     setFocus();
 }
 
@@ -137,12 +141,19 @@ void frmSplash::keyPressEvent(QKeyEvent* e) {
         QWidget::keyPressEvent(e);
 }
 
+// A click is a press and a release on the frame's own area. A press or release on a label or
+// the logo reaches the frame too (labels pass it on), so the point is checked against them.
 bool frmSplash::eventFilter(QObject* watched, QEvent* e) {
-    if (watched == Frame1_ && e->type() == QEvent::MouseButtonPress) {
+    const bool press = e->type() == QEvent::MouseButtonPress;
+    if (watched != Frame1_ || (!press && e->type() != QEvent::MouseButtonRelease))
+        return QWidget::eventFilter(watched, e);
+    const QPoint at = static_cast<QMouseEvent*>(e)->position().toPoint();
+    const bool onFrameItself = Frame1_->rect().contains(at) && !Frame1_->childAt(at);
+    if (press)
+        framePressed_ = onFrameItself;
+    else if (std::exchange(framePressed_, false) && onFrameItself)
         Frame1_Click();
-        return true;
-    }
-    return QWidget::eventFilter(watched, e);
+    return true;
 }
 
 void frmSplash::leave(const char* procedure, bool makeFolders) {

@@ -51,6 +51,7 @@ private:
     QLabel* lblCompany_;
     QTimer* Timer1_;
     bool left_ = false;
+    bool framePressed_ = false; // the last press fell on Frame1's own area
 };
 
 } // namespace znr

@@ -4,20 +4,24 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWidget>
+#include <optional>
 
 namespace znr::test {
 
 // What a user does to a real widget, delivered as the events the platform would send.
 
-inline void click(QWidget* w) {
-    const QPointF at = QRectF(w->rect()).center();
-    const QPointF global = w->mapToGlobal(at);
-    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QApplication::sendEvent(w, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
-    QApplication::sendEvent(w, &release);
+// A left-button press or release at `at` in `w`'s coordinates.
+inline void mouseButton(QWidget* w, QEvent::Type type, QPointF at) {
+    const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+    QMouseEvent e(type, at, w->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+// A click at `at`, by default the centre of `w`.
+inline void click(QWidget* w, std::optional<QPointF> at = std::nullopt) {
+    const QPointF point = at.value_or(QRectF(w->rect()).center());
+    mouseButton(w, QEvent::MouseButtonPress, point);
+    mouseButton(w, QEvent::MouseButtonRelease, point);
 }
 
 // One key typed into `w`; `text` is the character it produces (empty for moving keys).

@@ -172,6 +172,22 @@ TEST_F(MainWindowTest, CloseWithoutTheAdministratorPasswordChangesNothing) {
     EXPECT_EQ(loginsAnswered, 2);
 }
 
+TEST_F(MainWindowTest, ClosingDuringAConnectWaitWritesNothingAfterTheConnectionsAreClosed) {
+    openWindow();
+    createHosts(1);
+    sockets[1]->setState(SocketState::Closed);
+    sockets[1]->stateAfterConnect = SocketState::Connecting;
+    clickRow(0);
+    pump.onTurn(1, [this] {
+        answerLogin({QStringLiteral("admin")});
+        window().close();
+    });
+    clickButton("cmdConnect");
+    EXPECT_TRUE(window().closedForGood());
+    EXPECT_FALSE(c().ZNRSocket().exists(1));
+    EXPECT_EQ(logLines(), QByteArrayList{});
+}
+
 TEST_F(MainWindowTest, ExitIsTheSameAsClosingTheWindow) {
     openWindow();
     createHosts(2);

@@ -1,5 +1,6 @@
 #include "integration/program/ProgramRun.h"
 #include "integration/transport/Pty.h"
+#include "settings/frmWinsock.h"
 #include "startup/Program.h"
 #include "startup/frmSplash.h"
 #include "support/FileBytes.h"
@@ -9,7 +10,10 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTcpServer>
+#include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -73,6 +77,45 @@ TEST(MainWindowLoad, HeadingsNameTheConfiguredTransportAndTheInstrumentOpenedIsC
         }
         EXPECT_EQ(inTopLevelWindows<QTreeWidget>("lstConnections"), nullptr);
     }
+}
+
+frmWinsock* shownEthernetDialog() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<frmWinsock*>(w); dialog && dialog->isVisible())
+            return dialog;
+    return nullptr;
+}
+
+// The Ethernet dialog's OK waits for its connection after closing the dialog; New Connection
+// pressed meanwhile opens a fresh dialog, not the finished one, whose OK does nothing.
+TEST(MainWindowLoad, NewConnectionDuringTheDialogsConnectWaitOpensAFreshDialog) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::Any, 0));
+    TempDir dir;
+    writeBytes(dir.path("ZNRExtractor.ini"), iniText(ProgramConfig{}, dir.folder()));
+    Program program(QFile::decodeName(dir.folder().chopped(1)));
+    program.start();
+    splashWindow()->Timer1_Timer();
+    auto* newConnection = inTopLevelWindows<QPushButton>("cmdNewConnection");
+    click(newConnection);
+    frmWinsock* first = shownEthernetDialog();
+    ASSERT_NE(first, nullptr);
+    first->findChild<QLineEdit*>(QStringLiteral("txtHost"))->setText(QStringLiteral("localhost"));
+    first->findChild<QLineEdit*>(QStringLiteral("txtPort"))
+        ->setText(QString::number(server.serverPort()));
+    QPointer<frmWinsock> second;
+    QTimer::singleShot(0, [&] { // runs inside the connect wait (the host name is looked up)
+        click(newConnection);
+        second = shownEthernetDialog();
+        ASSERT_NE(second, nullptr);
+        EXPECT_NE(second.data(), first);
+        EXPECT_EQ(second->findChild<QLineEdit*>(QStringLiteral("txtHost"))->text(), QString());
+    });
+    click(first->findChild<QPushButton*>(QStringLiteral("cmdOK")));
+    ASSERT_FALSE(second.isNull());
+    EXPECT_EQ(inTopLevelWindows<QTreeWidget>("lstConnections")->topLevelItemCount(), 1);
+    click(second->findChild<QPushButton*>(QStringLiteral("cmdCancel")));
+    runDeferredDeletes();
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // The settings window's fields: help texts, the Archive Days key filter, browsing, key order.
 #include "gui/settings/SettingsWindowFixture.h"
 
+#include <QClipboard>
+
 namespace znr {
 namespace {
 
@@ -79,6 +81,14 @@ TEST_F(SettingsFieldsTest, ArchiveDaysAcceptsOnlyDigitsBackspaceAndDeleteWhenTyp
     EXPECT_EQ(days->text(), QString());
     test::typeKey(days, Qt::Key_Tab); // moving on is not typing
     EXPECT_EQ(prompts.shown.size(), 5);
+
+    // Keys with Ctrl or Alt that yield a character are typed characters too (Ctrl+V yields 22).
+    QApplication::clipboard()->setText(latin1("5x"));
+    test::typeKey(days, Qt::Key_V, QString(QChar(22)), Qt::ControlModifier);
+    test::typeKey(days, Qt::Key_A, latin1("a"), Qt::AltModifier);
+    test::typeKey(days, Qt::Key_7, latin1("7"), Qt::AltModifier);
+    EXPECT_EQ(days->text(), latin1("7"));
+    EXPECT_EQ(prompts.shown.size(), 7);
     EXPECT_TRUE(logText().isEmpty());
 }
 

@@ -5,13 +5,19 @@
 #include "records/ErrorLog.h"
 #include "startup/PasswordGate.h"
 #include "startup/frmLogin.h"
+#include "startup/frmSplash.h"
 #include "support/FakeClock.h"
 #include "support/FakePrompts.h"
+#include "support/GuiActions.h"
 
 #include <QApplication>
+#include <QFrame>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace znr {
@@ -104,6 +110,59 @@ TEST_F(LoginTest, CloseBoxLeavesLoginOkAsItWas) {
     QTimer::singleShot(0, [] { openWindow()->close(); });
     EXPECT_FALSE(gate.ask("MENU"));
     EXPECT_EQ(openWindow(), nullptr);
+}
+
+TEST_F(LoginTest, TypedCharactersAreShownAsStars) {
+    frmLogin w(settings, login, prompts, log);
+    auto* text = w.findChild<QLineEdit*>(QStringLiteral("txtPassword"));
+    test::typeText(text, QStringLiteral("ab1"));
+    EXPECT_EQ(text->text(), QStringLiteral("ab1"));
+    EXPECT_EQ(text->displayText(), QStringLiteral("***"));
+}
+
+// The splash shares the start-up's settings and log.
+using SplashTest = LoginTest;
+
+// A key, or a click (press, then release) on the frame's own area, leaves the splash early and
+// makes the folders; a click on a label or the logo, or a press alone, does not.
+TEST_F(SplashTest, LeavesEarlyOnAKeyOrAClickOnTheFrameItself) {
+    const auto inside = [](frmSplash& s, const char* name) {
+        return s.findChild<QWidget*>(QString::fromLatin1(name));
+    };
+    const QPointF frameEdge(3, 3); // inside the frame, outside every label
+    const struct {
+        const char* name;
+        std::function<void(frmSplash&)> act;
+        bool leaves;
+    } cases[] = {
+        {"label", [&](frmSplash& s) { test::click(inside(s, "lblVersion")); }, false},
+        {"logo", [&](frmSplash& s) { test::click(inside(s, "imgLogo")); }, false},
+        {"press only",
+         [&](frmSplash& s) {
+             test::mouseButton(inside(s, "Frame1"), QEvent::MouseButtonPress, frameEdge);
+         },
+         false},
+        {"frame", [&](frmSplash& s) { test::click(inside(s, "Frame1"), frameEdge); }, true},
+        {"key", [](frmSplash& s) { test::typeKey(&s, Qt::Key_A, QStringLiteral("a")); }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        int foldersMade = 0;
+        int mainShown = 0;
+        QPointer<frmSplash> splash =
+            new frmSplash(settings, log, {{}, [&] { ++foldersMade; }, [&] { ++mainShown; }});
+        splash->Form_Load();
+        splash->show();
+        QApplication::processEvents();
+        EXPECT_EQ(QApplication::focusWidget(), splash.data());
+        ASSERT_EQ(inside(*splash, "Frame1")->childAt(frameEdge.toPoint()), nullptr);
+        c.act(*splash);
+        EXPECT_EQ(mainShown, c.leaves ? 1 : 0);
+        EXPECT_EQ(foldersMade, mainShown);
+        test::runDeferredDeletes();
+        EXPECT_EQ(splash.isNull(), c.leaves);
+        delete splash.data();
+    }
 }
 
 } // namespace
