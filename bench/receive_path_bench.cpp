@@ -38,7 +38,7 @@ struct Run {
     SystemClock clock;
     ErrorLog log{settings, clock};
     ConnectionTable table;
-    RawData raw = RawData(11);
+    RawData raw;
     NoRows rows;
     NoDebug debug;
     bool debugMode = false;
@@ -78,7 +78,7 @@ void BM_DatFrame(benchmark::State& state) {
             state.PauseTiming();
             run.table.RowIndex[1] = 0;
             run.table.RowCount[1] = 0;
-            run.raw[1].clear();
+            run.raw.drop(1);
             state.ResumeTiming();
         }
     }

@@ -18,7 +18,7 @@ struct AppSettings {
     qint16 ArchiveDays = 0;
     QByteArray AdminPassword;      // plain text (the file holds it scrambled)
     QByteArray DisconnectPassword; // plain text
-    qint16 RawDataTempNumber = 0;  // highest raw-traffic slot
+    qint16 RawDataTempNumber = 0;  // read from the file; limits nothing
     QByteArray CompanyName;
     // Folders are prefixes ending with the path separator; file names are appended to them.
     QByteArray DataFolder;

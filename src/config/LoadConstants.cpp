@@ -36,8 +36,8 @@ void openSerialInstruments(AppSettings& s, IniFileReader& ini, ConnectionOpener&
     }
 }
 
-// Steps 1 to 11: the settings themselves and the raw-traffic slots.
-void readSettings(AppSettings& s, IniFileReader& ini, RawData& raw, const ErrorLog& log) {
+// Steps 1 to 11: the settings themselves.
+void readSettings(AppSettings& s, IniFileReader& ini, const ErrorLog& log) {
     auto read = [&](const char* section, const char* key) { return ini.read(section, key); };
     s.DefaultStartup = read("DEFAULT", "MODE");
     s.DataLayoutColumn = textToBoolean(read("DATA LAYOUT", "COLUMN"));
@@ -48,13 +48,12 @@ void readSettings(AppSettings& s, IniFileReader& ini, RawData& raw, const ErrorL
     s.ArchiveDays = textToNumber(read("ARCHIVE RAW FILE", "DAYS"));
     s.AdminPassword = DecryptPassword(read("ADMIN", "PASSWORD"), log);
     s.DisconnectPassword = DecryptPassword(read("DISCONNECT", "PASSWORD"), log);
-    const qint16 highestSlot = textToNumber(read("RAW DATA TEMP", "NUMBER"));
-    // A negative count of slots cannot make a table: the load ends here and the old number and
-    // table stay, so the two always agree.
-    if (highestSlot < 0)
+    const qint16 rawDataTempNumber = textToNumber(read("RAW DATA TEMP", "NUMBER"));
+    // Kept for the settings file only (every connection has its own raw record), but a negative
+    // number still ends the load here, as it always has.
+    if (rawDataTempNumber < 0)
         throw Failure::outOfRange();
-    s.RawDataTempNumber = highestSlot;
-    raw.assign(size_t(highestSlot) + 1, RawTrafficRecord{});
+    s.RawDataTempNumber = rawDataTempNumber;
     s.CompanyName = read("LICENSE", "COMPANY");
 }
 
@@ -89,13 +88,13 @@ qint16 ReadReconnectSeconds(const QString& file) {
     }
 }
 
-void LoadConstants(AppSettings& s, RawData& raw, ConnectionOpener& opener, const ErrorLog& log) {
+void LoadConstants(AppSettings& s, ConnectionOpener& opener, const ErrorLog& log) {
     guarded(log, "LoadConstants", [&] {
         s.SerialPortDevices = ReadSerialPortDevices(s.IniFilePath);
         s.ReconnectSeconds = ReadReconnectSeconds(s.IniFilePath);
         // Every key is read as the file stands at that moment, but parsed once while unchanged.
         IniFileReader ini(s.IniFilePath);
-        readSettings(s, ini, raw, log);
+        readSettings(s, ini, log);
         readFolders(s, ini);
         if (s.isEthernetRun())
             openEthernetInstruments(s, ini, opener);

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "records/RawTraffic.h"
-
 #include <QString>
 #include <map>
 
@@ -11,13 +9,13 @@ struct AppSettings;
 class ConnectionOpener;
 class ErrorLog;
 
-// Reads the settings file named by `s.IniFilePath` into `s`, creates `raw` anew with the slots
-// 0..RawDataTempNumber and hands every configured instrument of the run's transport to
-// `opener`. The first failure (a value that does not convert, a negative slot number) ends the
-// load, logged under "LoadConstants"; what was read before it stays, the rest keeps its old
-// value. The log writes nothing until the error folder has been read, so early failures pass
-// silently. The [SERIAL PORTS] device names are read first and never fail.
-void LoadConstants(AppSettings& s, RawData& raw, ConnectionOpener& opener, const ErrorLog& log);
+// Reads the settings file named by `s.IniFilePath` into `s` and hands every configured
+// instrument of the run's transport to `opener`. The first failure (a value that does not
+// convert, a negative RAW DATA TEMP number) ends the load, logged under "LoadConstants"; what
+// was read before it stays, the rest keeps its old value. The log writes nothing until the
+// error folder has been read, so early failures pass silently. The [SERIAL PORTS] device names
+// are read first and never fail.
+void LoadConstants(AppSettings& s, ConnectionOpener& opener, const ErrorLog& log);
 
 // The [SERIAL PORTS] section: COM1..COM255 mapped to the device paths it names.
 std::map<int, QByteArray> ReadSerialPortDevices(const QString& file);

@@ -3,6 +3,7 @@
 #include "connections/ConnectionList.h"
 #include "connections/Connections.h"
 #include "protocol/ConnectionTable.h"
+#include "protocol/ReceivePath.h"
 #include "records/ErrorLog.h"
 
 #include <QPointer>
@@ -98,6 +99,7 @@ void Connections::DeleteConnection() {
                 return;
             }
             sockets_.create(*i); // a fresh, closed element replaces the old one
+            s_.receivePath.dropRawRecord(*i);
         } else {
             const qint16 comPort = textToInteger(endpoint);
             if (parameter.isEmpty() || comPort == 0)
@@ -109,6 +111,7 @@ void Connections::DeleteConnection() {
             if (ports_.at(*i).PortOpen())
                 ports_.at(*i).setPortOpen(false);
             ports_.create(*i);
+            s_.receivePath.dropRawRecord(*i);
         }
         if (const std::optional<int> row = s_.list.positionOf(rowIndex))
             s_.list.removeRow(*row);

@@ -135,9 +135,7 @@ void BatchComplete(const ProtocolContext& ctx, int index) {
         t.InstrumentState[index].clearBatch();
         t.RowCount[index] = 0;
         t.RowIndex[index] = 0;
-        if (std::size_t(index) >= ctx.rawData.size())
-            throw Failure::outOfRange();
-        ctx.rawData[std::size_t(index)].clear();
+        ctx.rawData.drop(index);
     });
 }
 

@@ -38,7 +38,7 @@ void appendCodes(const ProtocolContext& ctx, int index, const QByteArrayList& fi
 void storeReadings(const ProtocolContext& ctx, int index, const QByteArrayList& fields);
 
 // Ends the batch of connection `index`: readings discarded, batch fields emptied, RowCount and
-// RowIndex 0, the connection's raw traffic slot emptied. Failures are logged under
+// RowIndex 0, the connection's raw traffic record emptied. Failures are logged under
 // "BatchComplete".
 void BatchComplete(const ProtocolContext& ctx, int index);
 

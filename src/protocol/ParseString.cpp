@@ -56,7 +56,7 @@ void writeInstrumentError(const ProtocolContext& ctx, const QByteArray& errorTex
 // Raw export, data file, reset: the order the files rely on to see the complete batch.
 void endBatch(const ProtocolContext& ctx, int index) {
     if (archiving(ctx))
-        ExportRawFile(ctx.rawData, index, ctx.settings, ctx.log, ctx.rawSweep);
+        ExportRawFile(ctx.rawData[index], ctx.settings, ctx.log, ctx.rawSweep);
     MakeFile(ctx, index);
     BatchComplete(ctx, index);
 }
@@ -76,7 +76,7 @@ void parseStb(const ProtocolContext& ctx, int index, const QByteArrayList& field
     appendCodes(ctx, index, fields);
     s.BatchCode = field(fields, 0).right(3);
     if (archiving(ctx))
-        UpdateRawFile(ctx.rawData, s.InstrumentID, s.BatchCode, index, ctx.log);
+        UpdateRawFile(ctx.rawData[index], s.InstrumentID, s.BatchCode, ctx.log);
 }
 
 void parseEnb(const ProtocolContext& ctx, int index) {

@@ -72,7 +72,7 @@ void ReceivePath::handleFrame(int index, const QByteArray& frame, const ReplyFn&
             if (debug)
                 debugSink_.appendText("<RECIVED> " + shown + "\r\n");
             if (archiving())
-                CreateRawFile(ctx_.rawData, "<RECIVED>" + shown, index, ctx_.log);
+                CreateRawFile(ctx_.rawData[index], "<RECIVED>" + shown, ctx_.log);
         }
         QByteArray text = fromLastSoh(frame);
         ctx_.table.LastResult[index] = ParseString(ctx_, index, text);
@@ -112,7 +112,7 @@ void ReceivePath::sendAndRecord(int index, const ReplyFn& sendReply, std::string
     if (debugMode_)
         debugSink_.appendText(debugLine);
     if (archiving())
-        CreateRawFile(ctx_.rawData, rawLine, index, ctx_.log);
+        CreateRawFile(ctx_.rawData[index], rawLine, ctx_.log);
 }
 
 void ReceivePath::resetConnection(int index) {
@@ -126,8 +126,11 @@ void ReceivePath::resetConnection(int index) {
     t.RowCount[i] = 0;
     t.RowIndex[i] = 0;
     t.InstrumentState[i].clearBatch();
-    if (index >= 0 && size_t(index) < ctx_.rawData.size())
-        ctx_.rawData[i].clear();
+    ctx_.rawData.drop(index);
+}
+
+void ReceivePath::dropRawRecord(int index) {
+    ctx_.rawData.drop(index);
 }
 
 } // namespace znr

@@ -45,6 +45,10 @@ public:
     // after a reconnect starts clean; the batch that was cut off is not written.
     void resetConnection(int index);
 
+    // Lets go of connection `index`'s raw record: the connection was deleted, and a new one
+    // that reuses the index starts with a record of its own.
+    void dropRawRecord(int index);
+
 private:
     void handleFrames(int index, const ReplyFn& sendReply);
     void handleFrame(int index, const QByteArray& frame, const ReplyFn& sendReply);

@@ -9,8 +9,6 @@
 #include "records/RawFolderSweep.h"
 #include "records/SafeFileName.h"
 
-#include <limits>
-
 namespace znr {
 
 namespace {
@@ -26,10 +24,15 @@ constexpr Token Tokens[] = {
     {'\x05', "<ENQ>"}, {'\x06', "<ACK>"}, {'\x15', "<NAK>"}, {'\x17', "<ETB>"},
 };
 
-RawTrafficRecord& slot(RawData& raw, int index) {
-    if (index < 0 || std::size_t(index) >= raw.size())
-        throw Failure::outOfRange();
-    return raw[std::size_t(index)];
+// Why `line` cannot join `record`; empty when it can.
+QByteArray refusal(const RawTrafficRecord& record, const QByteArray& line) {
+    if (record.Count >= RawTrafficRecord::MaxLines)
+        return "Raw record full: more than " + QByteArray::number(RawTrafficRecord::MaxLines) +
+               " lines; later lines not recorded";
+    if (line.size() > record.ByteLimit - record.Bytes)
+        return "Raw record full: more than " + QByteArray::number(record.ByteLimit) +
+               " bytes; later lines not recorded";
+    return {};
 }
 
 } // namespace
@@ -45,38 +48,46 @@ QByteArray FormatRawString(QByteArray& text, const ErrorLog& log) {
     return ok ? text : QByteArray();
 }
 
-void CreateRawFile(RawData& raw, const QByteArray& line, int index, const ErrorLog& log) {
+void CreateRawFile(RawTrafficRecord& record, const QByteArray& line, const ErrorLog& log) {
     guarded(log, "CreateRawFile", [&] {
-        RawTrafficRecord& r = slot(raw, index);
-        if (r.Count == std::numeric_limits<qint16>::max())
-            throw Failure::overflow();
-        r.Lines.append(line);
-        ++r.Count;
+        if (record.Full)
+            return;
+        if (const QByteArray why = refusal(record, line); !why.isEmpty()) {
+            record.Full = true;
+            throw Failure(FailureNo::Overflow, why);
+        }
+        record.Lines.append(line);
+        ++record.Count;
+        record.Bytes += line.size();
     });
 }
 
-void UpdateRawFile(RawData& raw, const QByteArray& id, const QByteArray& code, int index,
+void UpdateRawFile(RawTrafficRecord& record, const QByteArray& id, const QByteArray& code,
                    const ErrorLog& log) {
     guarded(log, "UpdateRawFile", [&] {
-        RawTrafficRecord& r = slot(raw, index);
-        r.ID = id;
-        r.Code = code;
+        record.ID = id;
+        record.Code = code;
     });
 }
 
-void ExportRawFile(RawData& raw, int index, const AppSettings& settings, const ErrorLog& log,
+void ExportRawFile(const RawTrafficRecord& record, const AppSettings& settings, const ErrorLog& log,
                    RawFolderSweep* sweep) {
     guarded(log, "ExportRawFile", [&] {
-        const RawTrafficRecord& r = slot(raw, index);
-        const QByteArray path = settings.RawFileFolder + safeFileNamePart(r.ID) + '_' +
-                                safeFileNamePart(r.Code) + '_' + fileStamp(log.clock().now()) +
+        const QByteArray path = settings.RawFileFolder + safeFileNamePart(record.ID) + '_' +
+                                safeFileNamePart(record.Code) + '_' + fileStamp(log.clock().now()) +
                                 ".dat";
-        appendLines(path, r.Lines.mid(0, r.Count), true); // on disk before the batch's ACK8
+        appendLines(path, record.Lines, true); // on disk before the batch's ACK8
         if (sweep)
             sweep->cleanUp(settings.RawFileFolder, settings.ArchiveDays, log);
         else
             CleanUpDirectory(settings.RawFileFolder, settings.ArchiveDays, log);
     });
+}
+
+void ExportTroubleShootingText(RawData& raw, const QByteArray& text, const AppSettings& settings,
+                               const ErrorLog& log, RawFolderSweep* sweep) {
+    CreateRawFile(raw.troubleShooting(), text, log);
+    ExportRawFile(raw.troubleShooting(), settings, log, sweep);
 }
 
 } // namespace znr

@@ -13,8 +13,8 @@ class ErrorLog;
 // The trouble-shooting window: live traffic appended by the receive path, which the user can
 // clear, export as a raw traffic file, or close. `debugMode` is true from the window's creation
 // until it is closed (or destroyed); it must outlive the window. The window deletes itself when
-// closed. `exportText` saves a text as the trouble-shooting raw file (adds it to that slot and
-// exports the slot).
+// closed. `exportText` saves a text as the trouble-shooting raw file (adds it to the window's
+// raw record and exports the record).
 //
 // The box keeps at most MaxTextBytes: beyond that the oldest lines are dropped, down to
 // KeptAfterTrim, so a long session cannot exhaust memory. The bytes appended are kept exactly

@@ -62,13 +62,10 @@ void Program::showNewConnection() {
     bringUp(connectionDialog_.data());
 }
 
-// The trouble-shooting window exports through the highest raw-traffic slot.
 void Program::showDebugWindow() {
     if (!debugWindow_)
         debugWindow_ = new frmDebug(run_.debugMode, run_.log, [this](const QByteArray& text) {
-            const int slot = run_.settings.RawDataTempNumber;
-            CreateRawFile(run_.rawData, text, slot, run_.log);
-            ExportRawFile(run_.rawData, slot, run_.settings, run_.log, &run_.rawSweep);
+            ExportTroubleShootingText(run_.rawData, text, run_.settings, run_.log, &run_.rawSweep);
         });
     bringUp(debugWindow_.data());
 }

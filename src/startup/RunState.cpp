@@ -53,7 +53,7 @@ void ConnectionEngine::loadConfiguration(const QString& programFolder,
                                          const std::function<void()>& beforeInstruments) {
     run_.settings.IniFilePath = iniFilePathIn(programFolder);
     HookedOpener opener(connections_, beforeInstruments);
-    LoadConstants(run_.settings, run_.rawData, opener, run_.log);
+    LoadConstants(run_.settings, opener, run_.log);
     opener.runHook();
 }
 

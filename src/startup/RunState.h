@@ -19,7 +19,7 @@ class ConnectionList;
 class DebugTextSink;
 
 // What one run of the program owns for its whole life: the settings, the per-connection tables,
-// the raw traffic slots, the password contract and the debug flag. Created once; never global.
+// the raw traffic records, the password contract and the debug flag. Created once; never global.
 struct RunState {
     AppSettings settings;
     SystemClock clock;

@@ -177,14 +177,12 @@ struct Run {
         settings.CheckRodID = (flags & 4) != 0 ? "100" : "";
         settings.ArchiveRawFile = "YES";
         settings.ArchiveDays = 30;
-        settings.RawDataTempNumber = 10;
         settings.DataFolder = tree.folder("Data Files");
         settings.ErrorLogFolder = tree.folder("Error Log");
         settings.CalCheckFolder = tree.folder("Cal Check");
         settings.CheckRodsFolder = tree.folder("Check Rods");
         settings.FastModeFolder = tree.folder("Fast Mode");
         settings.RawFileFolder = tree.folder("Raw Files");
-        raw.resize(11);
         table.ensureIndex(Connections);
     }
 

@@ -41,9 +41,8 @@ struct SettingsWindowFixture : ::testing::Test {
         dir.sub("Error Log");
         writeBytes(iniPath, withDir(testData("settings/before-open.ini")));
         s.IniFilePath = QFile::decodeName(iniPath);
-        RawData raw;
         RecordingOpener opener;
-        LoadConstants(s, raw, opener, log);
+        LoadConstants(s, opener, log);
     }
     void TearDown() override {
         if (w) {

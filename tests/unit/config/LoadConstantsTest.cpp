@@ -100,14 +100,10 @@ struct LoadConstantsTest : ::testing::Test {
     test::FakeClock clock;
     ErrorLog log{s, clock};
     RecordingOpener opener{s};
-    RawData raw = RawData(3);
     QByteArray logFolder = dir.sub("log");
     std::vector<Key> keys = completeFile(logFolder.toStdString());
 
-    void SetUp() override {
-        s.IniFilePath = QFile::decodeName(dir.path("ZNRExtractor.ini"));
-        raw[1].Lines.append("left over");
-    }
+    void SetUp() override { s.IniFilePath = QFile::decodeName(dir.path("ZNRExtractor.ini")); }
 
     void edit(const Key& change) {
         for (Key& k : keys)
@@ -125,7 +121,7 @@ struct LoadConstantsTest : ::testing::Test {
                 text += k.key + "=" + *k.value + "\r\n";
         }
         test::writeBytes(QFile::encodeName(s.IniFilePath), QByteArray::fromStdString(text));
-        LoadConstants(s, raw, opener, log);
+        LoadConstants(s, opener, log);
     }
 
     QByteArray logText() const { return test::readBytes(logFolder + "ZNRError.log"); }
@@ -142,7 +138,7 @@ struct LoadConstantsTest : ::testing::Test {
             s.ArchiveDays == 30,
             s.AdminPassword == "admin",
             s.DisconnectPassword == "disc",
-            s.RawDataTempNumber == 100 && raw.size() == 101,
+            s.RawDataTempNumber == 100,
             s.CompanyName == "Acme Mills",
             s.DataFolder == "/d/" && s.ErrorLogFolder == logFolder && s.RawFileFolder == "/w/",
         };
@@ -161,9 +157,6 @@ TEST_F(LoadConstantsTest, CompleteSerialFileFillsEverySettingAndOpensTheCountedP
     EXPECT_EQ(s.CheckRodsFolder, "/r/");
     EXPECT_EQ(s.FastModeFolder, "/f/");
     EXPECT_EQ(opener.calls, SerialCalls); // ZNR-SER3 lies beyond the count; no Ethernet at all
-    ASSERT_EQ(raw.size(), 101u);
-    for (const RawTrafficRecord& slot : raw)
-        EXPECT_TRUE(slot.Lines.isEmpty());
     const std::map<int, QByteArray> devices{{1, "/dev/pts/7"}, {20, "/dev/ttyUSB0"}};
     EXPECT_EQ(s.SerialPortDevices, devices);
     EXPECT_TRUE(logText().isEmpty());
@@ -185,11 +178,10 @@ TEST_F(LoadConstantsTest, OnlyUpperCaseEthernetSelectsEthernet) {
 }
 
 TEST_F(LoadConstantsTest, MissingFileEndsAtTheFirstConversionWithNothingSet) {
-    LoadConstants(s, raw, opener, log);
+    LoadConstants(s, opener, log);
     EXPECT_EQ(s.DefaultStartup, "");
     EXPECT_FALSE(s.DataLayoutColumn);
     EXPECT_EQ(s.ErrorLogFolder, "");
-    EXPECT_EQ(raw.size(), 3u); // the slot table is left as it was
     EXPECT_TRUE(opener.calls.empty());
     EXPECT_TRUE(test::listFiles(logFolder).isEmpty());
 }
@@ -205,12 +197,10 @@ TEST_F(LoadConstantsTest, NonNumericCountOpensNothingButTheLoadGoesOn) {
     EXPECT_TRUE(logText().isEmpty());
 }
 
-TEST_F(LoadConstantsTest, MissingRawSlotNumberGivesOneSlot) {
+TEST_F(LoadConstantsTest, MissingRawDataTempNumberIsZero) {
     edit({"RAW DATA TEMP", "NUMBER", std::nullopt});
     load();
     EXPECT_EQ(s.RawDataTempNumber, 0);
-    ASSERT_EQ(raw.size(), 1u);
-    EXPECT_TRUE(raw[0].Lines.isEmpty());
     EXPECT_EQ(opener.calls, SerialCalls);
 }
 
@@ -245,8 +235,8 @@ TEST_F(LoadConstantsTest, BadValueEndsTheLoadAtItsStep) {
         {"ethernet count 99999", {{"ZNR NUM ETHERNET", "ZNRs", "99999"}}, 2, {}, ""},
         {"serial count -40000", {{"ZNR NUM SERIAL", "ZNRs", "-40000"}}, 3, {}, ""},
         {"days 32768", {{"ARCHIVE RAW FILE", "DAYS", "32768"}}, 6, {}, ""},
-        {"negative slot number", {{"RAW DATA TEMP", "NUMBER", "-1"}}, 9, {}, ""},
-        {"slot number 40000", {{"RAW DATA TEMP", "NUMBER", "40000"}}, 9, {}, ""},
+        {"negative raw data temp number", {{"RAW DATA TEMP", "NUMBER", "-1"}}, 9, {}, ""},
+        {"raw data temp number 40000", {{"RAW DATA TEMP", "NUMBER", "40000"}}, 9, {}, ""},
         {"first DTR empty",
          {{"ZNR-SER1", "DTR", ""}},
          12,
@@ -283,7 +273,6 @@ TEST_F(LoadConstantsTest, BadValueEndsTheLoadAtItsStep) {
         AppSettings fresh;
         fresh.IniFilePath = s.IniFilePath;
         s = fresh;
-        raw = RawData(3);
         opener.calls.clear();
         keys = completeFile(logFolder.toStdString());
         QFile::remove(QFile::decodeName(logFolder + "ZNRError.log"));
@@ -294,9 +283,6 @@ TEST_F(LoadConstantsTest, BadValueEndsTheLoadAtItsStep) {
 
         EXPECT_EQ(stepsDone(), c.stepsDone);
         EXPECT_EQ(opener.calls, c.calls);
-        if (c.stepsDone < 10) {
-            EXPECT_EQ(raw.size(), 3u);
-        }
         if (*c.logged) {
             EXPECT_EQ(logText().count("\r\n"), 1);
             EXPECT_TRUE(logText().startsWith(c.logged)) << logText().constData();

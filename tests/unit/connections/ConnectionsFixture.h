@@ -86,10 +86,8 @@ struct ConnectionsFixture : ::testing::Test {
         settings.DefaultStartup = "ETHERNET";
         settings.ArchiveRawFile = "NO";
         settings.DataLayoutColumn = true;
-        settings.RawDataTempNumber = 10;
         settings.ErrorLogFolder = dir.sub("Error Log");
         settings.DataFolder = dir.sub("Data Files");
-        raw.resize(11);
     }
 
     void serialRun() { settings.DefaultStartup = "SERIAL"; }

@@ -37,10 +37,13 @@ TEST_P(IndexReuseTest, FirstConnectionsTakeIndexesInOrder) {
     EXPECT_EQ(freeList(), "");
 }
 
+// The deleted connection's raw record goes with it: the next one on index 2 starts afresh.
 TEST_P(IndexReuseTest, DeletedIndexBelowTheEndIsTakenAtOnceAndItsRowGoesLast) {
     for (int k = 1; k <= 3; ++k)
         open(k);
+    raw[2].Lines = {"<SENT><ACK8>"};
     deleteIndex(2);
+    EXPECT_EQ(raw.size(), 0u);
     EXPECT_EQ(currentNode(), 2);
     EXPECT_EQ(freeList(), "");
     EXPECT_EQ(list.countText(), "2");

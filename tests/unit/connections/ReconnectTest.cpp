@@ -59,7 +59,7 @@ struct ReconnectFixture : ::testing::Test {
     FakeClock clock;
     ErrorLog log{settings, clock};
     ConnectionTable table;
-    RawData raw = RawData(11);
+    RawData raw;
     MemoryConnectionList list;
     ListRows rows{list};
     ProtocolContext ctx{settings, table, raw, log, clock, rows};
@@ -80,7 +80,6 @@ struct ReconnectFixture : ::testing::Test {
         settings.ReconnectSeconds = 3600;
         settings.DataLayoutColumn = true;
         settings.ArchiveRawFile = "NO";
-        settings.RawDataTempNumber = 10;
         settings.DataFolder = dir.sub("Data Files");
         settings.ErrorLogFolder = dir.sub("Error Log");
         settings.CalCheckFolder = dir.sub("Cal Check");

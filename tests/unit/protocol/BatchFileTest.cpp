@@ -90,9 +90,9 @@ void PrintTo(const BatchCase& c, std::ostream* os) {
 }
 
 struct BatchSender : ProtocolFixture {
-    void send(const std::vector<std::pair<const char*, const char*>>& frames) {
+    void send(const std::vector<std::pair<const char*, const char*>>& frames, int index = 1) {
         for (const auto& [type, payload] : frames)
-            ASSERT_EQ(arrive(frame(type, payload)), ACK8) << type;
+            ASSERT_EQ(arrive(frame(type, payload), index), ACK8) << type;
     }
 };
 
@@ -219,21 +219,44 @@ const BatchCase& batchNamed(std::string_view name) {
 struct RawBatchFileTest : BatchSender {};
 
 // The ACK8 of a batch's last frame is sent after the export: it opens the next batch's file.
+// RAW DATA TEMP NUMBER does not limit which connections keep their traffic.
 TEST_F(RawBatchFileTest, EachBatchExportsItsTrafficAndTheEndingAckOpensTheNext) {
     settings.ArchiveRawFile = "YES";
-    send(batchNamed("RunMode").frames);
+    const int index = settings.RawDataTempNumber + 1;
+    table.ensureIndex(index);
+    rows.addRow(index);
+    send(batchNamed("RunMode").frames, index);
     clock.advanceMs(60'000);
-    send(batchNamed("EndedByErr").frames);
+    send(batchNamed("EndedByErr").frames, index);
     EXPECT_EQ(listFiles(settings.RawFileFolder),
               (QByteArrayList{"1234_100_05-01-2012-101530.dat", "1234_100_05-01-2012-101630.dat"}));
     EXPECT_EQ(readBytes(settings.RawFileFolder + "1234_100_05-01-2012-101530.dat"),
               testData("protocol/raw_first_batch.dat"));
     EXPECT_EQ(readBytes(settings.RawFileFolder + "1234_100_05-01-2012-101630.dat"),
               testData("protocol/raw_second_batch.dat"));
-    EXPECT_EQ(raw[1].Lines, QByteArrayList{"<SENT><ACK8>"});
-    EXPECT_EQ(raw[1].Count, 1);
+    EXPECT_EQ(raw[index].Lines, QByteArrayList{"<SENT><ACK8>"});
+    EXPECT_EQ(raw[index].Count, 1);
     EXPECT_EQ(listFiles(settings.DataFolder),
               (QByteArrayList{"1234 05-01-2012-101530.dat", "1234 05-01-2012-101630.dat"}));
+    EXPECT_EQ(logText(), "ZNR Error, 1,E17, 5/1/2012 10:16:30 AM\r\n"); // the ERR frame's own
+}
+
+// 200 bytes hold the first six lines of the batch. Each batch logs once; the data file is whole.
+TEST_F(RawBatchFileTest, FullRawRecordIsLoggedOncePerBatchAndLeavesTheDataFileWhole) {
+    settings.ArchiveRawFile = "YES";
+    raw = RawData::withByteLimit(200);
+    send(batchNamed("RunMode").frames);
+    clock.advanceMs(60'000);
+    send(batchNamed("RunMode").frames);
+    const QByteArray sixLines =
+        testData("protocol/raw_first_batch.dat").split('\n').mid(0, 6).join('\n');
+    EXPECT_EQ(readBytes(settings.RawFileFolder + "1234_100_05-01-2012-101530.dat"),
+              sixLines + '\n');
+    EXPECT_EQ(readBytes(settings.DataFolder + "1234 05-01-2012-101530.dat"),
+              testData("protocol/run_mode_column.dat"));
+    const QByteArray full =
+        "CreateRawFile, 6, Raw record full: more than 200 bytes; later lines not recorded, ";
+    EXPECT_EQ(logText(), full + "5/1/2012 10:15:30 AM\r\n" + full + "5/1/2012 10:16:30 AM\r\n");
 }
 
 TEST_F(RawBatchFileTest, RawFolderThatCannotBeWrittenIsLoggedAndTheDataFileIsStillWritten) {

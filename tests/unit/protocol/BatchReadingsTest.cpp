@@ -66,7 +66,7 @@ TEST_F(BatchReadingsTest, RowsBeyond32767AreAnOverflowAndTheRowDoesNotAdvance) {
     EXPECT_EQ(readings().cell(32767, 1), 0.5);
 }
 
-TEST_F(BatchReadingsTest, BatchCompleteClearsBatchFieldsAndRawSlotButKeepsConnection) {
+TEST_F(BatchReadingsTest, BatchCompleteClearsBatchFieldsAndRawRecordButKeepsConnection) {
     InstrumentState& s = state();
     s.InstrumentID = "1234";
     s.BatchCode = "100";

@@ -273,14 +273,5 @@ TEST_F(ParseStringTest, EmptyFolderSettingWritesNothingSilently) {
     EXPECT_EQ(logText(), "");
 }
 
-TEST_F(ParseStringTest, BatchCompleteOnConnectionWithoutRawSlotIsLogged) {
-    raw.resize(2); // slots 0 and 1 only
-    table.ensureIndex(3);
-    parse(frame("IST", "RUN MODE,a,b,1234"), 3);
-    parse(frame("ENB", ""), 3);
-    EXPECT_EQ(table.InstrumentState[3].Mode, "");
-    EXPECT_EQ(logText(), logLine("BatchComplete", "9, Subscript out of range"));
-}
-
 } // namespace
 } // namespace znr::test

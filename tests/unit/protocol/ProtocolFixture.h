@@ -52,7 +52,7 @@ inline QByteArray frame(const char* type, const QByteArray& payload) {
 }
 
 // A run with one fresh state: settings with every folder in a temp folder, connections 1..3
-// with rows, raw slots 0..10, the debug window closed.
+// with rows, RAW DATA TEMP NUMBER 10, the debug window closed.
 struct ProtocolFixture : ::testing::Test {
     TempDir dir;
     AppSettings settings;
@@ -79,7 +79,6 @@ struct ProtocolFixture : ::testing::Test {
         settings.CheckRodsFolder = dir.sub("Check Rods");
         settings.FastModeFolder = dir.sub("Fast Mode");
         settings.RawFileFolder = dir.sub("Raw Files");
-        raw.resize(11);
         table.ensureIndex(3);
         for (int i = 1; i <= 3; ++i)
             rows.addRow(i);

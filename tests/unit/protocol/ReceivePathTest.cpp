@@ -140,7 +140,7 @@ TEST_F(ReceivePathTest, TrafficIsEchoedAndRecordedByDebugModeAndExactArchiveSett
         debugMode = c.debugOn;
         settings.ArchiveRawFile = c.archive;
         debug.text.clear();
-        raw[1].clear();
+        raw.drop(1);
         EXPECT_EQ(arrive("x"), NAK8);
         EXPECT_EQ(arrive(twoStx), ACK8);
         EXPECT_EQ(table.LastResult[1], "ZNR Reset");
