@@ -4,7 +4,7 @@
 // does, so the durable case also flushes the folder entry. "slowest_ms" is the longest single
 // call seen.
 
-#include "platform/Files.h"
+#include "core/Files.h"
 
 #include <QByteArrayList>
 #include <QDir>

@@ -2,12 +2,12 @@
 // ENB frame that ends a batch of 1,000 rows and writes its files into a temporary folder.
 
 #include "config/AppSettings.h"
-#include "platform/Clock.h"
+#include "core/Clock.h"
+#include "core/ErrorLog.h"
 #include "protocol/ConnectionRows.h"
 #include "protocol/ConnectionTable.h"
 #include "protocol/DebugTextSink.h"
 #include "protocol/ReceivePath.h"
-#include "records/ErrorLog.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -36,7 +36,7 @@ struct Run {
     QTemporaryDir dir;
     AppSettings settings;
     SystemClock clock;
-    ErrorLog log{settings, clock};
+    ErrorLog log{settings.ErrorLogFolder, clock};
     ConnectionTable table;
     RawData raw;
     NoRows rows;

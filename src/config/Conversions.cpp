@@ -1,7 +1,7 @@
 #include "config/Conversions.h"
 
 #include "config/IniText.h"
-#include "records/Failure.h"
+#include "core/Failure.h"
 
 #include <algorithm>
 

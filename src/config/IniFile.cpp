@@ -1,9 +1,9 @@
 #include "config/IniFile.h"
 
 #include "config/IniText.h"
-#include "platform/Files.h"
-#include "platform/UniqueFd.h"
-#include "records/ErrorLog.h"
+#include "core/ErrorLog.h"
+#include "core/Files.h"
+#include "core/UniqueFd.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -3,8 +3,8 @@
 #include "config/AppSettings.h"
 #include "config/Conversions.h"
 #include "config/IniFile.h"
-#include "platform/Files.h"
-#include "records/ErrorLog.h"
+#include "core/ErrorLog.h"
+#include "core/Files.h"
 
 #include <QFile>
 

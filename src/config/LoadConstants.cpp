@@ -6,7 +6,7 @@
 #include "config/IniFile.h"
 #include "config/IniText.h"
 #include "config/PasswordScrambling.h"
-#include "records/ErrorLog.h"
+#include "core/ErrorLog.h"
 
 namespace znr {
 

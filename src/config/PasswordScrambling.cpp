@@ -1,6 +1,6 @@
 #include "config/PasswordScrambling.h"
 
-#include "records/ErrorLog.h"
+#include "core/ErrorLog.h"
 
 namespace znr {
 

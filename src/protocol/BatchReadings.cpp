@@ -1,9 +1,9 @@
 #include "protocol/BatchReadings.h"
 
+#include "core/ErrorLog.h"
 #include "protocol/ConnectionTable.h"
 #include "protocol/ProtocolContext.h"
 #include "protocol/ReadingValue.h"
-#include "records/ErrorLog.h"
 
 #include <algorithm>
 #include <limits>

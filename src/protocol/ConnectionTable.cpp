@@ -1,6 +1,6 @@
 #include "protocol/ConnectionTable.h"
 
-#include "records/Failure.h"
+#include "core/Failure.h"
 
 namespace znr {
 

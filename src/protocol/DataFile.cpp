@@ -1,15 +1,15 @@
 #include "protocol/DataFile.h"
 
 #include "config/AppSettings.h"
-#include "platform/Clock.h"
-#include "platform/Files.h"
+#include "core/Clock.h"
+#include "core/DateTimeText.h"
+#include "core/ErrorLog.h"
+#include "core/Files.h"
+#include "core/SafeFileName.h"
 #include "protocol/BatchReadings.h"
 #include "protocol/ConnectionTable.h"
 #include "protocol/ProtocolContext.h"
 #include "protocol/ReadingValue.h"
-#include "records/DateTimeText.h"
-#include "records/ErrorLog.h"
-#include "records/SafeFileName.h"
 
 namespace znr {
 

@@ -1,17 +1,17 @@
 #include "protocol/ParseString.h"
 
 #include "config/AppSettings.h"
-#include "platform/Clock.h"
-#include "platform/Files.h"
+#include "core/Clock.h"
+#include "core/DateTimeText.h"
+#include "core/ErrorLog.h"
+#include "core/Files.h"
 #include "protocol/BatchReadings.h"
 #include "protocol/ConnectionRows.h"
 #include "protocol/ConnectionTable.h"
 #include "protocol/ControlChars.h"
 #include "protocol/DataFile.h"
 #include "protocol/ProtocolContext.h"
-#include "records/DateTimeText.h"
-#include "records/ErrorLog.h"
-#include "records/RawTrafficFiles.h"
+#include "protocol/RawTrafficFiles.h"
 
 #include <limits>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "records/RawTraffic.h"
+#include "protocol/RawTraffic.h"
 
 #include <QByteArray>
 #include <functional>

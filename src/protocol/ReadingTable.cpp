@@ -1,6 +1,6 @@
 #include "protocol/ReadingTable.h"
 
-#include "records/Failure.h"
+#include "core/Failure.h"
 
 #include <algorithm>
 

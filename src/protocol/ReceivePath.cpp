@@ -1,15 +1,15 @@
 #include "protocol/ReceivePath.h"
 
 #include "config/AppSettings.h"
-#include "platform/Clock.h"
+#include "core/Clock.h"
+#include "core/DateTimeText.h"
+#include "core/ErrorLog.h"
 #include "protocol/ConnectionRows.h"
 #include "protocol/ConnectionTable.h"
 #include "protocol/ControlChars.h"
 #include "protocol/DebugTextSink.h"
 #include "protocol/ParseString.h"
-#include "records/DateTimeText.h"
-#include "records/ErrorLog.h"
-#include "records/RawTrafficFiles.h"
+#include "protocol/RawTrafficFiles.h"
 
 #include <limits>
 

@@ -6,9 +6,9 @@
 
 #include "FuzzSupport.h"
 #include "config/Conversions.h"
-#include "platform/SerialSettings.h"
+#include "core/Failure.h"
+#include "link/SerialSettings.h"
 #include "protocol/ReadingValue.h"
-#include "records/Failure.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -17,7 +17,7 @@
 #include "FuzzSupport.h"
 #include "config/AppSettings.h"
 #include "config/IniFile.h"
-#include "records/ErrorLog.h"
+#include "core/ErrorLog.h"
 #include "support/FakeClock.h"
 
 #include <QFile>
@@ -206,7 +206,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     AppSettings settings; // no error folder: a refused write is not logged anywhere
     test::FakeClock clock;
-    const ErrorLog log(settings, clock);
+    const ErrorLog log(settings.ErrorLogFolder, clock);
     const int written = WriteINIFile(section, key, value, file, log);
     FUZZ_CHECK(written == (storable(section, key, value) ? 1 : 0));
 

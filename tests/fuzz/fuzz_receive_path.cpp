@@ -14,15 +14,15 @@
 
 #include "FuzzSupport.h"
 #include "config/AppSettings.h"
+#include "core/ErrorLog.h"
 #include "protocol/BatchReadings.h"
+#include "protocol/CleanUpDirectory.h"
 #include "protocol/ConnectionRows.h"
 #include "protocol/ConnectionTable.h"
 #include "protocol/ControlChars.h"
 #include "protocol/DebugTextSink.h"
 #include "protocol/ProtocolContext.h"
 #include "protocol/ReceivePath.h"
-#include "records/CleanUpDirectory.h"
-#include "records/ErrorLog.h"
 #include "support/FakeClock.h"
 
 #include <cstring>
@@ -160,7 +160,7 @@ void checkBatchBounds(const InstrumentState& s, qint64 rowCount) {
 struct Run {
     AppSettings settings;
     test::FakeClock clock;
-    ErrorLog log{settings, clock};
+    ErrorLog log{settings.ErrorLogFolder, clock};
     ConnectionTable table;
     RawData raw;
     Rows rows;

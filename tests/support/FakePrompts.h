@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/UserPrompts.h"
+#include "ui/UserPrompts.h"
 
 #include <QStringList>
 #include <deque>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/EventPump.h"
+#include "station/EventPump.h"
 #include "support/FakeClock.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "support/FakeSerialElement.h"
 
-#include "platform/SerialSettings.h"
+#include "link/SerialSettings.h"
 
 namespace znr::test {
 

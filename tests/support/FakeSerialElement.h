@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/SerialElement.h"
-#include "records/Failure.h"
+#include "core/Failure.h"
+#include "link/SerialElement.h"
 
 #include <QByteArrayList>
 #include <optional>

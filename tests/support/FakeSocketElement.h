@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/SocketElement.h"
-#include "records/Failure.h"
+#include "core/Failure.h"
+#include "link/SocketElement.h"
 
 #include <QByteArrayList>
 #include <optional>

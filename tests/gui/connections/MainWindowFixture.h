@@ -1,19 +1,16 @@
 #pragma once
 
 #include "config/AppSettings.h"
-#include "connections/Connections.h"
-#include "connections/ListRows.h"
-#include "connections/frmZNRInterface.h"
+#include "core/DateTimeText.h"
+#include "core/ErrorLog.h"
 #include "protocol/ConnectionTable.h"
 #include "protocol/ControlChars.h"
 #include "protocol/DebugTextSink.h"
 #include "protocol/ProtocolContext.h"
 #include "protocol/ReceivePath.h"
-#include "records/DateTimeText.h"
-#include "records/ErrorLog.h"
-#include "startup/Login.h"
-#include "startup/PasswordGate.h"
-#include "startup/frmLogin.h"
+#include "station/Connections.h"
+#include "station/ListRows.h"
+#include "station/Login.h"
 #include "support/FakeClock.h"
 #include "support/FakePrompts.h"
 #include "support/FakePump.h"
@@ -23,6 +20,9 @@
 #include "support/GuiActions.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
+#include "ui/PasswordGate.h"
+#include "ui/frmLogin.h"
+#include "ui/frmZNRInterface.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -51,7 +51,7 @@ struct MainWindowFixture : ::testing::Test {
     TempDir dir;
     AppSettings settings;
     FakeClock clock;
-    ErrorLog log{settings, clock};
+    ErrorLog log{settings.ErrorLogFolder, clock};
     ConnectionTable table;
     RawData raw;
     LoginState login;
@@ -91,7 +91,7 @@ struct MainWindowFixture : ::testing::Test {
                       return e;
                   }) {
             window.attach(c, {[&f] { ++f.settingsShown; }, [&f] { ++f.newConnectionShown; }});
-            window.Form_Load();  // as the start-up does once the settings are read
+            window.Form_Load(); // as the start-up does once the settings are read
         }
     };
     std::unique_ptr<Run> run;

@@ -1,14 +1,14 @@
 #include "config/AppSettings.h"
+#include "core/ErrorLog.h"
 #include "gui/settings/RecordingOpener.h"
 #include "integration/program/Instruments.h"
 #include "integration/program/ProgramRun.h"
-#include "records/ErrorLog.h"
-#include "settings/frmWinsock.h"
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
 #include "support/GuiActions.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
+#include "ui/frmWinsock.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -36,7 +36,7 @@ TEST(AutoRestart, InstrumentSavedByTheEthernetDialogIsOpenedWhenTheProgramStarts
     s.IniFilePath = QFile::decodeName(program.iniPath());
     s.ErrorLogFolder = program.errorLogFolder();
     FakeClock clock;
-    ErrorLog log{s, clock};
+    ErrorLog log{s.ErrorLogFolder, clock};
     RecordingOpener opener;
     QPointer<frmWinsock> dialog = new frmWinsock(s, opener, log);
     dialog->show();

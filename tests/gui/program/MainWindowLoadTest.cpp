@@ -1,11 +1,11 @@
 #include "integration/program/ProgramRun.h"
 #include "integration/transport/Pty.h"
-#include "settings/frmWinsock.h"
-#include "startup/Program.h"
-#include "startup/frmSplash.h"
 #include "support/FileBytes.h"
 #include "support/GuiActions.h"
 #include "support/TempDir.h"
+#include "ui/Program.h"
+#include "ui/frmSplash.h"
+#include "ui/frmWinsock.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "config/AppSettings.h"
-#include "records/DebugText.h"
-#include "records/ErrorLog.h"
-#include "records/frmDebug.h"
+#include "core/ErrorLog.h"
+#include "protocol/DebugText.h"
 #include "support/FakeClock.h"
 #include "support/GuiActions.h"
+#include "ui/frmDebug.h"
 
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -16,7 +16,7 @@ namespace {
 struct DebugWindowTest : ::testing::Test {
     AppSettings s;
     test::FakeClock clock;
-    ErrorLog log{s, clock};
+    ErrorLog log{s.ErrorLogFolder, clock};
     bool debugMode = false;
     QByteArrayList exported;
     QPointer<frmDebug> w;

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "config/AppSettings.h"
+#include "core/ErrorLog.h"
 #include "gui/settings/RecordingOpener.h"
-#include "records/ErrorLog.h"
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
 #include "support/GuiActions.h"
@@ -19,7 +19,7 @@ template <class D> struct DialogFixture : ::testing::Test {
     TempDir dir;
     AppSettings s;
     FakeClock clock;
-    ErrorLog log{s, clock};
+    ErrorLog log{s.ErrorLogFolder, clock};
     RecordingOpener opener;
     QByteArray iniPath = dir.path("ZNRExtractor.ini");
     QPointer<D> w;

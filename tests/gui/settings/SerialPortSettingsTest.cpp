@@ -1,5 +1,5 @@
 #include "gui/settings/DialogFixture.h"
-#include "settings/frmSerialPortSettings.h"
+#include "ui/frmSerialPortSettings.h"
 
 #include <QCheckBox>
 #include <QListWidget>

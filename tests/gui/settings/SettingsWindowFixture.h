@@ -2,16 +2,16 @@
 
 #include "config/AppSettings.h"
 #include "config/LoadConstants.h"
-#include "connections/MemoryConnectionList.h"
+#include "core/ErrorLog.h"
 #include "gui/settings/RecordingOpener.h"
-#include "records/ErrorLog.h"
-#include "settings/frmSettings.h"
-#include "startup/Login.h"
+#include "station/Login.h"
+#include "station/MemoryConnectionList.h"
 #include "support/FakeClock.h"
 #include "support/FakePrompts.h"
 #include "support/FileBytes.h"
 #include "support/GuiActions.h"
 #include "support/TempDir.h"
+#include "ui/frmSettings.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -28,7 +28,7 @@ struct SettingsWindowFixture : ::testing::Test {
     TempDir dir;
     AppSettings s;
     FakeClock clock;
-    ErrorLog log{s, clock};
+    ErrorLog log{s.ErrorLogFolder, clock};
     LoginState login;
     bool debugMode = false;
     MemoryConnectionList list;

@@ -1,5 +1,5 @@
 #include "gui/settings/DialogFixture.h"
-#include "settings/frmWinsock.h"
+#include "ui/frmWinsock.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -1,14 +1,14 @@
-#include "startup/Login.h"
+#include "station/Login.h"
 
 #include "config/AppSettings.h"
-#include "platform/EventPump.h"
-#include "records/ErrorLog.h"
-#include "startup/PasswordGate.h"
-#include "startup/frmLogin.h"
-#include "startup/frmSplash.h"
+#include "core/ErrorLog.h"
+#include "station/EventPump.h"
 #include "support/FakeClock.h"
 #include "support/FakePrompts.h"
 #include "support/GuiActions.h"
+#include "ui/PasswordGate.h"
+#include "ui/frmLogin.h"
+#include "ui/frmSplash.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -30,7 +30,7 @@ struct LoginTest : ::testing::Test {
     }
     AppSettings settings;
     test::FakeClock clock;
-    ErrorLog log{settings, clock};
+    ErrorLog log{settings.ErrorLogFolder, clock};
     LoginState login;
     test::FakePrompts prompts;
     QtEventPump pump;

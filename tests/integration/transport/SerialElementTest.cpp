@@ -1,6 +1,6 @@
 #include "Pty.h"
 #include "config/AppSettings.h"
-#include "platform/ElementSets.h"
+#include "link/ElementSets.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "platform/ElementSets.h"
+#include "link/ElementSets.h"
 
 #include <QSignalSpy>
 #include <QTcpServer>

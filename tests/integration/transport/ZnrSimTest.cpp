@@ -1,7 +1,7 @@
 #include "Pty.h"
 #include "SimHarness.h"
 #include "config/AppSettings.h"
-#include "platform/ElementSets.h"
+#include "link/ElementSets.h"
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
 

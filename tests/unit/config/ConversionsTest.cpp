@@ -1,6 +1,6 @@
 #include "config/Conversions.h"
 
-#include "records/Failure.h"
+#include "core/Failure.h"
 
 #include <functional>
 #include <gtest/gtest.h>

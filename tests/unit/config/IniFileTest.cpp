@@ -1,7 +1,7 @@
 #include "config/IniFile.h"
 
 #include "config/AppSettings.h"
-#include "records/ErrorLog.h"
+#include "core/ErrorLog.h"
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
@@ -25,7 +25,7 @@ struct IniFileTest : ::testing::Test {
     test::TempDir dir;
     AppSettings settings;
     test::FakeClock clock;
-    ErrorLog log{settings, clock};
+    ErrorLog log{settings.ErrorLogFolder, clock};
     QByteArray iniPath = dir.path("ZNRExtractor.ini");
     QString ini = QFile::decodeName(iniPath);
 

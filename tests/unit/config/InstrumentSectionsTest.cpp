@@ -2,7 +2,7 @@
 
 #include "config/AppSettings.h"
 #include "config/IniFile.h"
-#include "records/ErrorLog.h"
+#include "core/ErrorLog.h"
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
@@ -20,7 +20,7 @@ struct InstrumentSectionsTest : ::testing::Test {
     test::TempDir dir;
     AppSettings s;
     test::FakeClock clock;
-    ErrorLog log{s, clock};
+    ErrorLog log{s.ErrorLogFolder, clock};
     QByteArray iniPath = dir.path("ZNRExtractor.ini");
 
     void SetUp() override {

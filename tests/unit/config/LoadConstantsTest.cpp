@@ -2,7 +2,7 @@
 
 #include "config/AppSettings.h"
 #include "config/ConnectionOpener.h"
-#include "records/ErrorLog.h"
+#include "core/ErrorLog.h"
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
@@ -98,7 +98,7 @@ struct LoadConstantsTest : ::testing::Test {
     test::TempDir dir;
     AppSettings s;
     test::FakeClock clock;
-    ErrorLog log{s, clock};
+    ErrorLog log{s.ErrorLogFolder, clock};
     RecordingOpener opener{s};
     QByteArray logFolder = dir.sub("log");
     std::vector<Key> keys = completeFile(logFolder.toStdString());

@@ -1,7 +1,7 @@
 #include "config/PasswordScrambling.h"
 
 #include "config/AppSettings.h"
-#include "records/ErrorLog.h"
+#include "core/ErrorLog.h"
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
@@ -15,7 +15,7 @@ struct PasswordScramblingTest : ::testing::Test {
     test::TempDir dir;
     AppSettings settings;
     test::FakeClock clock;
-    ErrorLog log{settings, clock};
+    ErrorLog log{settings.ErrorLogFolder, clock};
 
     void SetUp() override { settings.ErrorLogFolder = dir.folder(); }
     QByteArray logText() const { return test::readBytes(dir.path("ZNRError.log")); }

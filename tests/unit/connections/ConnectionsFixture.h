@@ -1,16 +1,16 @@
 #pragma once
 
 #include "config/AppSettings.h"
-#include "connections/Connections.h"
-#include "connections/ListRows.h"
-#include "connections/MemoryConnectionList.h"
+#include "core/DateTimeText.h"
+#include "core/ErrorLog.h"
 #include "protocol/ConnectionTable.h"
 #include "protocol/ControlChars.h"
 #include "protocol/DebugTextSink.h"
 #include "protocol/ProtocolContext.h"
 #include "protocol/ReceivePath.h"
-#include "records/DateTimeText.h"
-#include "records/ErrorLog.h"
+#include "station/Connections.h"
+#include "station/ListRows.h"
+#include "station/MemoryConnectionList.h"
 #include "support/FakeClock.h"
 #include "support/FakePump.h"
 #include "support/FakeSerialElement.h"
@@ -44,7 +44,7 @@ struct ConnectionsFixture : ::testing::Test {
     TempDir dir;
     AppSettings settings;
     FakeClock clock;
-    ErrorLog log{settings, clock};
+    ErrorLog log{settings.ErrorLogFolder, clock};
     ConnectionTable table;
     RawData raw;
     MemoryConnectionList list;

@@ -1,6 +1,6 @@
-#include "connections/ListRows.h"
+#include "station/ListRows.h"
 
-#include "connections/MemoryConnectionList.h"
+#include "station/MemoryConnectionList.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "connections/NodeAllocator.h"
+#include "station/NodeAllocator.h"
 
-#include "connections/MemoryConnectionList.h"
+#include "station/MemoryConnectionList.h"
 
 #include <gtest/gtest.h>
 #include <set>

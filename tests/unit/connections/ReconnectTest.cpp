@@ -4,16 +4,16 @@
 
 #include "config/AppSettings.h"
 #include "config/LoadConstants.h"
-#include "connections/Connections.h"
-#include "connections/ListRows.h"
-#include "connections/MemoryConnectionList.h"
-#include "platform/EventPump.h"
+#include "core/ErrorLog.h"
 #include "protocol/ConnectionTable.h"
 #include "protocol/ControlChars.h"
 #include "protocol/DebugTextSink.h"
 #include "protocol/ProtocolContext.h"
 #include "protocol/ReceivePath.h"
-#include "records/ErrorLog.h"
+#include "station/Connections.h"
+#include "station/EventPump.h"
+#include "station/ListRows.h"
+#include "station/MemoryConnectionList.h"
 #include "support/FakeClock.h"
 #include "support/FakeSerialElement.h"
 #include "support/FakeSocketElement.h"
@@ -57,7 +57,7 @@ struct ReconnectFixture : ::testing::Test {
     TempDir dir;
     AppSettings settings;
     FakeClock clock;
-    ErrorLog log{settings, clock};
+    ErrorLog log{settings.ErrorLogFolder, clock};
     ConnectionTable table;
     RawData raw;
     MemoryConnectionList list;

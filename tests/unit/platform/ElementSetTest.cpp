@@ -1,4 +1,4 @@
-#include "platform/ElementSet.h"
+#include "link/ElementSet.h"
 
 #include "support/FakeSocketElement.h"
 

@@ -1,7 +1,7 @@
-#include "platform/SerialSettings.h"
+#include "link/SerialSettings.h"
 
 #include "config/AppSettings.h"
-#include "records/Failure.h"
+#include "core/Failure.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "config/AppSettings.h"
+#include "core/ErrorLog.h"
 #include "protocol/ConnectionRows.h"
 #include "protocol/ConnectionTable.h"
 #include "protocol/ControlChars.h"
 #include "protocol/DebugTextSink.h"
 #include "protocol/ProtocolContext.h"
 #include "protocol/ReceivePath.h"
-#include "records/ErrorLog.h"
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
 #include "support/QtPrinters.h"
@@ -57,7 +57,7 @@ struct ProtocolFixture : ::testing::Test {
     TempDir dir;
     AppSettings settings;
     FakeClock clock;
-    ErrorLog log{settings, clock};
+    ErrorLog log{settings.ErrorLogFolder, clock};
     ConnectionTable table;
     RawData raw;
     FakeRows rows;

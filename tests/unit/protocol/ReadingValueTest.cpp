@@ -1,6 +1,6 @@
 #include "protocol/ReadingValue.h"
 
-#include "records/Failure.h"
+#include "core/Failure.h"
 #include "support/QtPrinters.h"
 
 #include <cmath>

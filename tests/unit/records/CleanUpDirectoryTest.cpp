@@ -1,7 +1,7 @@
-#include "records/CleanUpDirectory.h"
+#include "protocol/CleanUpDirectory.h"
 
 #include "config/AppSettings.h"
-#include "records/ErrorLog.h"
+#include "core/ErrorLog.h"
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
 #include "support/QtPrinters.h"
@@ -32,7 +32,7 @@ struct CleanUpDirectoryTest : ::testing::Test {
     TempDir dir;
     AppSettings settings;
     FakeClock clock{QDateTime(QDate(2012, 5, 10), QTime(0, 0, 1))};
-    ErrorLog log{settings, clock};
+    ErrorLog log{settings.ErrorLogFolder, clock};
     QByteArray folder = dir.sub("Raw Files");
 
     CleanUpDirectoryTest() { settings.ErrorLogFolder = dir.sub("Error Log"); }

@@ -1,4 +1,4 @@
-#include "records/DebugText.h"
+#include "protocol/DebugText.h"
 
 #include <gtest/gtest.h>
 

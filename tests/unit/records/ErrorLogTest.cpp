@@ -1,7 +1,7 @@
-#include "records/ErrorLog.h"
+#include "core/ErrorLog.h"
 
 #include "config/AppSettings.h"
-#include "records/DateTimeText.h"
+#include "core/DateTimeText.h"
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
@@ -19,7 +19,7 @@ struct ErrorLogTest : ::testing::Test {
     TempDir dir;
     AppSettings settings;
     FakeClock clock;
-    ErrorLog log{settings, clock};
+    ErrorLog log{settings.ErrorLogFolder, clock};
 };
 
 TEST_F(ErrorLogTest, LineHasNameNumberDescriptionAndTimeEndedByCrLf) {

@@ -1,6 +1,6 @@
-#include "platform/Files.h"
+#include "core/Files.h"
 
-#include "records/Failure.h"
+#include "core/Failure.h"
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
 

@@ -1,8 +1,8 @@
-#include "records/RawFolderSweep.h"
+#include "protocol/RawFolderSweep.h"
 
 #include "config/AppSettings.h"
-#include "records/CleanUpDirectory.h"
-#include "records/ErrorLog.h"
+#include "core/ErrorLog.h"
+#include "protocol/CleanUpDirectory.h"
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
 #include "support/QtPrinters.h"
@@ -26,7 +26,7 @@ struct RawFolderSweepTest : ::testing::Test {
     TempDir dir;
     AppSettings settings;
     FakeClock clock;
-    ErrorLog log{settings, clock};
+    ErrorLog log{settings.ErrorLogFolder, clock};
     QByteArray folder = dir.sub("Raw Files");
     QDate created;
     RawFolderSweep sweep;

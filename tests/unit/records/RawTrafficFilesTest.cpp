@@ -1,8 +1,8 @@
-#include "records/RawTrafficFiles.h"
+#include "protocol/RawTrafficFiles.h"
 
 #include "config/AppSettings.h"
-#include "records/ErrorLog.h"
-#include "records/SafeFileName.h"
+#include "core/ErrorLog.h"
+#include "core/SafeFileName.h"
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
 #include "support/QtPrinters.h"
@@ -24,7 +24,7 @@ struct RawTrafficFilesTest : ::testing::Test {
     TempDir dir;
     AppSettings settings;
     FakeClock clock{QDateTime(QDate(2012, 5, 1), QTime(14, 30, 5))};
-    ErrorLog log{settings, clock};
+    ErrorLog log{settings.ErrorLogFolder, clock};
     RawData raw;
 
     RawTrafficFilesTest() {
@@ -39,7 +39,7 @@ struct RawTrafficFilesTest : ::testing::Test {
 TEST(FormatRawString, RendersTheFirstOccurrenceOfEachControlCharacterInPlace) {
     AppSettings settings;
     FakeClock clock;
-    ErrorLog log{settings, clock};
+    ErrorLog log{settings.ErrorLogFolder, clock};
     struct Case {
         QByteArray text;
         QByteArray rendered;

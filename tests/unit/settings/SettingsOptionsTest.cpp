@@ -1,7 +1,7 @@
-#include "settings/SettingsOptions.h"
+#include "config/SettingsOptions.h"
 
 #include "config/AppSettings.h"
-#include "records/ErrorLog.h"
+#include "core/ErrorLog.h"
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
@@ -16,7 +16,7 @@ struct SettingsOptionsTest : ::testing::Test {
     test::TempDir dir;
     AppSettings s;
     test::FakeClock clock;
-    ErrorLog log{s, clock};
+    ErrorLog log{s.ErrorLogFolder, clock};
     QByteArray iniPath = dir.path("ZNRExtractor.ini");
 
     void SetUp() override {

@@ -1,7 +1,7 @@
-#include "startup/CreateDirectory.h"
+#include "core/CreateDirectory.h"
 
 #include "config/AppSettings.h"
-#include "records/ErrorLog.h"
+#include "core/ErrorLog.h"
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
@@ -18,7 +18,7 @@ struct CreateDirectoryTest : ::testing::Test {
     test::TempDir logDir;
     AppSettings settings;
     test::FakeClock clock;
-    ErrorLog log{settings, clock};
+    ErrorLog log{settings.ErrorLogFolder, clock};
     QString folder() const { return QFile::decodeName(program.folder().chopped(1)); }
     QStringList made() const {
         return QDir(folder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "core/Failure.h"
+
+#include <QByteArray>
+#include <new>
+#include <string_view>
+#include <utility>
+
+namespace znr {
+
+class Clock;
+
+// The one failure sink of the program: "ZNRError.log" in the configured error folder.
+class ErrorLog {
+public:
+    // `folder` is the error-folder setting, read at every line (it may change during the run).
+    ErrorLog(const QByteArray& folder, const Clock& clock) : folder_(folder), clock_(clock) {}
+
+    // Appends "name, number, description, date-time". Never fails and never throws: when the
+    // log cannot be written, the line is lost. Nothing is written while the folder is empty.
+    void WriteErrorLog(std::string_view procedure, int number,
+                       const QByteArray& description) const noexcept;
+
+    void WriteErrorLog(std::string_view procedure, const Failure& f) const noexcept {
+        WriteErrorLog(procedure, f.number(), f.description());
+    }
+
+    // The log's path: the folder setting with "ZNRError.log" appended; empty while unset.
+    QByteArray logPath() const;
+
+    const Clock& clock() const { return clock_; }
+
+private:
+    const QByteArray& folder_;
+    const Clock& clock_;
+};
+
+// Runs `body`, and when it fails logs the failure under `procedure` and returns false: each
+// routine names itself once and ends at its failing step, as every routine of the program does.
+template <class Body>
+bool guarded(const ErrorLog& log, std::string_view procedure, Body&& body) noexcept {
+    try {
+        std::forward<Body>(body)();
+        return true;
+    } catch (const Failure& f) {
+        log.WriteErrorLog(procedure, f);
+    } catch (const std::bad_alloc&) {
+        log.WriteErrorLog(procedure, FailureNo::OutOfMemory, "Out of memory");
+    } catch (const std::exception& e) {
+        log.WriteErrorLog(procedure, FailureNo::InvalidArgument, QByteArray(e.what()));
+    } catch (...) {
+        log.WriteErrorLog(procedure, FailureNo::InvalidArgument, "Unexpected failure");
+    }
+    return false;
+}
+
+} // namespace znr

@@ -1,0 +1,73 @@
+#include "config/AppSettings.h"
+#include "config/Conversions.h"
+#include "core/ErrorLog.h"
+#include "protocol/ReceivePath.h"
+#include "station/ConnectionList.h"
+#include "station/Connections.h"
+
+namespace znr {
+
+void Connections::ZNRSocket_DataArrival(int index, qint64 /*bytesWaiting*/) {
+    QByteArray bytes;
+    ISocketElement* socket = nullptr;
+    if (!guarded(s_.log, ReceivePath::SocketHandler, [&] {
+            socket = &sockets_.at(index);
+            bytes = socket->GetData();
+        }))
+        return;
+    s_.receivePath.onArrival(
+        index, bytes, [socket](const QByteArray& reply) { socket->SendData(reply); },
+        ReceivePath::SocketHandler);
+}
+
+void Connections::ZNRComm_OnComm(int index) {
+    QByteArray bytes;
+    ISerialElement* port = nullptr;
+    if (!guarded(s_.log, ReceivePath::SerialHandler, [&] {
+            port = &ports_.at(index);
+            bytes = port->Input();
+        }))
+        return;
+    s_.receivePath.onArrival(
+        index, bytes, [port](const QByteArray& reply) { port->Output(reply); },
+        ReceivePath::SerialHandler);
+}
+
+void Connections::ZNRSocket_Error(int index, int number, const QByteArray& description) {
+    // A connect wait reports the failure of its own attempt, once.
+    if (const auto wait = connectWaits_.find(index); wait != connectWaits_.end()) {
+        wait->second = true;
+        return;
+    }
+    // A failed attempt of the automatic reconnect: the next retry follows, nothing is logged.
+    if (dropped_.count(index))
+        return;
+    guarded(s_.log, "frmZNRInterface.ZNRSocket_Error", [&] {
+        ISocketElement& socket = sockets_.at(index);
+        std::optional<int> row;
+        for (int p = 0; p < s_.list.rowCount(); ++p)
+            if (s_.list.cell(p, ConnectionList::EndpointColumn) == socket.RemoteHost() &&
+                textToPort(s_.list.cell(p, ConnectionList::ParameterColumn)) == socket.RemotePort())
+                row = p;
+        socket.Close();
+        if (!row)
+            throw Failure::outOfRange();
+        markRow(*row, "Disconnected");
+        s_.list.recount();
+        s_.log.WriteErrorLog("frmZNRInterface.ZNRSocket_Error", number, description);
+        noteDropped(index);
+    });
+}
+
+// The port has already closed itself, once; the row and the count follow, as for a socket.
+void Connections::ZNRComm_DeviceLost(int index, int number, const QByteArray& description) {
+    guarded(s_.log, ReceivePath::SerialHandler, [&] {
+        if (const std::optional<int> row = s_.list.positionOf(index))
+            markRow(*row, "Disconnected");
+        s_.list.recount();
+        s_.log.WriteErrorLog(ReceivePath::SerialHandler, number, description);
+        noteDropped(index);
+    });
+}
+
+} // namespace znr

@@ -1,0 +1,60 @@
+#include "station/RunState.h"
+
+#include "config/LoadConstants.h"
+#include "core/ProgramPaths.h"
+#include "link/ElementSets.h"
+
+namespace znr {
+namespace {
+
+// Hands the configured instruments on, running a hook once before the first of them.
+class HookedOpener final : public ConnectionOpener {
+public:
+    HookedOpener(ConnectionOpener& opener, const std::function<void()>& hook)
+        : opener_(opener), hook_(hook) {}
+
+    void CreateEthernetConnection(const QByteArray& ip, quint16 port) override {
+        runHook();
+        opener_.CreateEthernetConnection(ip, port);
+    }
+    void CreateSerialConnection(const QByteArray& commPort, const QByteArray& settings) override {
+        runHook();
+        opener_.CreateSerialConnection(commPort, settings);
+    }
+    void runHook() {
+        if (!ran_ && hook_)
+            hook_();
+        ran_ = true;
+    }
+
+private:
+    ConnectionOpener& opener_;
+    const std::function<void()>& hook_;
+    bool ran_ = false;
+};
+
+} // namespace
+
+ConnectionEngine::ConnectionEngine(RunState& run, ConnectionList& list, DebugTextSink& debugSink,
+                                   DataFileObserver dataFileWritten)
+    : run_(run), rows_(list), protocol_{run.settings,
+                                        run.table,
+                                        run.rawData,
+                                        run.log,
+                                        run.clock,
+                                        rows_,
+                                        std::move(dataFileWritten),
+                                        &run.rawSweep},
+      receivePath_(protocol_, run.debugMode, debugSink),
+      connections_({run.settings, run.table, run.log, run.clock, run.pump, list, receivePath_},
+                   socketElementFactory(), serialElementFactory(run.settings)) {}
+
+void ConnectionEngine::loadConfiguration(const QString& programFolder,
+                                         const std::function<void()>& beforeInstruments) {
+    run_.settings.IniFilePath = iniFilePathIn(programFolder);
+    HookedOpener opener(connections_, beforeInstruments);
+    LoadConstants(run_.settings, opener, run_.log);
+    opener.runHook();
+}
+
+} // namespace znr

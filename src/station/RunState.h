@@ -1,0 +1,60 @@
+#pragma once
+
+#include "config/AppSettings.h"
+#include "core/Clock.h"
+#include "core/ErrorLog.h"
+#include "protocol/ConnectionTable.h"
+#include "protocol/ProtocolContext.h"
+#include "protocol/RawFolderSweep.h"
+#include "protocol/RawTraffic.h"
+#include "protocol/ReceivePath.h"
+#include "station/Connections.h"
+#include "station/EventPump.h"
+#include "station/ListRows.h"
+#include "station/Login.h"
+
+namespace znr {
+
+class ConnectionList;
+class DebugTextSink;
+
+// What one run of the program owns for its whole life: the settings, the per-connection tables,
+// the raw traffic records, the password contract and the debug flag. Created once; never global.
+struct RunState {
+    AppSettings settings;
+    SystemClock clock;
+    ErrorLog log{settings.ErrorLogFolder, clock};
+    RawData rawData;
+    RawFolderSweep rawSweep;
+    ConnectionTable table;
+    LoginState login;
+    bool debugMode = false;
+    QtEventPump pump;
+};
+
+// The receive path and the connection operations of a run, working on a connection list (the
+// main window's, or one in memory when no window is shown).
+class ConnectionEngine {
+public:
+    using DataFileObserver = std::function<void(int index, const QByteArray& path)>;
+
+    ConnectionEngine(RunState& run, ConnectionList& list, DebugTextSink& debugSink,
+                     DataFileObserver dataFileWritten = {});
+
+    // Reads the configuration beside the program and opens the configured instruments.
+    // `beforeInstruments` runs once, just before the first instrument is opened (or after the
+    // configuration when none is), so a window's load sees the transport the file names.
+    void loadConfiguration(const QString& programFolder,
+                           const std::function<void()>& beforeInstruments = {});
+
+    Connections& connections() { return connections_; }
+
+private:
+    RunState& run_;
+    ListRows rows_;
+    ProtocolContext protocol_;
+    ReceivePath receivePath_;
+    Connections connections_;
+};
+
+} // namespace znr

@@ -1,0 +1,70 @@
+#include "ui/Program.h"
+
+#include "core/CreateDirectory.h"
+#include "protocol/RawTrafficFiles.h"
+#include "ui/frmDebug.h"
+#include "ui/frmSerialPortSettings.h"
+#include "ui/frmSettings.h"
+#include "ui/frmSplash.h"
+#include "ui/frmWinsock.h"
+
+namespace znr {
+
+Program::Program(QString programFolder) : programFolder_(std::move(programFolder)) {
+    window_.attach(engine_.connections(),
+                   {[this] { showSettings(); }, [this] { showNewConnection(); }});
+}
+
+Program::~Program() = default;
+
+void Program::start() {
+    auto* splash = new frmSplash(
+        run_.settings, run_.log,
+        {[this] { engine_.loadConfiguration(programFolder_, [this] { window_.Form_Load(); }); },
+         [this] { CreateDirectory(programFolder_, run_.log); }, [this] { window_.show(); }});
+    splash->Form_Load();
+    splash->show();
+}
+
+void Program::appendText(const QByteArray& text) {
+    if (debugWindow_)
+        debugWindow_->appendText(text);
+}
+
+// Windows other than the main window are created on first use and discard themselves when
+// closed; a second request while one is open brings it to the front.
+template <class Window> static void bringUp(Window* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void Program::showSettings() {
+    if (!settingsWindow_)
+        settingsWindow_ = new frmSettings(run_.settings, run_.login, run_.debugMode, window_.list(),
+                                          prompts_, run_.log, [this] { showDebugWindow(); });
+    bringUp(settingsWindow_.data());
+}
+
+// A dialog that OK has closed lives on until its connect wait is over; it is done, so a new
+// request gets a fresh one.
+void Program::showNewConnection() {
+    if (!connectionDialog_ || connectionDialog_->isHidden()) {
+        if (run_.settings.isEthernetRun())
+            connectionDialog_ = new frmWinsock(run_.settings, engine_.connections(), run_.log);
+        else
+            connectionDialog_ =
+                new frmSerialPortSettings(run_.settings, engine_.connections(), run_.log);
+    }
+    bringUp(connectionDialog_.data());
+}
+
+void Program::showDebugWindow() {
+    if (!debugWindow_)
+        debugWindow_ = new frmDebug(run_.debugMode, run_.log, [this](const QByteArray& text) {
+            ExportTroubleShootingText(run_.rawData, text, run_.settings, run_.log, &run_.rawSweep);
+        });
+    bringUp(debugWindow_.data());
+}
+
+} // namespace znr

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "protocol/DebugTextSink.h"
+#include "station/RunState.h"
+#include "ui/PasswordGate.h"
+#include "ui/QtUserPrompts.h"
+#include "ui/frmZNRInterface.h"
+
+#include <QPointer>
+
+namespace znr {
+
+class frmDebug;
+class frmSettings;
+
+// The program with its windows: the run's state and connections, shown through the main
+// window, with the settings window, the connection dialogs and the trouble-shooting window.
+class Program final : public DebugTextSink {
+public:
+    explicit Program(QString programFolder);
+    ~Program() override;
+
+    // Start-up: the splash reads the configuration (opening the configured instruments while
+    // the main window stays hidden), then gives way to the main window.
+    void start();
+
+    void appendText(const QByteArray& text) override; // to the trouble-shooting window
+
+private:
+    void showSettings();
+    void showNewConnection();
+    void showDebugWindow();
+
+    QString programFolder_;
+    RunState run_;
+    QtUserPrompts prompts_;
+    PasswordGate gate_{run_.settings, run_.login, prompts_, run_.log, run_.pump};
+    frmZNRInterface window_{run_.settings, run_.login, gate_, run_.log};
+    ConnectionEngine engine_{run_, window_.list(), *this};
+    QPointer<frmDebug> debugWindow_;
+    QPointer<frmSettings> settingsWindow_;
+    QPointer<QWidget> connectionDialog_;
+};
+
+} // namespace znr

@@ -1,0 +1,81 @@
+#include "ui/frmLogin.h"
+
+#include "core/ErrorLog.h"
+#include "station/Login.h"
+#include "ui/UserPrompts.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace znr {
+
+void showTypedAsStars(QLineEdit& field) {
+    field.setEchoMode(QLineEdit::Password);
+    field.setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+}
+
+frmLogin::frmLogin(const AppSettings& settings, LoginState& login, UserPrompts& prompts,
+                   const ErrorLog& log, QWidget* parent)
+    : QDialog(parent), settings_(settings), login_(login), prompts_(prompts), log_(log) {
+    setObjectName(QStringLiteral("frmLogin"));
+    setWindowTitle(QStringLiteral("Login"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
+
+    auto* lblLabels = new QLabel(QStringLiteral("&Password:"), this);
+    lblLabels->setObjectName(QStringLiteral("lblLabels"));
+    txtPassword_ = new QLineEdit(this);
+    txtPassword_->setObjectName(QStringLiteral("txtPassword"));
+    showTypedAsStars(*txtPassword_);
+    lblLabels->setBuddy(txtPassword_);
+
+    auto* cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setDefault(true);
+    auto* cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    connect(cmdOK, &QPushButton::clicked, this, &frmLogin::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmLogin::cmdCancel_Click);
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(lblLabels, 0, 0);
+    layout->addWidget(txtPassword_, 0, 1, 1, 2);
+    layout->addWidget(cmdOK, 1, 1);
+    layout->addWidget(cmdCancel, 1, 2);
+    setFixedSize(sizeHint());
+}
+
+void frmLogin::cmdOK_Click() {
+    guarded(log_, "frmLogin_cmdOK_Click", [&] {
+        if (passwordAccepted(settings_, login_.LoginPurpose, txtPassword_->text().toLatin1())) {
+            login_.LoginOK = true;
+            close();
+            return;
+        }
+        prompts_.information(QStringLiteral("Invalid Password, try again!"),
+                             QStringLiteral("Login"), UserPrompts::Icon::None);
+        txtPassword_->setFocus();
+        txtPassword_->selectAll();
+    });
+}
+
+void frmLogin::cmdCancel_Click() {
+    guarded(log_, "frmLogin_cmdCancel_Click", [&] {
+        login_.LoginOK = false;
+        close();
+    });
+}
+
+void frmLogin::reject() {
+    cmdCancel_Click();
+}
+
+void frmLogin::closeEvent(QCloseEvent* e) {
+    e->accept();
+}
+
+} // namespace znr

@@ -1,0 +1,283 @@
+#include "ui/frmSettings.h"
+
+#include "config/AppSettings.h"
+#include "core/ErrorLog.h"
+#include "station/ConnectionList.h"
+#include "station/Login.h"
+#include "ui/ClickableLabel.h"
+#include "ui/UserPrompts.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QFocusEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <type_traits>
+
+namespace znr {
+
+namespace {
+
+enum FolderIndex { DataRow, CalCheckRow, CheckRodsRow, FastModeRow, ErrorLogRow, RawFileRow };
+
+QByteArray bytesOf(const QLineEdit* edit) {
+    return edit->text().toLatin1();
+}
+QByteArray bytesOf(const QComboBox* combo) {
+    return combo->currentText().toLatin1();
+}
+
+// Runs one step of the page switch: an invalid-argument failure skips just that step.
+template <class Step> void skippingInvalidArgument(Step&& step) {
+    try {
+        step();
+    } catch (const Failure& f) {
+        if (f.number() != FailureNo::InvalidArgument)
+            throw;
+    }
+}
+
+void setCaptionColour(QLabel* label, const QColor& colour) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+}
+
+} // namespace
+
+frmSettings::frmSettings(AppSettings& settings, LoginState& login, bool& debugMode,
+                         ConnectionList& list, UserPrompts& prompts, const ErrorLog& log,
+                         std::function<void()> showDebugWindow, QWidget* parent)
+    : QWidget(parent, Qt::Window), settings_(settings), login_(login), debugMode_(debugMode),
+      list_(list), prompts_(prompts), log_(log), showDebugWindow_(std::move(showDebugWindow)) {
+    setObjectName(QStringLiteral("frmSettings"));
+    setWindowTitle(QStringLiteral("ZNR Data Extractor Settings"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(624, 397);
+    buildPanel();
+    buildHeadings();
+    buildFileSetupPage();
+    buildGeneralPage();
+    buildHelpTable();
+    setKeyboardOrder();
+}
+
+void frmSettings::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (loaded_)
+        return;
+    loaded_ = true;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    imgFileSetup_->setFocus(); // no option field has the focus after opening
+    Form_Load();
+}
+
+void frmSettings::Form_Load() {
+    guarded(log_, "frmSettings_Form_Load", [&] {
+        lblFileSetup_Click();
+        LoadOptions();
+        UpdateOptions();
+        ValuesSaved_ = true;
+    });
+}
+
+void frmSettings::LoadOptions() {
+    guarded(log_, "frmSettings_LoadOptions", [&] {
+        const std::pair<QComboBox*, QStringList> lists[] = {
+            {cboDataLayout_, {QStringLiteral("COLUMN"), QStringLiteral("ROW")}},
+            {cboDefaultStartup_, {QStringLiteral("ETHERNET"), QStringLiteral("SERIAL")}},
+            {cboArchiveRawFile_, {QStringLiteral("YES"), QStringLiteral("NO")}},
+            {cboDebugMode_, {QStringLiteral("YES"), QStringLiteral("NO")}},
+        };
+        for (const auto& [combo, entries] : lists) {
+            combo->clear();
+            combo->addItems(entries);
+        }
+    });
+}
+
+void frmSettings::UpdateOptions() {
+    guarded(log_, "frmSettings_UpdateOptions", [&] {
+        const OptionTexts t = shownOptions(settings_);
+        auto show = [](auto* field, const QByteArray& text) {
+            if constexpr (std::is_same_v<decltype(field), QComboBox*>)
+                field->setEditText(QString::fromLatin1(text));
+            else
+                field->setText(QString::fromLatin1(text));
+        };
+        show(cboDataLayout_, t.DataLayout);
+        show(cboDefaultStartup_, t.DefaultStartup);
+        show(cboArchiveRawFile_, t.ArchiveRawFile);
+        show(txtArchiveDays_, t.ArchiveDays);
+        show(txtAdminPassword_, t.AdminPassword);
+        show(txtDisconnectPwd_, t.DisconnectPassword);
+        show(cboDebugMode_, t.DebugMode);
+        show(txtCheckRodID_, t.CheckRodID);
+        show(folderRows_[DataRow].field, t.DataFolder);
+        show(folderRows_[CalCheckRow].field, t.CalCheckFolder);
+        show(folderRows_[CheckRodsRow].field, t.CheckRodsFolder);
+        show(folderRows_[FastModeRow].field, t.FastModeFolder);
+        show(folderRows_[ErrorLogRow].field, t.ErrorLogFolder);
+        show(folderRows_[RawFileRow].field, t.RawFileFolder);
+    });
+}
+
+OptionTexts frmSettings::fieldTexts() const {
+    OptionTexts t;
+    t.DataLayout = bytesOf(cboDataLayout_);
+    t.DefaultStartup = bytesOf(cboDefaultStartup_);
+    t.ArchiveRawFile = bytesOf(cboArchiveRawFile_);
+    t.ArchiveDays = bytesOf(txtArchiveDays_);
+    t.AdminPassword = bytesOf(txtAdminPassword_);
+    t.DisconnectPassword = bytesOf(txtDisconnectPwd_);
+    t.DebugMode = bytesOf(cboDebugMode_);
+    t.CheckRodID = bytesOf(txtCheckRodID_);
+    t.DataFolder = bytesOf(folderRows_[DataRow].field);
+    t.CalCheckFolder = bytesOf(folderRows_[CalCheckRow].field);
+    t.CheckRodsFolder = bytesOf(folderRows_[CheckRodsRow].field);
+    t.FastModeFolder = bytesOf(folderRows_[FastModeRow].field);
+    t.ErrorLogFolder = bytesOf(folderRows_[ErrorLogRow].field);
+    t.RawFileFolder = bytesOf(folderRows_[RawFileRow].field);
+    return t;
+}
+
+void frmSettings::UpdateValues() {
+    guarded(log_, "frmSettings_UpdateValues", [&] {
+        takeOptions(settings_, fieldTexts());
+        writeOptions(settings_, log_);
+        ValuesSaved_ = true;
+    });
+}
+
+void frmSettings::lblFileSetup_Click() {
+    switchPage(Page::FileSetup);
+}
+
+void frmSettings::lblGeneral_Click() {
+    switchPage(Page::General);
+}
+
+void frmSettings::switchPage(Page page) {
+    const bool files = page == Page::FileSetup;
+    guarded(log_, files ? "frmSettings_lblFileSetup_Click" : "frmSettings_lblGeneral_Click", [&] {
+        skippingInvalidArgument([&] {
+            lblSettings_->setText(files ? QStringLiteral("File Setup") : QStringLiteral("General"));
+            lblSetting2_->setText(files ? QStringLiteral(" File Setup")
+                                        : QStringLiteral(" General Settings"));
+        });
+        skippingInvalidArgument([&] {
+            setCaptionColour(files ? lblFileSetup_ : lblGeneral_, QColor(255, 0, 0));
+            setCaptionColour(files ? lblGeneral_ : lblFileSetup_, QColor(0, 0, 0));
+        });
+        skippingInvalidArgument([&] {
+            for (QWidget* w : fileSetupPage_)
+                w->setVisible(files);
+            for (QWidget* w : generalPage_)
+                w->setVisible(!files);
+        });
+        skippingInvalidArgument([&] { UpdateValues(); });
+    });
+}
+
+void frmSettings::lblSave_Click() {
+    guarded(log_, "frmSettings_lblSave_Click", [&] {
+        UpdateValues();
+        prompts_.information(QStringLiteral("Values Saved Successfully"),
+                             QStringLiteral("Data Saved"), UserPrompts::Icon::None);
+    });
+}
+
+void frmSettings::lblCancel_Click() {
+    guarded(log_, "frmSettings_lblCancel_Click", [&] { close(); });
+}
+
+void frmSettings::closeEvent(QCloseEvent* e) {
+    if (Form_Unload())
+        e->ignore();
+    else
+        e->accept();
+}
+
+bool frmSettings::Form_Unload() {
+    bool stayOpen = false;
+    guarded(log_, "frmSettings_Form_Unload", [&] {
+        if (!ValuesSaved_ && prompts_.askYesNo(QStringLiteral("Do you want to Save your changes?"),
+                                               QStringLiteral("Data will be Lost"))) {
+            UpdateValues();
+            stayOpen = true;
+        }
+        if (bytesOf(cboDebugMode_) == "YES") {
+            if (showDebugWindow_)
+                showDebugWindow_();
+            debugMode_ = true;
+        }
+        login_.LoginOK = false;
+        if (settings_.DefaultStartup == "SERIAL")
+            list_.setEndpointHeadings("COMM Port", "Settings");
+        else
+            list_.setEndpointHeadings("IP Address", "Port Number");
+    });
+    return stayOpen;
+}
+
+bool frmSettings::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::KeyPress && watched == txtArchiveDays_)
+        return txtArchiveDays_KeyPress(static_cast<QKeyEvent*>(e));
+    if (e->type() == QEvent::FocusIn) {
+        // Coming back from another window or a list's popup is not the user entering a field.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            for (const HelpEntry& entry : help_)
+                if (entry.field == watched)
+                    gotFocus(entry);
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+void frmSettings::gotFocus(const HelpEntry& entry) {
+    guarded(log_, entry.procedure, [&] {
+        lblOption_->setText(QString::fromLatin1(entry.title));
+        lblDescription_->setText(QString::fromLatin1(entry.text));
+        ValuesSaved_ = false;
+    });
+}
+
+bool frmSettings::txtArchiveDays_KeyPress(QKeyEvent* e) {
+    // Every key that yields a character is checked, Ctrl combinations too (Ctrl+V yields 22);
+    // moving keys and Tab, which yield none or move on, pass.
+    if (e->text().isEmpty() || e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab)
+        return false;
+    bool discard = false;
+    guarded(log_, "frmSettings_txtArchiveDays_KeyPress", [&] {
+        const char16_t code = e->text().front().unicode();
+        if (code == 8 || code == 127 || (code >= u'0' && code <= u'9'))
+            return;
+        discard = true;
+        prompts_.information(QStringLiteral("Please Enter a Valid Number"),
+                             QStringLiteral("Invalid Data"), UserPrompts::Icon::Exclamation);
+    });
+    return discard;
+}
+
+void frmSettings::browse(const FolderRow& row) {
+    std::optional<QString> chosen;
+    if (!guarded(log_, row.procedure, [&] { chosen = prompts_.openFile(QStringLiteral("*.*")); }))
+        return;
+    if (!chosen)
+        return;
+    // The field shows the path's bytes one character each, so a store gives back those bytes.
+    const std::optional<QByteArray> folder = folderOfChoice(QFile::encodeName(*chosen));
+    if (!folder)
+        return;
+    row.field->setText(QString::fromLatin1(*folder));
+    ValuesSaved_ = false;
+}
+
+} // namespace znr

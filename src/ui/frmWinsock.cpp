@@ -1,0 +1,93 @@
+#include "ui/frmWinsock.h"
+
+#include "config/AppSettings.h"
+#include "config/ConnectionOpener.h"
+#include "config/Conversions.h"
+#include "config/InstrumentSections.h"
+#include "core/ErrorLog.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace znr {
+
+frmWinsock::frmWinsock(AppSettings& settings, ConnectionOpener& opener, const ErrorLog& log,
+                       QWidget* parent)
+    : QDialog(parent), settings_(settings), opener_(opener), log_(log) {
+    setObjectName(QStringLiteral("frmWinsock"));
+    setWindowTitle(QStringLiteral("Winsock Settings"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
+
+    auto* lblHost = new QLabel(QStringLiteral("Host:"), this);
+    lblHost->setObjectName(QStringLiteral("lblHost"));
+    txtHost_ = new QLineEdit(this);
+    txtHost_->setObjectName(QStringLiteral("txtHost"));
+    txtHost_->setMinimumWidth(160);
+    auto* lblPort = new QLabel(QStringLiteral("Port Number:"), this);
+    lblPort->setObjectName(QStringLiteral("lblPort"));
+    txtPort_ = new QLineEdit(QStringLiteral("10001"), this);
+    txtPort_->setObjectName(QStringLiteral("txtPort"));
+    txtPort_->setMaximumWidth(80);
+    chkAutoRestart_ = new QCheckBox(QStringLiteral("Auto Restart"), this);
+    chkAutoRestart_->setObjectName(QStringLiteral("chkAutoRestart"));
+
+    auto* cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setDefault(true);
+    auto* cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    connect(cmdOK, &QPushButton::clicked, this, &frmWinsock::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmWinsock::cmdCancel_Click);
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(lblHost, 0, 0);
+    layout->addWidget(txtHost_, 0, 1);
+    layout->addWidget(lblPort, 0, 2);
+    layout->addWidget(txtPort_, 0, 3);
+    layout->addWidget(chkAutoRestart_, 1, 0, 1, 4);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdOK);
+    buttons->addWidget(cmdCancel);
+    buttons->addStretch();
+    layout->addLayout(buttons, 2, 0, 1, 4);
+    setTabOrder(txtHost_, txtPort_);
+    setFixedSize(sizeHint());
+    txtHost_->setFocus();
+}
+
+void frmWinsock::cmdOK_Click() {
+    if (finished_)
+        return;
+    guarded(log_, "frmWinsock.cmdOK_Click", [&] {
+        settings_.CurrentIP = txtHost_->text().toLatin1();
+        settings_.CurrentPort = textToWholePort(txtPort_->text().toLatin1());
+        if (chkAutoRestart_->isChecked())
+            AddEthernetZNRINI(settings_, log_);
+        finished_ = true;
+        close(); // deletion waits for the event loop, so connecting below is still safe
+        opener_.CreateEthernetConnection(settings_.CurrentIP, settings_.CurrentPort);
+    });
+}
+
+void frmWinsock::cmdCancel_Click() {
+    guarded(log_, "frmWinsock.cmdCancel_Click", [&] {
+        settings_.CurrentIP.clear();
+        settings_.CurrentPort = 0;
+        close();
+    });
+}
+
+void frmWinsock::reject() {}
+
+void frmWinsock::closeEvent(QCloseEvent* e) {
+    e->accept();
+}
+
+} // namespace znr

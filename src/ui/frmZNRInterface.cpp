@@ -1,0 +1,201 @@
+#include "ui/frmZNRInterface.h"
+
+#include "config/AppSettings.h"
+#include "core/ErrorLog.h"
+#include "station/Connections.h"
+#include "station/Login.h"
+#include "ui/PasswordGate.h"
+#include "ui/TreeConnectionList.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace znr {
+namespace {
+
+// The window's own icon: the product's round blue mark, drawn rather than loaded.
+QIcon windowMark() {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 84, 147));
+    p.drawEllipse(1, 1, 30, 30);
+    p.setPen(Qt::white);
+    QFont font = p.font();
+    font.setBold(true);
+    font.setPixelSize(16);
+    p.setFont(font);
+    p.drawText(pixmap.rect(), Qt::AlignCenter, QStringLiteral("Z"));
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+frmZNRInterface::frmZNRInterface(const AppSettings& settings, LoginState& login, PasswordGate& gate,
+                                 const ErrorLog& log, QWidget* parent)
+    : QMainWindow(parent), settings_(settings), login_(login), gate_(gate), log_(log) {
+    setObjectName(QStringLiteral("frmZNRInterface"));
+    setWindowTitle(QStringLiteral("ZNR Data Extractor"));
+    setWindowIcon(windowMark());
+
+    auto* central = new QWidget(this);
+    auto* Label1 = new QLabel(QStringLiteral("Number of ZNR's Connected:"), central);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    lblNumZNR_ = new QLabel(central);
+    lblNumZNR_->setObjectName(QStringLiteral("lblNumZNR"));
+    lstConnections_ = new QTreeWidget(central);
+    lstConnections_->setObjectName(QStringLiteral("lstConnections"));
+    TreeConnectionList::setUpColumns(*lstConnections_);
+    list_ = std::make_unique<TreeConnectionList>(*lstConnections_, *lblNumZNR_);
+
+    auto* countRow = new QHBoxLayout;
+    countRow->addWidget(Label1);
+    countRow->addWidget(lblNumZNR_);
+    countRow->addStretch();
+    auto* layout = new QVBoxLayout(central);
+    layout->addLayout(countRow);
+    layout->addWidget(lstConnections_);
+    layout->addWidget(buildButtons());
+    setCentralWidget(central);
+    buildMenus();
+    resize(760, 420);
+}
+
+frmZNRInterface::~frmZNRInterface() = default;
+
+ConnectionList& frmZNRInterface::list() {
+    return *list_;
+}
+
+void frmZNRInterface::attach(Connections& connections, Actions actions) {
+    connections_ = &connections;
+    actions_ = std::move(actions);
+}
+
+QWidget* frmZNRInterface::buildButtons() {
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    const struct {
+        const char* name;
+        const char* caption;
+        void (frmZNRInterface::*handler)();
+    } buttons[] = {
+        {"cmdNewConnection", "New Connection", &frmZNRInterface::cmdNewConnection_Click},
+        {"cmdConnect", "Connect", &frmZNRInterface::cmdConnect_Click},
+        {"cmdDisconnect", "Disconnect", &frmZNRInterface::cmdDisconnect_Click},
+        {"cmdDisconnectAll", "Disconnect All", &frmZNRInterface::cmdDisconnectAll_Click},
+        {"cmdDeleteConnection", "Delete Connection", &frmZNRInterface::cmdDeleteConnection_Click},
+    };
+    for (const auto& b : buttons) {
+        auto* button = new QPushButton(QString::fromLatin1(b.caption), row);
+        button->setObjectName(QString::fromLatin1(b.name));
+        connect(button, &QPushButton::clicked, this, b.handler);
+        layout->addWidget(button);
+    }
+    return row;
+}
+
+void frmZNRInterface::buildMenus() {
+    QMenu* mnuFile = menuBar()->addMenu(QStringLiteral("File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    QAction* mnuExit = mnuFile->addAction(QStringLiteral("Exit"));
+    mnuExit->setObjectName(QStringLiteral("mnuExit"));
+    connect(mnuExit, &QAction::triggered, this, &frmZNRInterface::mnuExit_Click);
+    QMenu* mnuTools = menuBar()->addMenu(QStringLiteral("Tools"));
+    mnuTools->setObjectName(QStringLiteral("mnuTools"));
+    QAction* mnuConfigure = mnuTools->addAction(QStringLiteral("Configure"));
+    mnuConfigure->setObjectName(QStringLiteral("mnuConfigure"));
+    connect(mnuConfigure, &QAction::triggered, this, &frmZNRInterface::mnuConfigure_Click);
+}
+
+// The count starts at "0"; the headings follow the transport, exactly "SERIAL" choosing the
+// serial ones (any other text gives the Ethernet headings, though it means a serial run).
+void frmZNRInterface::Form_Load() {
+    guarded(log_, "frmZNRInterface.Form_Load", [&] {
+        list_->setCountText("0");
+        if (settings_.DefaultStartup == "SERIAL")
+            list_->setEndpointHeadings("COMM Port", "Settings");
+        else
+            list_->setEndpointHeadings("IP Address", "Port Number");
+    });
+}
+
+void frmZNRInterface::cmdNewConnection_Click() {
+    guarded(log_, "frmZNRInterface.cmdNewConnection_Click", [&] {
+        if (actions_.showNewConnection)
+            actions_.showNewConnection();
+    });
+}
+
+void frmZNRInterface::cmdConnect_Click() {
+    if (connections_)
+        connections_->cmdConnect_Click();
+}
+
+void frmZNRInterface::behindDisconnectPassword(const char* procedure,
+                                               void (Connections::*operation)()) {
+    guarded(log_, procedure, [&] {
+        const bool allowed = gate_.ask("DISCONNECT");
+        if (allowed && connections_)
+            (connections_->*operation)();
+        login_.LoginOK = false;
+    });
+}
+
+void frmZNRInterface::cmdDisconnect_Click() {
+    behindDisconnectPassword("frmZNRInterface.cmdDisconnect_Click",
+                             &Connections::DisconnectConnection);
+}
+
+void frmZNRInterface::cmdDisconnectAll_Click() {
+    behindDisconnectPassword("frmZNRInterface.cmdDisconnectAll_Click", &Connections::DisconnectAll);
+}
+
+void frmZNRInterface::cmdDeleteConnection_Click() {
+    behindDisconnectPassword("frmZNRInterface.cmdDeleteConnection_Click",
+                             &Connections::DeleteConnection);
+}
+
+void frmZNRInterface::mnuConfigure_Click() {
+    guarded(log_, "frmZNRInterface.mnuConfigure_Click", [&] {
+        if (!gate_.ask("MENU"))
+            return;
+        if (actions_.showSettings)
+            actions_.showSettings();
+        login_.LoginOK = false;
+    });
+}
+
+void frmZNRInterface::mnuExit_Click() {
+    guarded(log_, "frmZNRInterface.mnuExit_Click", [&] { close(); });
+}
+
+void frmZNRInterface::closeEvent(QCloseEvent* e) {
+    if (closedForGood_) {
+        e->accept();
+        return;
+    }
+    e->ignore();
+    guarded(log_, "frmZNRInterface.Form_Unload", [&] {
+        if (!gate_.ask("CLOSE"))
+            return;
+        if (connections_)
+            connections_->closeAllForShutdown();
+        closedForGood_ = true;
+        e->accept();
+        QCoreApplication::exit(0);
+    });
+}
+
+} // namespace znr
