@@ -114,6 +114,52 @@ void replaceFile(const QByteArray& path, const QByteArray& bytes, std::optional<
     }
 }
 
+// Makes the open file hold exactly `bytes`, from its start.
+void overwrite(int fd, const QByteArray& bytes) {
+    if (::lseek(fd, 0, SEEK_SET) != 0)
+        failWithErrno();
+    writeAll(fd, bytes);
+    if (::ftruncate(fd, off_t(bytes.size())) != 0)
+        failWithErrno();
+}
+
+// For a file whose folder takes no new entries: rewrites the file through its own entry. The
+// space is claimed before the first byte changes, and a write that fails all the same puts the
+// old bytes back, so the file is left either new or as it was.
+void rewriteInPlace(const QByteArray& path, const QByteArray& bytes, const QByteArray& old) {
+    UniqueFd fd(::open(path.constData(), O_WRONLY | O_CLOEXEC));
+    if (!fd.valid())
+        failWithErrno();
+    try {
+        if (bytes.size() > old.size())
+            if (const int err = ::posix_fallocate(fd.get(), 0, off_t(bytes.size())); err != 0)
+                throw Failure::fromErrno(err);
+        overwrite(fd.get(), bytes);
+        if (::fsync(fd.get()) != 0)
+            failWithErrno();
+    } catch (const Failure&) {
+        try {
+            overwrite(fd.get(), old);
+        } catch (const Failure&) {
+        }
+        throw;
+    }
+    fd.close();
+}
+
+// Replaces the file atomically; where that is not permitted but the file itself may be written
+// (a protected folder with the file opened to its users), rewrites it in place.
+void storeFile(const QByteArray& path, const QByteArray& bytes,
+               const std::optional<QByteArray>& old, mode_t oldMode) {
+    try {
+        replaceFile(path, bytes, old ? std::optional<mode_t>(oldMode & 07777) : std::nullopt);
+    } catch (const Failure& f) {
+        if (!old || f.number() != FailureNo::PermissionDenied)
+            throw;
+        rewriteInPlace(path, bytes, *old);
+    }
+}
+
 } // namespace
 
 IniText readIniText(const QString& file) noexcept {
@@ -191,8 +237,7 @@ int WriteINIFile(const QByteArray& section, const QByteArray& key, const QByteAr
         const std::optional<QByteArray> old = readExisting(path, st);
         IniText text(old.value_or(QByteArray()));
         text.set(section, key, value);
-        replaceFile(path, text.bytes(),
-                    old ? std::optional<mode_t>(st.st_mode & 07777) : std::nullopt);
+        storeFile(path, text.bytes(), old, st.st_mode);
     });
     return ok ? 1 : 0;
 }

@@ -20,8 +20,9 @@ class ErrorLog;
 QByteArray ReadINIFile(const QByteArray& section, const QByteArray& key, const QString& file);
 
 // Sets one key (replaced in place, added at the end of its section, or a new section at the end
-// of the file; a missing file is created). The file is replaced atomically. Returns non-zero
-// when written; a failure is logged under "WriteINIFile" and gives 0.
+// of the file; a missing file is created). The file is replaced atomically, or rewritten in place
+// where its folder takes no new files but the file may be written. Returns non-zero when
+// written; a failure is logged under "WriteINIFile" and gives 0.
 int WriteINIFile(const QByteArray& section, const QByteArray& key, const QByteArray& value,
                  const QString& file, const ErrorLog& log);
 

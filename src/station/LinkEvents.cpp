@@ -45,10 +45,14 @@ void Connections::ZNRSocket_Error(int index, int number, const QByteArray& descr
     guarded(s_.log, "frmZNRInterface.ZNRSocket_Error", [&] {
         ISocketElement& socket = sockets_.at(index);
         std::optional<int> row;
-        for (int p = 0; p < s_.list.rowCount(); ++p)
+        // Every row's port cell must be a whole number, a serial row's settings text too: one
+        // that is not ends the search with its conversion failure.
+        for (int p = 0; p < s_.list.rowCount(); ++p) {
+            const quint16 port = textToWholePort(s_.list.cell(p, ConnectionList::ParameterColumn));
             if (s_.list.cell(p, ConnectionList::EndpointColumn) == socket.RemoteHost() &&
-                textToPort(s_.list.cell(p, ConnectionList::ParameterColumn)) == socket.RemotePort())
+                port == socket.RemotePort())
                 row = p;
+        }
         socket.Close();
         if (!row)
             throw Failure::outOfRange();

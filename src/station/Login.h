@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 namespace znr {
 
@@ -15,7 +16,8 @@ struct LoginState {
 
 // "DISCONNECT" is checked against the disconnect password; every other purpose against the
 // administrator password. The comparison is exact; an empty password matches an empty entry.
+// Passwords are single-byte text: an entry with a character outside Latin-1 matches none.
 bool passwordAccepted(const AppSettings& settings, const QByteArray& purpose,
-                      const QByteArray& entered);
+                      const QString& entered);
 
 } // namespace znr

@@ -51,7 +51,7 @@ frmLogin::frmLogin(const AppSettings& settings, LoginState& login, UserPrompts& 
 
 void frmLogin::cmdOK_Click() {
     guarded(log_, "frmLogin_cmdOK_Click", [&] {
-        if (passwordAccepted(settings_, login_.LoginPurpose, txtPassword_->text().toLatin1())) {
+        if (passwordAccepted(settings_, login_.LoginPurpose, txtPassword_->text())) {
             login_.LoginOK = true;
             close();
             return;

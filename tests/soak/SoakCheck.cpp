@@ -1,9 +1,11 @@
 #include "SoakCheck.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace soak {
 
@@ -49,6 +51,24 @@ struct ExpectedBatch {
     bool matched = false;
 };
 
+// The second an expected file stands for, from the stamp in its name ("T040
+// 05-01-2012-101530.dat").
+qint64 stampSeconds(const QByteArray& name) {
+    const QString stamp = text(name.chopped(4).right(17));
+    return QDateTime::fromString(stamp, QStringLiteral("MM-dd-yyyy-HHmmss")).toSecsSinceEpoch();
+}
+
+// The expected files of one incarnation, oldest second first.
+std::vector<std::pair<qint64, QByteArray>> expectedFiles(const QByteArray& folder) {
+    std::vector<std::pair<qint64, QByteArray>> files;
+    for (const QByteArray& name : fileNames(folder))
+        files.emplace_back(stampSeconds(name), name);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// A batch's candidates are consecutive seconds with the same content. Two batches may carry
+// the same readings (one reading of a few digits repeats now and then), but seconds apart.
 std::vector<ExpectedBatch> expectedBatches(const SimInstrument& in, bool column, CheckResult& r) {
     std::vector<ExpectedBatch> batches;
     for (const auto& run : in.incarnations()) {
@@ -57,18 +77,24 @@ std::vector<ExpectedBatch> expectedBatches(const SimInstrument& in, bool column,
         r.naks += log.naks;
         const QByteArray folder =
             QFile::encodeName(run->expectDir) + (column ? "/COLUMN/" : "/ROW/");
-        QHash<QByteArray, qsizetype> byContent;
+        struct Latest {
+            size_t batch;
+            qint64 lastSecond;
+        };
+        QHash<QByteArray, Latest> byContent; // the latest batch with that content
         const qsizetype first = qsizetype(batches.size());
-        for (const QByteArray& name : fileNames(folder)) {
+        for (const auto& [second, name] : expectedFiles(folder)) {
             const QByteArray bytes = readAll(QFile::decodeName(folder + name));
             const QByteArray key = withoutTime(bytes);
-            if (!byContent.contains(key)) {
-                byContent.insert(key, qsizetype(batches.size()));
+            const auto latest = byContent.constFind(key);
+            const bool continues = latest != byContent.cend() && latest->lastSecond == second - 1;
+            if (!continues)
                 batches.push_back(
                     {text(in.setup().name) + QStringLiteral(" #") + QString::number(run->number),
                      {}});
-            }
-            batches[size_t(byContent[key])].candidates.insert(name, bytes);
+            const size_t batch = continues ? latest->batch : batches.size() - 1;
+            byContent.insert(key, {batch, second});
+            batches[batch].candidates.insert(name, bytes);
         }
         const qsizetype found = qsizetype(batches.size()) - first;
         if (found != log.acknowledged)

@@ -26,7 +26,7 @@ namespace {
 struct LoginTest : ::testing::Test {
     LoginTest() {
         settings.AdminPassword = "admin";
-        settings.DisconnectPassword = "disc";
+        settings.DisconnectPassword = "d?s\xE9"; // Latin-1 "d?sé"
     }
     AppSettings settings;
     test::FakeClock clock;
@@ -69,14 +69,14 @@ TEST_F(LoginTest, EachPurposeAcceptsOnlyItsOwnPassword) {
         const char* entered;
         bool accepted;
     } cases[] = {
-        {"DISCONNECT", "disc", true}, {"DISCONNECT", "admin", false}, {"MENU", "admin", true},
-        {"MENU", "disc", false},      {"CLOSE", "admin", true},       {"CLOSE", "Admin", false},
-        {"anything", "admin", true},  {"DISCONNECT", "", false},
+        {"DISCONNECT", "d?sé", true}, {"DISCONNECT", "admin", false}, {"MENU", "admin", true},
+        {"MENU", "d?sé", false},      {"CLOSE", "admin", true},       {"CLOSE", "Admin", false},
+        {"anything", "admin", true},  {"DISCONNECT", "", false},      {"DISCONNECT", "d€sé", false},
     };
     for (const Case& c : cases) {
         login.LoginOK = false;
         prompts.shown.clear();
-        answerWith({QString::fromLatin1(c.entered), std::nullopt});
+        answerWith({QString::fromUtf8(c.entered), std::nullopt});
         EXPECT_EQ(gate.ask(c.purpose), c.accepted) << c.purpose << " " << c.entered;
         EXPECT_EQ(prompts.shown.size(), c.accepted ? 0 : 1);
         EXPECT_EQ(openWindow(), nullptr);

@@ -8,10 +8,13 @@
 
 #include <QFile>
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace znr {
@@ -216,6 +219,45 @@ TEST_F(IniFileTest, FailedWriteLeavesTheOldFileWholeAndLogsOnce) {
     EXPECT_EQ(test::listFiles(dir.folder()), QByteArrayList({"ZNRExtractor.ini"})); // no leftovers
     EXPECT_EQ(logText().count("\r\n"), 1);
     EXPECT_TRUE(logText().startsWith("WriteINIFile, ")) << logText().constData();
+}
+
+// Runs `body` in a child process as a user without privileges (nobody, when this is root) and
+// gives its exit code.
+template <class Body> int exitCodeAsUnprivileged(Body body) {
+    const passwd* nobody = ::getpwnam("nobody");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const bool dropped =
+            ::geteuid() != 0 || (nobody && ::setgroups(0, nullptr) == 0 &&
+                                 ::setgid(nobody->pw_gid) == 0 && ::setuid(nobody->pw_uid) == 0);
+        ::_exit(dropped ? body() : 100);
+    }
+    int status = 0;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status)
+                                                                             : -1;
+}
+
+TEST_F(IniFileTest, WritableFileInAFolderThatTakesNoNewFilesIsRewrittenInPlace) {
+    if (::geteuid() == 0 && !::getpwnam("nobody"))
+        GTEST_SKIP() << "no user 'nobody' to run the write without privileges";
+    writeBytes(iniPath, "[A]\r\nx=1\r\n");
+    struct stat before {};
+    ASSERT_EQ(::chmod(iniPath.constData(), 0666), 0);
+    ASSERT_EQ(::chmod(dir.folder().constData(), 0555), 0);
+    ASSERT_EQ(::stat(iniPath.constData(), &before), 0);
+    // The first write succeeds; the second, refused by a file size limit, leaves the file whole.
+    const int code = exitCodeAsUnprivileged([this] {
+        const int written = write("A", "x", "2");
+        FileSizeLimit limit(12);
+        return written + 2 * write("A", "x", "longer than the limit");
+    });
+    ::chmod(dir.folder().constData(), 0700);
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(readBytes(iniPath), "[A]\r\nx=2\r\n");
+    struct stat after {};
+    ASSERT_EQ(::stat(iniPath.constData(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(test::listFiles(dir.folder()), QByteArrayList({"ZNRExtractor.ini"}));
 }
 
 TEST_F(IniFileTest, FolderOrDeviceInPlaceOfTheFileIsNotReplaced) {

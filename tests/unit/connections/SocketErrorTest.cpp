@@ -63,6 +63,22 @@ TEST_F(SocketErrorTest, ErrorWithoutAMatchingRowStillClosesTheSocketAndLogsOnlyT
                                                  "Subscript out of range")});
 }
 
+// Any row's port cell, a serial row's settings too, must be a whole number: the search fails
+// before the socket is closed.
+TEST_F(SocketErrorTest, PortCellThatIsNotAWholeNumberEndsTheSearchBeforeAnythingChanges) {
+    for (const auto& [position, text] : {std::pair{0, "9600,n,8,1"}, {1, "10001 x"}}) {
+        list.setCell(position, Col::ParameterColumn, text);
+        const QList<QByteArrayList> before = rowTexts();
+        socket(2).raiseError(10054, "Connection is reset by remote side");
+        EXPECT_EQ(socket(2).closeCalls, 1) << text;
+        EXPECT_EQ(rowTexts(), before);
+        EXPECT_EQ(list.countText(), "3");
+        EXPECT_EQ(logLines().value(position),
+                  logLine("frmZNRInterface.ZNRSocket_Error", 13, "Type mismatch"));
+        list.setCell(position, Col::ParameterColumn, "10001");
+    }
+}
+
 TEST_F(SocketErrorTest, ErrorOfAnotherSocketDuringAConnectWaitIsHandledAsUsual) {
     nextConnectState = SocketState::Connecting;
     pump.onTurn(2, [&] { socket(1).raiseError(10054, "Connection is reset by remote side"); });
