@@ -9,10 +9,14 @@ namespace {
 // The receive buffer is bounded at 1 MiB, so 10 MiB without EOT must not grow the program by
 // much. Under AddressSanitizer freed blocks stay in its quarantine for a while, so the same run
 // shows more resident memory there; the bound is wider for that build only.
+// The cell-budget attack must never hold the replies up for long; the sanitizers slow every
+// step several times over, so their build gets a wider bound.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr long rssGrowthLimitKiB = 96 * 1024;
+constexpr qint64 longestAckGapLimitMs = 5000;
 #else
 constexpr long rssGrowthLimitKiB = 30 * 1024;
+constexpr qint64 longestAckGapLimitMs = 1000;
 #endif
 
 using namespace test;
@@ -153,7 +157,7 @@ TEST_F(Flood, WideBatchesStopAtTheCellBudgetInBoundedMemory) {
         acks += 3003;
         const qint64 gapMs = longestAckGapMs(instrument, acks);
         EXPECT_GE(gapMs, 0) << "the replies stopped";
-        EXPECT_LT(gapMs, 1000);
+        EXPECT_LT(gapMs, longestAckGapLimitMs);
 
         const QByteArrayList names = filesStartingWith(program.dataFolder(), c.id + " ");
         ASSERT_EQ(names.size(), 1);
