@@ -2,8 +2,9 @@
 
 #include "config/AppSettings.h"
 #include "core/ErrorLog.h"
+#include "core/LogNames.h"
+#include "protocol/Channel.h"
 #include "protocol/ConnectionRows.h"
-#include "protocol/ConnectionTable.h"
 #include "protocol/ControlChars.h"
 #include "protocol/DebugTextSink.h"
 #include "protocol/ProtocolContext.h"
@@ -25,16 +26,16 @@ public:
     std::map<int, QByteArray> lastUpdated;
 
     void addRow(int index) { rowText[index] = "N/A"; }
-    void setRowText(int index, const QByteArray& text) override { row(rowText, index) = text; }
+    void setRowText(int index, const QByteArray& text) override { row(index) = text; }
     void setLastUpdated(int index, const QByteArray& text) override {
-        row(rowText, index);
+        row(index);
         lastUpdated[index] = text;
     }
 
 private:
-    static QByteArray& row(std::map<int, QByteArray>& m, int index) {
-        auto it = m.find(index);
-        if (it == m.end())
+    QByteArray& row(int index) {
+        const auto it = rowText.find(index);
+        if (it == rowText.end())
             throw Failure::outOfRange();
         return it->second;
     }
@@ -47,23 +48,22 @@ public:
 };
 
 // One frame as an instrument sends it: SOH, one character, the type, STX, payload, ETX, EOT.
-inline QByteArray frame(const char* type, const QByteArray& payload) {
+inline QByteArray frame(const QByteArray& type, const QByteArray& payload) {
     return QByteArray(1, ctl::SOH) + '1' + type + ctl::STX + payload + ctl::ETX + ctl::EOT;
 }
 
-// A run with one fresh state: settings with every folder in a temp folder, connections 1..3
-// with rows, RAW DATA TEMP NUMBER 10, the debug window closed.
+// A run with one fresh state: settings with every folder in a temp folder, channels 1..3 with
+// rows, the debug window closed.
 struct ProtocolFixture : ::testing::Test {
     TempDir dir;
     AppSettings settings;
     FakeClock clock;
     ErrorLog log{settings.ErrorLogFolder, clock};
-    ConnectionTable table;
-    RawData raw;
+    Channels channels;
     FakeRows rows;
     FakeDebugText debug;
     bool debugMode = false;
-    ProtocolContext ctx{settings, table, raw, log, clock, rows};
+    ProtocolContext ctx{settings, log, clock, rows};
     ReceivePath path{ctx, debugMode, debug};
     QByteArrayList replies;
     bool replyFails = false;
@@ -72,24 +72,24 @@ struct ProtocolFixture : ::testing::Test {
         settings.DataLayoutColumn = true;
         settings.ArchiveRawFile = "NO";
         settings.ArchiveDays = 30;
-        settings.RawDataTempNumber = 10;
         settings.DataFolder = dir.sub("Data Files");
         settings.ErrorLogFolder = dir.sub("Error Log");
         settings.CalCheckFolder = dir.sub("Cal Check");
         settings.CheckRodsFolder = dir.sub("Check Rods");
         settings.FastModeFolder = dir.sub("Fast Mode");
         settings.RawFileFolder = dir.sub("Raw Files");
-        table.ensureIndex(3);
-        for (int i = 1; i <= 3; ++i)
+        for (int i = 1; i <= 3; ++i) {
+            channels.ensure(i);
             rows.addRow(i);
+        }
     }
 
-    // Runs one TCP arrival on connection `index`; returns the bytes replied to it.
+    // Runs one arrival on channel `index`; returns the bytes replied to it.
     QByteArray arrive(const QByteArray& bytes, int index = 1,
-                      std::string_view handler = ReceivePath::SocketHandler) {
+                      std::string_view handler = logname::SocketReceived) {
         const qsizetype before = replies.size();
         path.onArrival(
-            index, bytes,
+            channels.at(index), bytes,
             [this](const QByteArray& reply) {
                 if (replyFails)
                     throw Failure::fromErrno(EPIPE);
@@ -100,7 +100,7 @@ struct ProtocolFixture : ::testing::Test {
     }
 
     QByteArray logText() const { return readBytes(settings.ErrorLogFolder + "ZNRError.log"); }
-    InstrumentState& state(int index = 1) { return table.InstrumentState[index]; }
+    Batch& batch(int index = 1) { return channels.at(index).batch; }
 };
 
 inline const QByteArray ACK8(ctl::ACK8.data(), 2);
