@@ -1,12 +1,54 @@
 // Replays of the receive path from tests/data/protocol/replays.txt (its header describes the
 // format): arrivals at given times, the exact replies, the state, files and log lines after.
-#include "ProtocolFixture.h"
+#include "config/AppSettings.h"
+#include "core/ErrorLog.h"
+#include "core/LogNames.h"
+#include "protocol/Channel.h"
+#include "protocol/ConnectionRows.h"
+#include "protocol/ControlChars.h"
+#include "protocol/DebugTextSink.h"
+#include "protocol/ReceivePath.h"
+#include "support/FakeClock.h"
+#include "support/FileBytes.h"
+#include "support/QtPrinters.h"
+#include "support/TempDir.h"
 
-#include <QFile>
+#include <gtest/gtest.h>
+#include <map>
 #include <unistd.h>
 
 namespace znr::test {
 namespace {
+
+const QByteArray ACK8(ctl::ACK8.data(), 2);
+const QByteArray NAK8(ctl::NAK8.data(), 2);
+
+// The connection list: rows exist for the indexes given; any other index has no row.
+struct FakeRows final : ConnectionRows {
+    std::map<int, QByteArray> rowText;
+    std::map<int, QByteArray> lastUpdated;
+
+    void setRowText(int index, const QByteArray& text) override { row(index) = text; }
+    void setLastUpdated(int index, const QByteArray& text) override {
+        row(index);
+        lastUpdated[index] = text;
+    }
+    QByteArray& row(int index) {
+        if (!rowText.count(index))
+            throw Failure::outOfRange();
+        return rowText[index];
+    }
+};
+
+struct FakeDebugText final : DebugTextSink {
+    QByteArray text;
+    void appendText(const QByteArray& t) override { text += t; }
+};
+
+// One frame as an instrument sends it: SOH, one character, the type, STX, payload, ETX, EOT.
+QByteArray frame(const QByteArray& type, const QByteArray& payload) {
+    return QByteArray(1, ctl::SOH) + '1' + type + ctl::STX + payload + ctl::ETX + ctl::EOT;
+}
 
 struct Replay {
     std::string name;
@@ -79,11 +121,52 @@ QByteArray bytesOf(const QByteArray& text) {
     return out;
 }
 
-struct ReplayTest : ProtocolFixture, ::testing::WithParamInterface<Replay> {
+// A fresh run per case: every folder in a temp folder, channels 1..3 with rows.
+struct ReplayTest : ::testing::TestWithParam<Replay> {
+    TempDir dir;
+    AppSettings settings;
+    FakeClock clock;
+    ErrorLog log{settings.ErrorLogFolder, clock};
+    Channels channels;
+    FakeRows rows;
+    FakeDebugText debug;
+    bool debugMode = false;
+    ProtocolContext ctx{settings, log, clock, rows};
+    ReceivePath path{ctx, debugMode, debug};
+    bool replyFails = false;
     QByteArray expectedLog;
     qint64 start = clock.monotonicMs();
     int index = 1;
     std::string_view handler = logname::SocketReceived;
+
+    ReplayTest() {
+        settings.ArchiveRawFile = "NO";
+        settings.ArchiveDays = 30;
+        settings.DataFolder = dir.sub("Data Files");
+        settings.ErrorLogFolder = dir.sub("Error Log");
+        settings.CalCheckFolder = dir.sub("Cal Check");
+        settings.CheckRodsFolder = dir.sub("Check Rods");
+        settings.FastModeFolder = dir.sub("Fast Mode");
+        settings.RawFileFolder = dir.sub("Raw Files");
+        for (int i = 1; i <= 3; ++i) {
+            channels.ensure(i);
+            rows.rowText[i] = "N/A";
+        }
+    }
+
+    // One arrival on the command's channel; the bytes replied to it.
+    QByteArray arrive(const QByteArray& bytes) {
+        QByteArray replies;
+        path.onArrival(
+            channels.at(index), bytes,
+            [this, &replies](const QByteArray& reply) {
+                if (replyFails)
+                    throw Failure::fromErrno(EPIPE);
+                replies += reply;
+            },
+            handler);
+        return replies;
+    }
 
     QByteArray& folder(const QByteArray& key) {
         static const std::map<QByteArray, QByteArray AppSettings::*> keys = {
@@ -126,8 +209,6 @@ struct ReplayTest : ProtocolFixture, ::testing::WithParamInterface<Replay> {
             channels.ensure(value.toInt());
         else if (key == "fragments")
             channels.at(index).receive.fragmentCount = qint16(value.toInt());
-        else if (key == "deadline") // milliseconds from now
-            channels.at(index).receive.deadline = clock.monotonicMs() + value.toLongLong();
         else
             FAIL() << "unknown setting " << key.constData();
     }
@@ -186,10 +267,10 @@ struct ReplayTest : ProtocolFixture, ::testing::WithParamInterface<Replay> {
         } else if (command == "send") {
             const qsizetype arrow = rest.lastIndexOf(" =>");
             ASSERT_GE(arrow, 0) << "send without =>";
-            EXPECT_EQ(arrive(bytesOf(rest.left(arrow)), index, handler).toHex(' '),
+            EXPECT_EQ(arrive(bytesOf(rest.left(arrow))).toHex(' '),
                       bytesOf(rest.mid(arrow + 3).trimmed()).toHex(' '));
         } else if (command == "ack") {
-            EXPECT_EQ(arrive(frame(rest.left(3), bytesOf(rest.mid(4))), index, handler), ACK8);
+            EXPECT_EQ(arrive(frame(rest.left(3), bytesOf(rest.mid(4)))), ACK8);
         } else if (command == "set") {
             set(key, value);
         } else if (command == "expect") {
@@ -229,7 +310,7 @@ TEST_P(ReplayTest, RepliesStateFilesAndLogAreExact) {
         SCOPED_TRACE(line.toStdString());
         run(line);
     }
-    EXPECT_EQ(logText(), expectedLog);
+    EXPECT_EQ(readBytes(settings.ErrorLogFolder + "ZNRError.log"), expectedLog);
 }
 
 INSTANTIATE_TEST_SUITE_P(Replays, ReplayTest, ::testing::ValuesIn(loadReplays()),

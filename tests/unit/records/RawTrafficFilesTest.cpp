@@ -63,23 +63,6 @@ TEST(RenderControls, RendersTheFirstOccurrenceOfEachControlCharacterInPlace) {
     EXPECT_EQ(renderControls(twice, log), "ab<STX>cd<STX>");
 }
 
-TEST_F(RawTrafficFilesTest, ExportWritesLinesWithCrLfUnderIdCodeAndStamp) {
-    record.append("<RECIVED><SOH>1IST", log);
-    record.append("<SENT><ACK8>", log);
-    record.append("multi\r\nline", log);
-    record.id = "AB12";
-    record.code = "345";
-    exportRawRecord(record, settings, log);
-    EXPECT_EQ(listFiles(settings.RawFileFolder), QByteArrayList{"AB12_345_05-01-2012-143005.dat"});
-    EXPECT_EQ(readBytes(settings.RawFileFolder + "AB12_345_05-01-2012-143005.dat"),
-              "<RECIVED><SOH>1IST\r\n<SENT><ACK8>\r\nmulti\r\nline\r\n");
-    EXPECT_EQ(record.lines.size(), 3); // the record keeps its lines
-    // Same second, same names: appended to the same file.
-    exportRawRecord(record, settings, log);
-    EXPECT_EQ(readBytes(settings.RawFileFolder + "AB12_345_05-01-2012-143005.dat").count("IST"), 2);
-    EXPECT_EQ(logText(), "");
-}
-
 TEST_F(RawTrafficFilesTest, EmptyRecordWithoutNamesGivesAnEmptyFileOfTwoUnderscores) {
     exportRawRecord(record, settings, log);
     EXPECT_EQ(listFiles(settings.RawFileFolder), QByteArrayList{"__05-01-2012-143005.dat"});
