@@ -7,7 +7,7 @@
 #include "core/Files.h"
 #include "core/LogNames.h"
 #include "core/SafeFileName.h"
-#include "protocol/CleanUpDirectory.h"
+#include "protocol/RawFolderCleanUp.h"
 #include "protocol/RawFolderSweep.h"
 
 namespace znr {
@@ -72,7 +72,7 @@ void exportRawRecord(const RawTrafficRecord& record, const AppSettings& settings
         if (sweep)
             sweep->cleanUp(settings.RawFileFolder, settings.ArchiveDays, log);
         else
-            CleanUpDirectory(settings.RawFileFolder, settings.ArchiveDays, log);
+            cleanUpRawFolder(settings.RawFileFolder, settings.ArchiveDays, log);
     });
 }
 

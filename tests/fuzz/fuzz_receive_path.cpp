@@ -17,11 +17,11 @@
 #include "core/ErrorLog.h"
 #include "core/LogNames.h"
 #include "protocol/Channel.h"
-#include "protocol/CleanUpDirectory.h"
 #include "protocol/ConnectionRows.h"
 #include "protocol/ControlChars.h"
 #include "protocol/DebugTextSink.h"
 #include "protocol/ProtocolContext.h"
+#include "protocol/RawFolderCleanUp.h"
 #include "protocol/ReceivePath.h"
 #include "support/FakeClock.h"
 

@@ -1,6 +1,7 @@
+#include "protocol/RawFolderCleanUp.h"
+
 #include "config/AppSettings.h"
 #include "core/ErrorLog.h"
-#include "protocol/CleanUpDirectory.h"
 #include "protocol/RawFolderSweep.h"
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
@@ -29,7 +30,7 @@ QDate modifiedDate(const QByteArray& path) {
     return QDateTime::fromSecsSinceEpoch(st.st_mtime).date();
 }
 
-// CleanUpDirectory on files aged by their modification time, and the run's sweep on files with
+// cleanUpRawFolder() on files aged by their modification time, and the run's sweep on files with
 // their real creation date (today), aged by moving the clock's date.
 struct RawFolderCleanUpTest : ::testing::Test {
     TempDir dir;
@@ -52,7 +53,7 @@ struct RawFolderCleanUpTest : ::testing::Test {
         file(name, QDateTime(clock.now().date().addDays(-days), at));
     }
     void clean(int archiveDays, const QByteArray& where) {
-        CleanUpDirectory(where, archiveDays, log, modifiedDate);
+        cleanUpRawFolder(where, archiveDays, log, modifiedDate);
     }
     void useRealCreationDates() {
         test::writeBytes(dir.path("probe"), "x");
@@ -142,9 +143,9 @@ TEST_F(RawFolderCleanUpTest, RealCreationDateOfANewFileIsTodayAndCountsAsZeroDay
     const QDate created = fileCreationDate(folder + "A_1_01-01-2012-000000.dat");
     EXPECT_TRUE(created == before || created == after);
     clock.setWall(QDateTime(created, QTime(23, 59, 59)));
-    CleanUpDirectory(folder, 0, log);
+    cleanUpRawFolder(folder, 0, log);
     EXPECT_EQ(listFiles(folder).size(), 1);
-    CleanUpDirectory(folder, -1, log);
+    cleanUpRawFolder(folder, -1, log);
     EXPECT_TRUE(listFiles(folder).isEmpty());
     EXPECT_THROW(fileCreationDate(folder + "gone"), Failure);
 }
@@ -184,7 +185,7 @@ TEST_F(RawFolderCleanUpTest, SweepAgedOutArrivalsAreDeletedAndOthersNeverTouched
     EXPECT_TRUE(QDir(QString::fromLocal8Bit(folder + "F_6_01-01-2012-000000.dat")).exists());
 }
 
-// The same steps on two folders, one cleaned by the sweep and one by CleanUpDirectory, leave the
+// The same steps on two folders, one cleaned by the sweep and one by cleanUpRawFolder(), leave the
 // same files and the same log lines after every step, failures included.
 TEST_F(RawFolderCleanUpTest, SweepEveryCleanUpHasTheEffectOfAFullCleanUp) {
     useRealCreationDates();
@@ -195,7 +196,7 @@ TEST_F(RawFolderCleanUpTest, SweepEveryCleanUpHasTheEffectOfAFullCleanUp) {
         const qsizetype before = lines();
         sweep.cleanUp(folder, archiveDays, log);
         const qsizetype swept = lines();
-        CleanUpDirectory(full, archiveDays, log);
+        cleanUpRawFolder(full, archiveDays, log);
         EXPECT_EQ(listFiles(folder), listFiles(full));
         EXPECT_EQ(swept - before, lines() - swept);
     };
