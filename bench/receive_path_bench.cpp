@@ -4,8 +4,9 @@
 #include "config/AppSettings.h"
 #include "core/Clock.h"
 #include "core/ErrorLog.h"
+#include "core/LogNames.h"
+#include "protocol/Channel.h"
 #include "protocol/ConnectionRows.h"
-#include "protocol/ConnectionTable.h"
 #include "protocol/DebugTextSink.h"
 #include "protocol/ReceivePath.h"
 
@@ -37,12 +38,11 @@ struct Run {
     AppSettings settings;
     SystemClock clock;
     ErrorLog log{settings.ErrorLogFolder, clock};
-    ConnectionTable table;
-    RawData raw;
+    Channel channel{1};
     NoRows rows;
     NoDebug debug;
     bool debugMode = false;
-    ProtocolContext ctx{settings, table, raw, log, clock, rows};
+    ProtocolContext ctx{settings, log, clock, rows};
     ReceivePath path{ctx, debugMode, debug};
     qint64 replies = 0;
     const ReplyFn reply = [this](const QByteArray&) { ++replies; };
@@ -57,10 +57,9 @@ struct Run {
         settings.RawFileFolder = base + "Raw/";
         settings.ArchiveRawFile = archive ? "YES" : "NO";
         settings.ArchiveDays = 30;
-        table.ensureIndex(1);
     }
     void arrive(const QByteArray& bytes) {
-        path.onArrival(1, bytes, reply, ReceivePath::SocketHandler);
+        path.onArrival(channel, bytes, reply, logname::SocketReceived);
     }
     void startBatch() {
         arrive(frame("IST", "RUN MODE,a,b,1234567,x"));
@@ -74,11 +73,12 @@ void BM_DatFrame(benchmark::State& state) {
     const QByteArray dat = frame("DAT", "1,0.812,7.80,20.25");
     for (auto _ : state) {
         run.arrive(dat);
-        if (run.table.RowIndex[1] == 1000) { // keep the batch at a realistic size
+        Batch& batch = run.channel.batch;
+        if (batch.rowIndex == 1000) { // keep the batch at a realistic size
             state.PauseTiming();
-            run.table.RowIndex[1] = 0;
-            run.table.RowCount[1] = 0;
-            run.raw.drop(1);
+            batch.rowIndex = 0;
+            batch.rowCount = 0;
+            batch.raw = RawTrafficRecord();
             state.ResumeTiming();
         }
     }

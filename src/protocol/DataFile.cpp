@@ -5,9 +5,9 @@
 #include "core/DateTimeText.h"
 #include "core/ErrorLog.h"
 #include "core/Files.h"
+#include "core/LogNames.h"
 #include "core/SafeFileName.h"
-#include "protocol/BatchReadings.h"
-#include "protocol/ConnectionTable.h"
+#include "protocol/Channel.h"
 #include "protocol/ProtocolContext.h"
 #include "protocol/ReadingValue.h"
 
@@ -15,31 +15,33 @@ namespace znr {
 
 namespace {
 
-QByteArray cellText(const InstrumentState& s, int row, int column) {
-    if (!s.Readings)
+QByteArray cellText(const Batch& batch, int row, int column) {
+    if (!batch.readings)
         return {};
-    const ReadingTable::Cell cell = s.Readings->cell(row, column);
+    const ReadingTable::Cell cell = batch.readings->cell(row, column);
     return cell ? readingText(*cell) : QByteArray();
 }
 
 } // namespace
 
-QByteArray dataFolderFor(const AppSettings& settings, const InstrumentState& s) {
-    if (s.Mode == "RUN MODE")
-        return s.BatchCode == settings.CheckRodID ? settings.CheckRodsFolder : settings.DataFolder;
-    if (s.Mode == "CAL. CHECK")
+QByteArray dataFolderFor(const AppSettings& settings, const Batch& batch) {
+    if (batch.mode == "RUN MODE")
+        return batch.batchCode == settings.CheckRodID ? settings.CheckRodsFolder
+                                                      : settings.DataFolder;
+    if (batch.mode == "CAL. CHECK")
         return settings.CalCheckFolder;
-    if (s.Mode == "FAST MODE")
+    if (batch.mode == "FAST MODE")
         return settings.FastModeFolder;
     throw Failure::invalidArgument();
 }
 
-void writeDataFileLines(LineAppender& out, const InstrumentState& s, int rowCount,
-                        bool columnLayout, const QDateTime& now) {
-    const QByteArrayList codes = splitCodes(s.CodeList);
+void writeDataFileLines(LineAppender& out, const Batch& batch, bool columnLayout,
+                        const QDateTime& now) {
+    const QByteArrayList codes = splitCodes(batch.codeList);
     const int n = int(codes.size());
-    const int firstColumn = isRunLikeMode(s.Mode) ? 1 : 0;
-    out.append(s.InstrumentID + ',' + s.BatchCode + ',' + generalDateTime(now) + ',' +
+    const int rowCount = batch.rowCount;
+    const int firstColumn = isRunLikeMode(batch.mode) ? 1 : 0;
+    out.append(batch.instrumentId + ',' + batch.batchCode + ',' + generalDateTime(now) + ',' +
                QByteArray::number(rowCount) + ',' + QByteArray::number(n));
     QByteArray line;
     if (columnLayout) {
@@ -49,7 +51,7 @@ void writeDataFileLines(LineAppender& out, const InstrumentState& s, int rowCoun
             for (int k = 0; k < n; ++k) {
                 if (k > 0)
                     line += ',';
-                line += cellText(s, r, firstColumn + k);
+                line += cellText(batch, r, firstColumn + k);
             }
             out.append(line);
         }
@@ -58,32 +60,30 @@ void writeDataFileLines(LineAppender& out, const InstrumentState& s, int rowCoun
             line = codes[k];
             for (int r = 0; r < rowCount; ++r) {
                 line += ',';
-                line += cellText(s, r, firstColumn + k);
+                line += cellText(batch, r, firstColumn + k);
             }
             out.append(line);
         }
     }
 }
 
-void MakeFile(const ProtocolContext& ctx, int index) {
-    guarded(ctx.log, "MakeFile", [&] {
-        ctx.table.checkIndex(index);
-        const InstrumentState& s = ctx.table.InstrumentState[index];
-        const int rowCount = ctx.table.RowCount[index];
-        if (rowCount < 1)
+void writeDataFile(const ProtocolContext& ctx, const Channel& channel) {
+    guarded(ctx.log, logname::WriteDataFile, [&] {
+        const Batch& batch = channel.batch;
+        if (batch.rowCount < 1)
             return;
-        const QByteArray folder = dataFolderFor(ctx.settings, s);
+        const QByteArray folder = dataFolderFor(ctx.settings, batch);
         if (folder.isEmpty())
             return;
         const QDateTime now = ctx.clock.now();
         const QByteArray path =
-            folder + safeFileNamePart(s.InstrumentID) + ' ' + fileStamp(now) + ".dat";
+            folder + safeFileNamePart(batch.instrumentId) + ' ' + fileStamp(now) + ".dat";
         // On disk before the ACK8 that ends the batch leaves.
         LineAppender out(path, true);
-        writeDataFileLines(out, s, rowCount, ctx.settings.DataLayoutColumn, now);
+        writeDataFileLines(out, batch, ctx.settings.DataLayoutColumn, now);
         out.finish();
         if (ctx.dataFileWritten)
-            ctx.dataFileWritten(index, path);
+            ctx.dataFileWritten(channel.index(), path);
     });
 }
 

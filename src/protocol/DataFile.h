@@ -8,25 +8,26 @@ namespace znr {
 
 struct AppSettings;
 class LineAppender;
-struct InstrumentState;
+struct Batch;
+class Channel;
 struct ProtocolContext;
 
 // The folder a finished batch goes to: DataFolder (RUN MODE), CheckRodsFolder (RUN MODE with
-// BatchCode equal to CheckRodID), CalCheckFolder (CAL. CHECK), FastModeFolder (FAST MODE). Any
+// batchCode equal to CheckRodID), CalCheckFolder (CAL. CHECK), FastModeFolder (FAST MODE). Any
 // other mode has none: the invalid-argument failure is thrown.
-QByteArray dataFolderFor(const AppSettings& settings, const InstrumentState& s);
+QByteArray dataFolderFor(const AppSettings& settings, const Batch& batch);
 
 // Writes the lines of a batch's data file to `out`, one at a time: line 1
 // "ID,BatchCode,<date-time>,RowCount,N", then the readings in COLUMN layout (line 2 the codes,
 // then one line per reading row) or ROW layout (one line per code: the code, then its
 // readings). RUN MODE and FAST MODE keep code k in column k + 1, other modes in column k; a
 // reading a code did not get is an empty field.
-void writeDataFileLines(LineAppender& out, const InstrumentState& s, int rowCount,
-                        bool columnLayout, const QDateTime& now);
+void writeDataFileLines(LineAppender& out, const Batch& batch, bool columnLayout,
+                        const QDateTime& now);
 
-// Appends the connection's current batch to "<folder><ID> <MM-DD-YYYY-HHMMSS>.dat" (the ID made
+// Appends the channel's current batch to "<folder><ID> <MM-DD-YYYY-HHMMSS>.dat" (the ID made
 // safe for a file name). Nothing is written for a batch without reading rows or when the
 // mode's folder setting is empty. Failures are logged under "MakeFile".
-void MakeFile(const ProtocolContext& ctx, int index);
+void writeDataFile(const ProtocolContext& ctx, const Channel& channel);
 
 } // namespace znr

@@ -1,25 +1,20 @@
 #pragma once
 
-#include "protocol/RawTraffic.h"
-
 #include <QByteArray>
 #include <functional>
 
 namespace znr {
 
 struct AppSettings;
-struct ConnectionTable;
 class ErrorLog;
 class Clock;
 class ConnectionRows;
 class RawFolderSweep;
 
-// What the receive path, the parser and the batch routines share for the run. The owner of the
+// What the receive path, the parser and the data files share for the run. The owner of the
 // run's state builds it once; every member outlives it.
 struct ProtocolContext {
     const AppSettings& settings;
-    ConnectionTable& table;
-    RawData& rawData;
     const ErrorLog& log;
     const Clock& clock;
     ConnectionRows& rows;

@@ -2,7 +2,8 @@
 
 #include "core/Clock.h"
 #include "core/ErrorLog.h"
-#include "protocol/CleanUpDirectory.h"
+#include "core/LogNames.h"
+#include "protocol/RawFolderCleanUp.h"
 
 #include <cerrno>
 #include <sys/inotify.h>
@@ -49,7 +50,7 @@ RawFolderSweep::~RawFolderSweep() {
 }
 
 void RawFolderSweep::cleanUp(const QByteArray& folder, int archiveDays, const ErrorLog& log) {
-    guarded(log, "Module.CleanUpDirectory", [&] {
+    guarded(log, logname::CleanUpFolder, [&] {
         if (folder.isEmpty())
             return;
         const QDate today = log.clock().now().date();

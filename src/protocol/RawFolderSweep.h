@@ -10,7 +10,7 @@ namespace znr {
 
 class ErrorLog;
 
-// The clean-up of the raw-file folder after each export, with the effect of CleanUpDirectory but
+// The clean-up of the raw-file folder after each export, with the effect of cleanUpRawFolder() but
 // without reading every file of the folder every time (the folder keeps weeks of files, and the
 // clean-up runs at every batch end, while every instrument waits).
 //
@@ -30,7 +30,7 @@ public:
     RawFolderSweep& operator=(const RawFolderSweep&) = delete;
 
     // Deletes the raw traffic files in `folder` created more than `archiveDays` calendar days
-    // before today (the log's clock), as CleanUpDirectory does; failures are logged under
+    // before today (the log's clock), as cleanUpRawFolder() does; failures are logged under
     // "Module.CleanUpDirectory".
     void cleanUp(const QByteArray& folder, int archiveDays, const ErrorLog& log);
 

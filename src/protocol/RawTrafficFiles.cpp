@@ -5,8 +5,9 @@
 #include "core/DateTimeText.h"
 #include "core/ErrorLog.h"
 #include "core/Files.h"
+#include "core/LogNames.h"
 #include "core/SafeFileName.h"
-#include "protocol/CleanUpDirectory.h"
+#include "protocol/RawFolderCleanUp.h"
 #include "protocol/RawFolderSweep.h"
 
 namespace znr {
@@ -26,19 +27,19 @@ constexpr Token Tokens[] = {
 
 // Why `line` cannot join `record`; empty when it can.
 QByteArray refusal(const RawTrafficRecord& record, const QByteArray& line) {
-    if (record.Count >= RawTrafficRecord::MaxLines)
+    if (record.lines.size() >= RawTrafficRecord::MaxLines)
         return "Raw record full: more than " + QByteArray::number(RawTrafficRecord::MaxLines) +
                " lines; later lines not recorded";
-    if (line.size() > record.ByteLimit - record.Bytes)
-        return "Raw record full: more than " + QByteArray::number(record.ByteLimit) +
+    if (line.size() > record.byteLimit - record.bytes)
+        return "Raw record full: more than " + QByteArray::number(record.byteLimit) +
                " bytes; later lines not recorded";
     return {};
 }
 
 } // namespace
 
-QByteArray FormatRawString(QByteArray& text, const ErrorLog& log) {
-    const bool ok = guarded(log, "FormatRawString", [&] {
+QByteArray renderControls(QByteArray& text, const ErrorLog& log) {
+    const bool ok = guarded(log, logname::RenderRaw, [&] {
         for (const Token& t : Tokens) {
             const qsizetype at = text.indexOf(t.character);
             if (at >= 0)
@@ -48,46 +49,38 @@ QByteArray FormatRawString(QByteArray& text, const ErrorLog& log) {
     return ok ? text : QByteArray();
 }
 
-void CreateRawFile(RawTrafficRecord& record, const QByteArray& line, const ErrorLog& log) {
-    guarded(log, "CreateRawFile", [&] {
-        if (record.Full)
+void RawTrafficRecord::append(const QByteArray& line, const ErrorLog& log) {
+    guarded(log, logname::RecordRaw, [&] {
+        if (full)
             return;
-        if (const QByteArray why = refusal(record, line); !why.isEmpty()) {
-            record.Full = true;
+        if (const QByteArray why = refusal(*this, line); !why.isEmpty()) {
+            full = true;
             throw Failure(FailureNo::Overflow, why);
         }
-        record.Lines.append(line);
-        ++record.Count;
-        record.Bytes += line.size();
+        lines.append(line);
+        bytes += line.size();
     });
 }
 
-void UpdateRawFile(RawTrafficRecord& record, const QByteArray& id, const QByteArray& code,
-                   const ErrorLog& log) {
-    guarded(log, "UpdateRawFile", [&] {
-        record.ID = id;
-        record.Code = code;
-    });
-}
-
-void ExportRawFile(const RawTrafficRecord& record, const AppSettings& settings, const ErrorLog& log,
-                   RawFolderSweep* sweep) {
-    guarded(log, "ExportRawFile", [&] {
-        const QByteArray path = settings.RawFileFolder + safeFileNamePart(record.ID) + '_' +
-                                safeFileNamePart(record.Code) + '_' + fileStamp(log.clock().now()) +
+void exportRawRecord(const RawTrafficRecord& record, const AppSettings& settings,
+                     const ErrorLog& log, RawFolderSweep* sweep) {
+    guarded(log, logname::ExportRaw, [&] {
+        const QByteArray path = settings.RawFileFolder + safeFileNamePart(record.id) + '_' +
+                                safeFileNamePart(record.code) + '_' + fileStamp(log.clock().now()) +
                                 ".dat";
-        appendLines(path, record.Lines, true); // on disk before the batch's ACK8
+        appendLines(path, record.lines, true); // on disk before the batch's ACK8
         if (sweep)
             sweep->cleanUp(settings.RawFileFolder, settings.ArchiveDays, log);
         else
-            CleanUpDirectory(settings.RawFileFolder, settings.ArchiveDays, log);
+            cleanUpRawFolder(settings.RawFileFolder, settings.ArchiveDays, log);
     });
 }
 
-void ExportTroubleShootingText(RawData& raw, const QByteArray& text, const AppSettings& settings,
-                               const ErrorLog& log, RawFolderSweep* sweep) {
-    CreateRawFile(raw.troubleShooting(), text, log);
-    ExportRawFile(raw.troubleShooting(), settings, log, sweep);
+void exportTroubleShootingText(RawTrafficRecord& record, const QByteArray& text,
+                               const AppSettings& settings, const ErrorLog& log,
+                               RawFolderSweep* sweep) {
+    record.append(text, log);
+    exportRawRecord(record, settings, log, sweep);
 }
 
 } // namespace znr

@@ -8,21 +8,19 @@
 
 namespace znr {
 
+class Channel;
 class DebugTextSink;
 
 // Sends one reply (ACK8 or NAK8) on the connection in ONE write; throws a Failure when the
 // transport cannot send.
 using ReplyFn = std::function<void(const QByteArray& reply)>;
 
-// Turns the arrivals of a connection into complete frames: collects bytes in the connection's
-// ReceiveBuffer, hands every frame ending in EOT to the parser and answers it with ACK8, and
+// Turns the arrivals of a connection into complete frames: collects bytes in the channel's
+// receive buffer, hands every frame ending in EOT to the parser and answers it with ACK8, and
 // answers with NAK8 the arrivals that come after a frame's 5-second deadline. Shared by the TCP
 // and the serial handler, which differ only in how they read and write.
 class ReceivePath {
 public:
-    static constexpr std::string_view SocketHandler = "frmZNRInterface.ZNRSocket_DataArrival";
-    static constexpr std::string_view SerialHandler = "frmZNRInterface.ZNRComm_OnComm";
-
     static constexpr qint64 FrameTimeoutMs = 5000;
     // More than this many bytes without EOT are discarded.
     static constexpr qsizetype BufferLimit = 1 << 20;
@@ -32,29 +30,21 @@ public:
     ReceivePath(const ProtocolContext& ctx, const bool& debugMode, DebugTextSink& debugSink)
         : ctx_(ctx), debugMode_(debugMode), debugSink_(debugSink) {}
 
-    // Handles the bytes of one arrival on connection `index` (possibly none: a serial event
-    // without data). Every complete frame in the buffer is handled in order: echoed, recorded,
-    // parsed and acknowledged with its own ACK8. What follows the last EOT stays in the buffer
-    // as the start of the next frame; when it carries SOH it arms the frame deadline. A failure
-    // (a reply that cannot be sent, a counter overflow) ends the arrival and is logged once
-    // under `handlerName`.
-    void onArrival(int index, const QByteArray& bytes, const ReplyFn& sendReply,
+    // Handles the bytes of one arrival on `channel` (possibly none: a serial event without
+    // data). Every complete frame in the buffer is handled in order: echoed, recorded, parsed
+    // and acknowledged with its own ACK8. What follows the last EOT stays in the buffer as the
+    // start of the next frame; when it carries SOH it arms the frame deadline. A failure (a
+    // reply that cannot be sent, a counter overflow) ends the arrival and is logged once under
+    // `handlerName`.
+    void onArrival(Channel& channel, const QByteArray& bytes, const ReplyFn& sendReply,
                    std::string_view handlerName);
 
-    // Forgets everything of connection `index`'s unfinished frame and batch, so that traffic
-    // after a reconnect starts clean; the batch that was cut off is not written.
-    void resetConnection(int index);
-
-    // Lets go of connection `index`'s raw record: the connection was deleted, and a new one
-    // that reuses the index starts with a record of its own.
-    void dropRawRecord(int index);
-
 private:
-    void handleFrames(int index, const ReplyFn& sendReply);
-    void handleFrame(int index, const QByteArray& frame, const ReplyFn& sendReply);
-    void handleFragment(int index, const QByteArray& bytes, const ReplyFn& sendReply);
-    void discardOverflow(int index, std::string_view handlerName);
-    void sendAndRecord(int index, const ReplyFn& sendReply, std::string_view reply,
+    void handleFrames(Channel& channel, const ReplyFn& sendReply);
+    void handleFrame(Channel& channel, const QByteArray& frame, const ReplyFn& sendReply);
+    void handleFragment(Channel& channel, const QByteArray& bytes, const ReplyFn& sendReply);
+    void discardOverflow(Channel& channel, std::string_view handlerName);
+    void sendAndRecord(Channel& channel, const ReplyFn& sendReply, std::string_view reply,
                        const char* debugLine, const char* rawLine);
     bool archiving() const;
 

@@ -1,8 +1,7 @@
 #include "config/AppSettings.h"
 #include "config/Conversions.h"
 #include "core/ErrorLog.h"
-#include "protocol/ConnectionTable.h"
-#include "protocol/ReceivePath.h"
+#include "protocol/Channel.h"
 #include "station/ConnectionList.h"
 #include "station/Connections.h"
 
@@ -99,7 +98,7 @@ void Connections::DeleteConnection() {
                 return;
             }
             sockets_.create(*i); // a fresh, closed element replaces the old one
-            s_.receivePath.dropRawRecord(*i);
+            s_.channels.drop(*i);
         } else {
             const qint16 comPort = textToInteger(endpoint);
             if (parameter.isEmpty() || comPort == 0)
@@ -111,7 +110,7 @@ void Connections::DeleteConnection() {
             if (ports_.at(*i).PortOpen())
                 ports_.at(*i).setPortOpen(false);
             ports_.create(*i);
-            s_.receivePath.dropRawRecord(*i);
+            s_.channels.drop(*i);
         }
         if (const std::optional<int> row = s_.list.positionOf(rowIndex))
             s_.list.removeRow(*row);

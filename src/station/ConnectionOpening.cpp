@@ -1,7 +1,7 @@
 #include "config/AppSettings.h"
 #include "config/Conversions.h"
 #include "core/ErrorLog.h"
-#include "protocol/ConnectionTable.h"
+#include "protocol/Channel.h"
 #include "protocol/ControlChars.h"
 #include "station/ConnectionList.h"
 #include "station/Connections.h"
@@ -68,13 +68,13 @@ void Connections::CreateEthernetConnection(const QByteArray& ip, quint16 port) {
         if (ip.isEmpty() || port == 0 || lastSocketMatching(ip, port))
             return;
         const int i = nodes_.CurrentNode;
-        s_.table.ensureIndex(i);
+        s_.channels.ensure(i);
         if (!sockets_.exists(i))
             sockets_.create(i);
         resetBatchRows(i);
-        InstrumentState& state = s_.table.InstrumentState[size_t(i)];
-        state.IP = s_.settings.CurrentIP;
-        state.Port = s_.settings.CurrentPort;
+        Endpoint& endpoint = endpoints_[i];
+        endpoint.ip = s_.settings.CurrentIP;
+        endpoint.port = s_.settings.CurrentPort;
         ISocketElement& socket = sockets_.at(i);
         socket.Close();
         socket.Connect(ip, port);
@@ -112,16 +112,16 @@ void Connections::CreateSerialConnection(const QByteArray& commPort, const QByte
             if (holdsConnection(i) && ports_.at(i).CommPort() == comNumber)
                 return;
         const int i = nodes_.CurrentNode;
-        s_.table.ensureIndex(i);
+        s_.channels.ensure(i);
         if (!ports_.exists(i))
             ports_.create(i);
         resetBatchRows(i);
-        InstrumentState& state = s_.table.InstrumentState[size_t(i)];
-        state.CommPort = s_.settings.CurrentCommPort;
-        state.Settings = s_.settings.CurrentSettings;
-        state.HandShaking = s_.settings.CurrentHandShaking;
-        state.DTR = s_.settings.CurrentDTR;
-        state.RTS = s_.settings.CurrentRTS;
+        Endpoint& endpoint = endpoints_[i];
+        endpoint.commPort = s_.settings.CurrentCommPort;
+        endpoint.settings = s_.settings.CurrentSettings;
+        endpoint.handShaking = s_.settings.CurrentHandShaking;
+        endpoint.dtr = s_.settings.CurrentDTR;
+        endpoint.rts = s_.settings.CurrentRTS;
         ISerialElement& port = ports_.at(i);
         configureAndOpenPort(port, s_.settings.CurrentCommPort, s_.settings.CurrentSettings,
                              s_.settings.CurrentDTR, s_.settings.CurrentRTS);

@@ -5,7 +5,7 @@
 #include "core/Clock.h"
 #include "core/DateTimeText.h"
 #include "core/ErrorLog.h"
-#include "protocol/ConnectionTable.h"
+#include "protocol/Channel.h"
 #include "station/ConnectionList.h"
 #include "station/EventPump.h"
 
@@ -38,21 +38,22 @@ void Connections::callGetCurrentNode() {
 }
 
 void Connections::armDeadline(int index) {
-    s_.table.Deadline[size_t(index)] = s_.clock.monotonicMs() + WaitMs;
+    s_.channels.ensure(index).receive.deadline = s_.clock.monotonicMs() + WaitMs;
 }
 
 bool Connections::deadlinePassed(int index) const {
-    return s_.clock.monotonicMs() >= s_.table.Deadline[size_t(index)];
+    return s_.clock.monotonicMs() >= s_.channels.at(index).receive.deadline;
 }
 
 void Connections::turnUntilDeadline(int index) {
-    const qint64 left = s_.table.Deadline[size_t(index)] - s_.clock.monotonicMs();
+    const qint64 left = s_.channels.at(index).receive.deadline - s_.clock.monotonicMs();
     s_.pump.turn(std::max<qint64>(1, left));
 }
 
 void Connections::resetBatchRows(int index) {
-    s_.table.RowCount[size_t(index)] = 0;
-    s_.table.RowIndex[size_t(index)] = 0;
+    Batch& batch = s_.channels.at(index).batch;
+    batch.rowCount = 0;
+    batch.rowIndex = 0;
 }
 
 void Connections::appendConnectedRow(int index, const QByteArray& endpoint,

@@ -2,6 +2,7 @@
 
 #include "config/ConnectionOpener.h"
 #include "link/ElementSets.h"
+#include "station/Endpoint.h"
 #include "station/NodeAllocator.h"
 
 #include <QByteArray>
@@ -14,7 +15,7 @@
 namespace znr {
 
 struct AppSettings;
-struct ConnectionTable;
+class Channels;
 class Clock;
 class ConnectionList;
 class ErrorLog;
@@ -29,7 +30,7 @@ class Connections final : public QObject, public ConnectionOpener {
 public:
     struct Services {
         AppSettings& settings;
-        ConnectionTable& table;
+        Channels& channels;
         const ErrorLog& log;
         const Clock& clock;
         EventPump& pump;
@@ -67,6 +68,8 @@ public:
     bool retryTimerRunning() const { return retryTimer_.isActive(); }
 
     NodeAllocator& nodes() { return nodes_; }
+    // What each index was last opened with.
+    const std::map<int, Endpoint>& endpoints() const { return endpoints_; }
     SocketSet& ZNRSocket() { return sockets_; }
     SerialSet& ZNRComm() { return ports_; }
 
@@ -115,6 +118,8 @@ private:
     NodeAllocator nodes_;
     SocketSet sockets_;
     SerialSet ports_;
+    // What each index was last opened with.
+    std::map<int, Endpoint> endpoints_;
     // The sockets that connect waits are running on (waits nest when a click inside one starts
     // another), each with whether its error event has arrived.
     std::map<int, bool> connectWaits_;

@@ -1,6 +1,8 @@
 #include "config/AppSettings.h"
 #include "config/Conversions.h"
 #include "core/ErrorLog.h"
+#include "core/LogNames.h"
+#include "protocol/Channel.h"
 #include "protocol/ReceivePath.h"
 #include "station/ConnectionList.h"
 #include "station/Connections.h"
@@ -10,27 +12,31 @@ namespace znr {
 void Connections::ZNRSocket_DataArrival(int index, qint64 /*bytesWaiting*/) {
     QByteArray bytes;
     ISocketElement* socket = nullptr;
-    if (!guarded(s_.log, ReceivePath::SocketHandler, [&] {
+    Channel* channel = nullptr;
+    if (!guarded(s_.log, logname::SocketReceived, [&] {
             socket = &sockets_.at(index);
             bytes = socket->GetData();
+            channel = &s_.channels.at(index);
         }))
         return;
     s_.receivePath.onArrival(
-        index, bytes, [socket](const QByteArray& reply) { socket->SendData(reply); },
-        ReceivePath::SocketHandler);
+        *channel, bytes, [socket](const QByteArray& reply) { socket->SendData(reply); },
+        logname::SocketReceived);
 }
 
 void Connections::ZNRComm_OnComm(int index) {
     QByteArray bytes;
     ISerialElement* port = nullptr;
-    if (!guarded(s_.log, ReceivePath::SerialHandler, [&] {
+    Channel* channel = nullptr;
+    if (!guarded(s_.log, logname::SerialReceived, [&] {
             port = &ports_.at(index);
             bytes = port->Input();
+            channel = &s_.channels.at(index);
         }))
         return;
     s_.receivePath.onArrival(
-        index, bytes, [port](const QByteArray& reply) { port->Output(reply); },
-        ReceivePath::SerialHandler);
+        *channel, bytes, [port](const QByteArray& reply) { port->Output(reply); },
+        logname::SerialReceived);
 }
 
 void Connections::ZNRSocket_Error(int index, int number, const QByteArray& description) {
@@ -65,11 +71,11 @@ void Connections::ZNRSocket_Error(int index, int number, const QByteArray& descr
 
 // The port has already closed itself, once; the row and the count follow, as for a socket.
 void Connections::ZNRComm_DeviceLost(int index, int number, const QByteArray& description) {
-    guarded(s_.log, ReceivePath::SerialHandler, [&] {
+    guarded(s_.log, logname::SerialReceived, [&] {
         if (const std::optional<int> row = s_.list.positionOf(index))
             markRow(*row, "Disconnected");
         s_.list.recount();
-        s_.log.WriteErrorLog(ReceivePath::SerialHandler, number, description);
+        s_.log.WriteErrorLog(logname::SerialReceived, number, description);
         noteDropped(index);
     });
 }

@@ -1,6 +1,6 @@
 #include "config/AppSettings.h"
 #include "core/ErrorLog.h"
-#include "protocol/ConnectionTable.h"
+#include "protocol/Channel.h"
 #include "protocol/ControlChars.h"
 #include "protocol/ReceivePath.h"
 #include "station/ConnectionList.h"
@@ -68,10 +68,11 @@ void Connections::retryPort(int index) {
         forgetDropped(index);
         return;
     }
-    const InstrumentState& state = s_.table.InstrumentState[size_t(index)];
+    const Endpoint& endpoint = endpoints_[index];
     ISerialElement& port = ports_.at(index);
     try {
-        configureAndOpenPort(port, state.CommPort, state.Settings, state.DTR, state.RTS);
+        configureAndOpenPort(port, endpoint.commPort, endpoint.settings, endpoint.dtr,
+                             endpoint.rts);
     } catch (const Failure&) {
         if (port.PortOpen())
             port.setPortOpen(false);
@@ -90,7 +91,7 @@ void Connections::restored(int index) {
     forgetDropped(index);
     guarded(s_.log, "frmZNRInterface.ReconnectConnection", [&] {
         const QByteArray ack8(ctl::ACK8.data(), qsizetype(ctl::ACK8.size()));
-        s_.receivePath.resetConnection(index);
+        s_.channels.at(index).restart();
         if (ethernetRun())
             sockets_.at(index).SendData(ack8);
         else

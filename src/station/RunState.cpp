@@ -37,16 +37,11 @@ private:
 
 ConnectionEngine::ConnectionEngine(RunState& run, ConnectionList& list, DebugTextSink& debugSink,
                                    DataFileObserver dataFileWritten)
-    : run_(run), rows_(list), protocol_{run.settings,
-                                        run.table,
-                                        run.rawData,
-                                        run.log,
-                                        run.clock,
-                                        rows_,
-                                        std::move(dataFileWritten),
-                                        &run.rawSweep},
+    : run_(run),
+      rows_(list), protocol_{run.settings, run.log, run.clock, rows_, std::move(dataFileWritten),
+                             &run.rawSweep},
       receivePath_(protocol_, run.debugMode, debugSink),
-      connections_({run.settings, run.table, run.log, run.clock, run.pump, list, receivePath_},
+      connections_({run.settings, run.channels, run.log, run.clock, run.pump, list, receivePath_},
                    socketElementFactory(), serialElementFactory(run.settings)) {}
 
 void ConnectionEngine::loadConfiguration(const QString& programFolder,

@@ -3,10 +3,10 @@
 #include "config/AppSettings.h"
 #include "core/Clock.h"
 #include "core/ErrorLog.h"
-#include "protocol/ConnectionTable.h"
+#include "protocol/Channel.h"
 #include "protocol/ProtocolContext.h"
 #include "protocol/RawFolderSweep.h"
-#include "protocol/RawTraffic.h"
+#include "protocol/RawTrafficFiles.h"
 #include "protocol/ReceivePath.h"
 #include "station/Connections.h"
 #include "station/EventPump.h"
@@ -18,15 +18,17 @@ namespace znr {
 class ConnectionList;
 class DebugTextSink;
 
-// What one run of the program owns for its whole life: the settings, the per-connection tables,
-// the raw traffic records, the password contract and the debug flag. Created once; never global.
+// What one run of the program owns for its whole life: the settings, the channels of the
+// connections, the trouble-shooting window's raw record, the password contract and the debug flag.
+// Created once; never global.
 struct RunState {
     AppSettings settings;
     SystemClock clock;
     ErrorLog log{settings.ErrorLogFolder, clock};
-    RawData rawData;
     RawFolderSweep rawSweep;
-    ConnectionTable table;
+    Channels channels;
+    // The texts the trouble-shooting window exported during the run.
+    RawTrafficRecord troubleShootingRecord;
     LoginState login;
     bool debugMode = false;
     QtEventPump pump;

@@ -62,7 +62,8 @@ void Program::showNewConnection() {
 void Program::showDebugWindow() {
     if (!debugWindow_)
         debugWindow_ = new frmDebug(run_.debugMode, run_.log, [this](const QByteArray& text) {
-            ExportTroubleShootingText(run_.rawData, text, run_.settings, run_.log, &run_.rawSweep);
+            exportTroubleShootingText(run_.troubleShootingRecord, text, run_.settings, run_.log,
+                                      &run_.rawSweep);
         });
     bringUp(debugWindow_.data());
 }

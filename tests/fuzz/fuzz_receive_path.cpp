@@ -15,13 +15,13 @@
 #include "FuzzSupport.h"
 #include "config/AppSettings.h"
 #include "core/ErrorLog.h"
-#include "protocol/BatchReadings.h"
-#include "protocol/CleanUpDirectory.h"
+#include "core/LogNames.h"
+#include "protocol/Channel.h"
 #include "protocol/ConnectionRows.h"
-#include "protocol/ConnectionTable.h"
 #include "protocol/ControlChars.h"
 #include "protocol/DebugTextSink.h"
 #include "protocol/ProtocolContext.h"
+#include "protocol/RawFolderCleanUp.h"
 #include "protocol/ReceivePath.h"
 #include "support/FakeClock.h"
 
@@ -150,10 +150,10 @@ qint64 delayMs(std::uint8_t code) {
 }
 
 // What one batch holds stays within its budget, whatever was sent.
-void checkBatchBounds(const InstrumentState& s, qint64 rowCount) {
-    FUZZ_CHECK(s.codeCount() <= MaxCodesPerBatch);
-    FUZZ_CHECK(rowCount * s.codeCount() <= MaxCellsPerBatch);
-    FUZZ_CHECK(!s.Readings || s.Readings->storedCells() <= MaxCellsPerBatch);
+void checkBatchBounds(const Batch& b) {
+    FUZZ_CHECK(b.codeCount() <= MaxCodesPerBatch);
+    FUZZ_CHECK(qint64(b.rowCount) * b.codeCount() <= MaxCellsPerBatch);
+    FUZZ_CHECK(!b.readings || b.readings->storedCells() <= MaxCellsPerBatch);
 }
 
 // One run: fresh state, every folder in the tree, archiving on.
@@ -161,15 +161,12 @@ struct Run {
     AppSettings settings;
     test::FakeClock clock;
     ErrorLog log{settings.ErrorLogFolder, clock};
-    ConnectionTable table;
-    RawData raw;
+    Channels channels;
     Rows rows;
     DebugText debug;
     bool debugMode;
-    ProtocolContext ctx{
-        settings, table, raw, log, clock, rows, [this](int, const QByteArray& path) {
-            checkDataFile(path);
-        }};
+    ProtocolContext ctx{settings, log, clock, rows,
+                        [this](int, const QByteArray& path) { checkDataFile(path); }};
     ReceivePath path{ctx, debugMode, debug};
 
     Run(const FolderTree& tree, std::uint8_t flags) : debugMode((flags & 2) != 0) {
@@ -183,7 +180,8 @@ struct Run {
         settings.CheckRodsFolder = tree.folder("Check Rods");
         settings.FastModeFolder = tree.folder("Fast Mode");
         settings.RawFileFolder = tree.folder("Raw Files");
-        table.ensureIndex(Connections);
+        for (int i = 1; i <= Connections; ++i)
+            channels.ensure(i);
     }
 
     // A data file is written straight into the folder of one of the four modes.
@@ -202,7 +200,8 @@ struct Run {
     void arrive(int index, const QByteArray& bytes, std::string_view handler) {
         QByteArrayList replies;
         path.onArrival(
-            index, bytes, [&](const QByteArray& reply) { replies.append(reply); }, handler);
+            channels.at(index), bytes, [&](const QByteArray& reply) { replies.append(reply); },
+            handler);
         const qsizetype acks = replies.count(Ack8);
         const qsizetype naks = replies.count(Nak8);
         FUZZ_CHECK(acks + naks == replies.size());
@@ -214,10 +213,11 @@ struct Run {
             FUZZ_CHECK(naks <= 1);
         }
         for (int i = 1; i <= Connections; ++i) {
-            FUZZ_CHECK(table.ReceiveBuffer[i].size() <= ReceivePath::BufferLimit);
-            FUZZ_CHECK(!table.ReceiveBuffer[i].contains(ctl::EOT));
-            FUZZ_CHECK(table.FragmentCount[i] >= 0);
-            checkBatchBounds(table.InstrumentState[i], table.RowCount[i]);
+            const Channel& channel = channels.at(i);
+            FUZZ_CHECK(channel.receive.buffer.size() <= ReceivePath::BufferLimit);
+            FUZZ_CHECK(!channel.receive.buffer.contains(ctl::EOT));
+            FUZZ_CHECK(channel.receive.fragmentCount >= 0);
+            checkBatchBounds(channel.batch);
         }
     }
 };
@@ -237,7 +237,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         s = {in.byte(), in.byte(), in.byte()};
     const QByteArray stream = in.rest();
     const std::string_view handler =
-        (flags & 8) != 0 ? ReceivePath::SerialHandler : ReceivePath::SocketHandler;
+        (flags & 8) != 0 ? logname::SerialReceived : logname::SocketReceived;
 
     Run run(tree, flags);
     qsizetype pos = 0;
@@ -252,7 +252,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             bytes = bytes.repeated(BigArrival / bytes.size() + 1);
         run.clock.advanceMs(delayMs(s.delay));
         if (s.extra == 0xFE)
-            run.path.resetConnection(1 + s.extra % Connections);
+            run.channels.at(1 + s.extra % Connections).restart();
         run.arrive(1 + s.extra % Connections, bytes, handler);
     }
     tree.check();

@@ -3,7 +3,7 @@
 #include "config/AppSettings.h"
 #include "core/DateTimeText.h"
 #include "core/ErrorLog.h"
-#include "protocol/ConnectionTable.h"
+#include "protocol/Channel.h"
 #include "protocol/ControlChars.h"
 #include "protocol/DebugTextSink.h"
 #include "protocol/ProtocolContext.h"
@@ -52,8 +52,7 @@ struct MainWindowFixture : ::testing::Test {
     AppSettings settings;
     FakeClock clock;
     ErrorLog log{settings.ErrorLogFolder, clock};
-    ConnectionTable table;
-    RawData raw;
+    Channels channels;
     LoginState login;
     FakePrompts prompts;
     FakePump pump{clock};
@@ -76,10 +75,10 @@ struct MainWindowFixture : ::testing::Test {
 
         explicit Run(MainWindowFixture& f)
             : window(f.settings, f.login, f.gate, f.log),
-              rows(window.list()), ctx{f.settings, f.table, f.raw, f.log, f.clock, rows},
+              rows(window.list()), ctx{f.settings, f.log, f.clock, rows},
               path(ctx, f.debugMode, f.debugText),
               c(
-                  {f.settings, f.table, f.log, f.clock, f.pump, window.list(), path},
+                  {f.settings, f.channels, f.log, f.clock, f.pump, window.list(), path},
                   [&f](int i) {
                       auto e = std::make_unique<FakeSocketElement>(i);
                       f.sockets[i] = e.get();

@@ -3,7 +3,7 @@
 #include "config/AppSettings.h"
 #include "core/DateTimeText.h"
 #include "core/ErrorLog.h"
-#include "protocol/ConnectionTable.h"
+#include "protocol/Channel.h"
 #include "protocol/ControlChars.h"
 #include "protocol/DebugTextSink.h"
 #include "protocol/ProtocolContext.h"
@@ -45,11 +45,10 @@ struct ConnectionsFixture : ::testing::Test {
     AppSettings settings;
     FakeClock clock;
     ErrorLog log{settings.ErrorLogFolder, clock};
-    ConnectionTable table;
-    RawData raw;
+    Channels channels;
     MemoryConnectionList list;
     ListRows rows{list};
-    ProtocolContext ctx{settings, table, raw, log, clock, rows};
+    ProtocolContext ctx{settings, log, clock, rows};
     bool debugMode = false;
     NoDebugText debugText;
     ReceivePath receivePath{ctx, debugMode, debugText};
@@ -65,7 +64,7 @@ struct ConnectionsFixture : ::testing::Test {
     std::map<int, QPointer<FakeSerialElement>> ports;
     std::map<int, int> portsMade;
 
-    Connections c{{settings, table, log, clock, pump, list, receivePath},
+    Connections c{{settings, channels, log, clock, pump, list, receivePath},
                   [this](int i) {
                       auto e = std::make_unique<FakeSocketElement>(i);
                       e->stateAfterConnect = nextConnectState;

@@ -28,9 +28,9 @@ TEST_F(EthernetOpeningTest, NewConnectionIsGreetedFirstAndGetsAConnectedRow) {
                  {"10.0.0.3", 65535, "65535"}};
     int expectedIndex = 1;
     for (const auto& k : cases) {
-        table.ensureIndex(expectedIndex);
-        table.RowCount[size_t(expectedIndex)] = 7;
-        table.RowIndex[size_t(expectedIndex)] = 3;
+        Batch& batch = channels.ensure(expectedIndex).batch;
+        batch.rowCount = 7;
+        batch.rowIndex = 3;
         createEthernet(k.ip, k.port);
         FakeSocketElement& s = socket(expectedIndex);
         EXPECT_EQ(s.sent, QByteArrayList{Greeting}) << k.ip;
@@ -41,10 +41,10 @@ TEST_F(EthernetOpeningTest, NewConnectionIsGreetedFirstAndGetsAConnectedRow) {
         EXPECT_EQ(list.indexAt(position), expectedIndex);
         EXPECT_EQ(rowTexts()[position],
                   (QByteArrayList{"N/A", k.ip, k.portText, "Connected", now()}));
-        EXPECT_EQ(table.RowCount[size_t(expectedIndex)], 0);
-        EXPECT_EQ(table.RowIndex[size_t(expectedIndex)], 0);
-        EXPECT_EQ(table.InstrumentState[size_t(expectedIndex)].IP, k.ip);
-        EXPECT_EQ(table.InstrumentState[size_t(expectedIndex)].Port, k.port);
+        EXPECT_EQ(batch.rowCount, 0);
+        EXPECT_EQ(batch.rowIndex, 0);
+        EXPECT_EQ(c.endpoints().at(expectedIndex).ip, k.ip);
+        EXPECT_EQ(c.endpoints().at(expectedIndex).port, k.port);
         ++expectedIndex;
         EXPECT_EQ(c.nodes().CurrentNode, expectedIndex);
         EXPECT_EQ(list.countText(), QByteArray::number(expectedIndex - 1));
@@ -188,8 +188,8 @@ TEST_F(EthernetOpeningTest, FailedAttemptOnAReusedIndexThenASuccessfulOne) {
 
 TEST_F(EthernetOpeningTest, ConnectReopensTheSelectedRowWithAGreeting) {
     twoRowsFirstDisconnected();
-    table.RowCount[1] = 5;
-    table.RowIndex[1] = 2;
+    channels.at(1).batch.rowCount = 5;
+    channels.at(1).batch.rowIndex = 2;
     clock.advanceMs(60'000);
     select(0);
     c.cmdConnect_Click();
@@ -198,8 +198,8 @@ TEST_F(EthernetOpeningTest, ConnectReopensTheSelectedRowWithAGreeting) {
     EXPECT_EQ(cell(0, Col::StatusColumn), "Connected");
     EXPECT_EQ(cell(0, Col::LastUpdatedColumn), now());
     EXPECT_EQ(list.countText(), "2");
-    EXPECT_EQ(table.RowCount[1], 0);
-    EXPECT_EQ(table.RowIndex[1], 0);
+    EXPECT_EQ(channels.at(1).batch.rowCount, 0);
+    EXPECT_EQ(channels.at(1).batch.rowIndex, 0);
     EXPECT_EQ(settings.CurrentIP, host(1));
     EXPECT_EQ(settings.CurrentPort, 10001);
     EXPECT_TRUE(logLines().isEmpty());

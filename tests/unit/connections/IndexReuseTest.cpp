@@ -41,9 +41,9 @@ TEST_P(IndexReuseTest, FirstConnectionsTakeIndexesInOrder) {
 TEST_P(IndexReuseTest, DeletedIndexBelowTheEndIsTakenAtOnceAndItsRowGoesLast) {
     for (int k = 1; k <= 3; ++k)
         open(k);
-    raw[2].Lines = {"<SENT><ACK8>"};
+    channels.at(2).batch.raw.lines = {"<SENT><ACK8>"};
     deleteIndex(2);
-    EXPECT_EQ(raw.size(), 0u);
+    EXPECT_EQ(channels.find(2), nullptr);
     EXPECT_EQ(currentNode(), 2);
     EXPECT_EQ(freeList(), "");
     EXPECT_EQ(list.countText(), "2");

@@ -5,7 +5,7 @@
 #include "config/AppSettings.h"
 #include "config/LoadConstants.h"
 #include "core/ErrorLog.h"
-#include "protocol/ConnectionTable.h"
+#include "protocol/Channel.h"
 #include "protocol/ControlChars.h"
 #include "protocol/DebugTextSink.h"
 #include "protocol/ProtocolContext.h"
@@ -58,16 +58,15 @@ struct ReconnectFixture : ::testing::Test {
     AppSettings settings;
     FakeClock clock;
     ErrorLog log{settings.ErrorLogFolder, clock};
-    ConnectionTable table;
-    RawData raw;
+    Channels channels;
     MemoryConnectionList list;
     ListRows rows{list};
-    ProtocolContext ctx{settings, table, raw, log, clock, rows};
+    ProtocolContext ctx{settings, log, clock, rows};
     bool debugMode = false;
     NoDebugText debug;
     ReceivePath path{ctx, debugMode, debug};
     StepPump pump{clock};
-    Connections connections{{settings, table, log, clock, pump, list, path},
+    Connections connections{{settings, channels, log, clock, pump, list, path},
                             [](int i) -> std::unique_ptr<ISocketElement> {
                                 return std::make_unique<FakeSocketElement>(i);
                             },

@@ -42,12 +42,12 @@ TEST_F(SerialOpeningTest, NewPortIsConfiguredInOrderThenGreetedAndGetsARow) {
         EXPECT_EQ(list.indexAt(position), index);
         EXPECT_EQ(rowTexts()[position],
                   (QByteArrayList{"N/A", k.com, k.lineSettings, "Connected", now()}));
-        const InstrumentState& s = table.InstrumentState[size_t(index)];
-        EXPECT_EQ(s.CommPort, k.com);
-        EXPECT_EQ(s.Settings, k.lineSettings);
-        EXPECT_EQ(s.HandShaking, 2); // recorded, never applied
-        EXPECT_EQ(s.DTR, k.dtr);
-        EXPECT_EQ(s.RTS, k.rts);
+        const Endpoint& e = c.endpoints().at(index);
+        EXPECT_EQ(e.commPort, k.com);
+        EXPECT_EQ(e.settings, k.lineSettings);
+        EXPECT_EQ(e.handShaking, 2); // recorded, never applied
+        EXPECT_EQ(e.dtr, k.dtr);
+        EXPECT_EQ(e.rts, k.rts);
         ++index;
         EXPECT_EQ(c.nodes().CurrentNode, index);
         EXPECT_EQ(list.countText(), QByteArray::number(index - 1));
@@ -134,7 +134,7 @@ TEST_F(SerialOpeningTest, ConnectReopensWithTheLatestLineValues) {
     c.DisconnectConnection();
     ASSERT_FALSE(port(1).PortOpen());
     createSerial("4", "4800,n,8,1", false, false); // the last values entered are used
-    table.RowCount[1] = 4;
+    channels.at(1).batch.rowCount = 4;
     port(1).calls.clear();
     clock.advanceMs(60'000);
     select(0);
@@ -144,7 +144,7 @@ TEST_F(SerialOpeningTest, ConnectReopensWithTheLatestLineValues) {
     EXPECT_EQ(cell(0, Col::StatusColumn), "Connected");
     EXPECT_EQ(cell(0, Col::LastUpdatedColumn), now());
     EXPECT_EQ(list.countText(), "2");
-    EXPECT_EQ(table.RowCount[1], 0);
+    EXPECT_EQ(channels.at(1).batch.rowCount, 0);
     EXPECT_EQ(settings.CurrentCommPort, "3");
     EXPECT_EQ(settings.CurrentSettings, "9600,n,8,1");
 }

@@ -19,9 +19,10 @@ struct SocketErrorTest : ConnectionsFixture {
 };
 
 TEST_F(SocketErrorTest, ErrorClosesTheSocketMarksItsRowRecountsAndLogsTheSocketsWords) {
-    table.ReceiveBuffer[2] = "\x01partial";
-    table.FragmentCount[2] = 1;
-    const qint64 deadline = table.Deadline[2];
+    ReceiveState& receive = channels.at(2).receive;
+    receive.buffer = "\x01partial";
+    receive.fragmentCount = 1;
+    const qint64 deadline = receive.deadline;
     socket(2).raiseError(10054, "Connection is reset by remote side");
     EXPECT_EQ(socket(2).closeCalls, 2);
     EXPECT_EQ(socket(2).State(), SocketState::Closed);
@@ -31,9 +32,9 @@ TEST_F(SocketErrorTest, ErrorClosesTheSocketMarksItsRowRecountsAndLogsTheSockets
     EXPECT_EQ(logLines(), QByteArrayList{logLine("frmZNRInterface.ZNRSocket_Error", 10054,
                                                  "Connection is reset by remote side")});
     // The receive path's state is left as it was.
-    EXPECT_EQ(table.ReceiveBuffer[2], "\x01partial");
-    EXPECT_EQ(table.FragmentCount[2], 1);
-    EXPECT_EQ(table.Deadline[2], deadline);
+    EXPECT_EQ(receive.buffer, "\x01partial");
+    EXPECT_EQ(receive.fragmentCount, 1);
+    EXPECT_EQ(receive.deadline, deadline);
     EXPECT_TRUE(c.ZNRSocket().exists(2));
 }
 

@@ -1,17 +1,16 @@
-#include "protocol/ParseString.h"
+#include "protocol/MessageParser.h"
 
 #include "config/AppSettings.h"
 #include "core/Clock.h"
 #include "core/DateTimeText.h"
 #include "core/ErrorLog.h"
 #include "core/Files.h"
-#include "protocol/BatchReadings.h"
+#include "core/LogNames.h"
+#include "protocol/Channel.h"
 #include "protocol/ConnectionRows.h"
-#include "protocol/ConnectionTable.h"
 #include "protocol/ControlChars.h"
 #include "protocol/DataFile.h"
 #include "protocol/ProtocolContext.h"
-#include "protocol/RawTrafficFiles.h"
 
 #include <limits>
 
@@ -37,8 +36,8 @@ bool archiving(const ProtocolContext& ctx) {
 }
 
 // Whole seconds from the batch start (the zero date when there was none) to now.
-qint64 elapsedSeconds(const InstrumentState& s, const QDateTime& now) {
-    const QDateTime start = s.StartTime.value_or(QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
+qint64 elapsedSeconds(const Batch& batch, const QDateTime& now) {
+    const QDateTime start = batch.startTime.value_or(QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
     return start.secsTo(now);
 }
 
@@ -47,54 +46,53 @@ qint64 elapsedSeconds(const InstrumentState& s, const QDateTime& now) {
 void writeInstrumentError(const ProtocolContext& ctx, const QByteArray& errorText) {
     if (ctx.settings.ErrorLogFolder.isEmpty())
         return;
-    guarded(ctx.log, "ParseString", [&] {
+    guarded(ctx.log, logname::Parser, [&] {
         appendLines(ctx.settings.ErrorLogFolder + "ZNRError.log",
                     {"ZNR Error, " + errorText + ", " + generalDateTime(ctx.clock.now())});
     });
 }
 
-// Raw export, data file, reset: the order the files rely on to see the complete batch.
-void endBatch(const ProtocolContext& ctx, int index) {
+// Raw export, data file, next batch: the order the files rely on to see the complete batch.
+void endBatch(const ProtocolContext& ctx, Channel& channel) {
     if (archiving(ctx))
-        ExportRawFile(ctx.rawData[index], ctx.settings, ctx.log, ctx.rawSweep);
-    MakeFile(ctx, index);
-    BatchComplete(ctx, index);
+        exportRawRecord(channel.batch.raw, ctx.settings, ctx.log, ctx.rawSweep);
+    writeDataFile(ctx, channel);
+    channel.batch.reset();
 }
 
-void parseIst(const ProtocolContext& ctx, int index, const QByteArrayList& fields) {
-    InstrumentState& s = ctx.table.InstrumentState[index];
-    if (s.Mode != "FAST MODE")
-        s.Mode = field(fields, 0);
-    s.InstrumentID = field(fields, 3).left(4);
-    ctx.rows.setRowText(index, s.InstrumentID);
-    ctx.table.InstrumentState[index].StartTime =
-        ctx.clock.now(); // looked up again after the call out
+void onStatus(const ProtocolContext& ctx, Channel& channel, const QByteArrayList& fields) {
+    Batch& batch = channel.batch;
+    if (batch.mode != "FAST MODE")
+        batch.mode = field(fields, 0);
+    batch.instrumentId = field(fields, 3).left(4);
+    ctx.rows.setRowText(channel.index(), batch.instrumentId);
+    batch.startTime = ctx.clock.now();
 }
 
-void parseStb(const ProtocolContext& ctx, int index, const QByteArrayList& fields) {
-    InstrumentState& s = ctx.table.InstrumentState[index];
-    appendCodes(ctx, index, fields);
-    s.BatchCode = field(fields, 0).right(3);
-    if (archiving(ctx))
-        UpdateRawFile(ctx.rawData[index], s.InstrumentID, s.BatchCode, ctx.log);
+void onCodes(const ProtocolContext& ctx, Batch& batch, const QByteArrayList& fields) {
+    batch.addCodes(fields, ctx.log);
+    batch.batchCode = field(fields, 0).right(3);
+    if (archiving(ctx)) {
+        batch.raw.id = batch.instrumentId;
+        batch.raw.code = batch.batchCode;
+    }
 }
 
-void parseEnb(const ProtocolContext& ctx, int index) {
-    InstrumentState& s = ctx.table.InstrumentState[index];
-    s.ElapsedSeconds = elapsedSeconds(s, ctx.clock.now());
-    endBatch(ctx, index);
+void onEnd(const ProtocolContext& ctx, Channel& channel) {
+    channel.batch.elapsedSeconds = elapsedSeconds(channel.batch, ctx.clock.now());
+    endBatch(ctx, channel);
 }
 
-void parseErr(const ProtocolContext& ctx, int index, const QByteArrayList& fields) {
-    InstrumentState& s = ctx.table.InstrumentState[index];
+void onError(const ProtocolContext& ctx, Channel& channel, const QByteArrayList& fields) {
+    Batch& batch = channel.batch;
     // The instrument's error number: the first of the last three characters of field 0, less 1.
     const QByteArray digit = field(fields, 0).right(3).left(1);
     const int number =
         (!digit.isEmpty() && digit[0] >= '0' && digit[0] <= '9') ? digit[0] - '0' - 1 : -1;
-    s.ErrorText = QByteArray::number(number) + ',' + field(fields, 1);
-    s.ElapsedSeconds = elapsedSeconds(s, ctx.clock.now());
-    writeInstrumentError(ctx, s.ErrorText);
-    endBatch(ctx, index);
+    batch.errorText = QByteArray::number(number) + ',' + field(fields, 1);
+    batch.elapsedSeconds = elapsedSeconds(batch, ctx.clock.now());
+    writeInstrumentError(ctx, batch.errorText);
+    endBatch(ctx, channel);
 }
 
 } // namespace
@@ -113,32 +111,31 @@ QByteArray framePayload(const QByteArray& frame) {
     return frame.mid(s, length);
 }
 
-QByteArray ParseString(const ProtocolContext& ctx, int index, QByteArray& frame) {
+QByteArray parseFrame(const ProtocolContext& ctx, Channel& channel, QByteArray& frame) {
     QByteArray result;
-    guarded(ctx.log, "ParseString", [&] {
-        ctx.table.checkIndex(index);
+    guarded(ctx.log, logname::Parser, [&] {
         const QByteArray type = messageType(frame);
         frame = framePayload(frame);
         const QByteArrayList fields = frame.split(',');
         if (type == "IST") {
-            parseIst(ctx, index, fields);
+            onStatus(ctx, channel, fields);
             result = "Status and ID Received";
         } else if (type == "RST") {
             result = "ZNR Reset";
         } else if (type == "IDT") {
-            ctx.table.InstrumentState[index].DateStamp = ctx.clock.now();
+            channel.batch.dateStamp = ctx.clock.now();
             result = "Date Received";
         } else if (type == "STB") {
-            parseStb(ctx, index, fields);
+            onCodes(ctx, channel.batch, fields);
             result = "Measurements Received";
         } else if (type == "DAT") {
-            storeReadings(ctx, index, fields);
+            channel.batch.addReadings(fields, ctx.log);
             result = "DAT Received";
         } else if (type == "ENB") {
             result = "ENB,ENB Received";
-            parseEnb(ctx, index);
+            onEnd(ctx, channel);
         } else if (type == "ERR") {
-            parseErr(ctx, index, fields);
+            onError(ctx, channel, fields);
         } else {
             result = "URC,Nothing";
         }

@@ -1,7 +1,8 @@
-#include "protocol/CleanUpDirectory.h"
+#include "protocol/RawFolderCleanUp.h"
 
 #include "core/Clock.h"
 #include "core/ErrorLog.h"
+#include "core/LogNames.h"
 
 #include <QByteArrayList>
 #include <QDateTime>
@@ -93,8 +94,8 @@ QDate fileCreationDate(const QByteArray& path) {
     return QDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
 }
 
-void CleanUpDirectory(const QByteArray& folder, int archiveDays, const ErrorLog& log) {
-    CleanUpDirectory(folder, archiveDays, log, fileCreationDate);
+void cleanUpRawFolder(const QByteArray& folder, int archiveDays, const ErrorLog& log) {
+    cleanUpRawFolder(folder, archiveDays, log, fileCreationDate);
 }
 
 QByteArray folderPrefix(const QByteArray& folder) {
@@ -127,9 +128,9 @@ std::optional<QDate> sweepRawFolder(const QByteArray& folder, int archiveDays, c
     return oldestKept;
 }
 
-void CleanUpDirectory(const QByteArray& folder, int archiveDays, const ErrorLog& log,
+void cleanUpRawFolder(const QByteArray& folder, int archiveDays, const ErrorLog& log,
                       const FileDateSource& creationDate) {
-    guarded(log, "Module.CleanUpDirectory", [&] {
+    guarded(log, logname::CleanUpFolder, [&] {
         if (!folder.isEmpty())
             sweepRawFolder(folder, archiveDays, log.clock().now().date(), creationDate);
     });

@@ -1,0 +1,83 @@
+#include "protocol/Batch.h"
+
+#include "core/ErrorLog.h"
+#include "protocol/ReadingValue.h"
+#include "support/FakeClock.h"
+#include "support/FileBytes.h"
+#include "support/QtPrinters.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace znr {
+namespace {
+
+using test::testData;
+
+TEST(Batch, ReshapeKeepsRowsBeforeTheNewLastRowInSharedColumns) {
+    Batch b;
+    b.reshape(2, 2);
+    b.readings->set(0, 1, 1.5);
+    b.readings->set(1, 2, 2.5);
+    b.reshape(2, 1); // narrower: row 2 and column 2 go
+    EXPECT_EQ(b.readings->cell(0, 1), 1.5);
+    b.reshape(2, 2);
+    EXPECT_EQ(b.readings->cell(1, 2), std::nullopt);
+    b.readings->set(2, 0, 3.0);
+    b.reshape(2, 2); // same shape: the last row is emptied all the same
+    EXPECT_EQ(b.readings->cell(2, 0), std::nullopt);
+    EXPECT_EQ(b.readings->cell(0, 1), 1.5);
+    EXPECT_THROW(b.reshape(1, -1), Failure);
+    EXPECT_EQ(b.readings->cell(0, 1), 1.5);
+    EXPECT_EQ(b.columnBound, 2);
+}
+
+TEST(Batch, WiderTableRestartsTheRowAndASingleCellLeavesItAlone) {
+    Batch b;
+    b.rowIndex = 2;
+    b.reshape(2, 1);
+    EXPECT_EQ(b.rowIndex, 0);
+    b.rowIndex = 2;
+    b.reshape(2, 1);
+    EXPECT_EQ(b.rowIndex, 2);
+    b.reshape(0, 0);
+    EXPECT_EQ(b.columnBound, 0);
+    EXPECT_EQ(b.rowIndex, 2);
+    EXPECT_EQ(b.readings->rowBound(), 0);
+}
+
+TEST(Batch, RowsBeyond32767AreAnOverflowAndTheRowDoesNotAdvance) {
+    const QByteArray noFolder;
+    const test::FakeClock clock;
+    const ErrorLog log(noFolder, clock);
+    Batch b;
+    b.mode = "RUN MODE";
+    b.addCodes({"X1", "W1"}, log);
+    b.rowCount = b.rowIndex = 32767;
+    b.columnBound = 1;
+    EXPECT_THROW(b.addReadings({"1", "0.5"}, log), Failure);
+    EXPECT_EQ(b.rowIndex, 32767);
+    EXPECT_EQ(b.readings->cell(32767, 1), 0.5);
+}
+
+// tests/data/protocol/readings.txt: a DAT field, then what the data file shows for it, or
+// "mismatch" for a field that is not a decimal number.
+TEST(ReadingValue, FieldsAreReadRoundedAndWrittenAsTheTableSays) {
+    for (const QByteArray& line : testData("protocol/readings.txt").split('\n')) {
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        const QByteArrayList parts = line.split('|');
+        const QByteArray field = QByteArray(parts[0]).replace("\\t", "\t").replace("\\x01", "\x01");
+        SCOPED_TRACE(line.toStdString());
+        if (parts[1] == "mismatch")
+            EXPECT_THROW(readingValue(field), Failure);
+        else
+            EXPECT_EQ(readingText(readingValue(field)), parts[1]);
+    }
+    EXPECT_FALSE(std::signbit(readingValue("-0.0001")));
+    for (double v : {0.001, 2.001, 12.346, 1234567.891, -0.003, 99999.999})
+        EXPECT_EQ(readingText(v).toDouble(), v);
+}
+
+} // namespace
+} // namespace znr

@@ -1,0 +1,320 @@
+// Replays of the receive path from tests/data/protocol/replays.txt (its header describes the
+// format): arrivals at given times, the exact replies, the state, files and log lines after.
+#include "config/AppSettings.h"
+#include "core/ErrorLog.h"
+#include "core/LogNames.h"
+#include "protocol/Channel.h"
+#include "protocol/ConnectionRows.h"
+#include "protocol/ControlChars.h"
+#include "protocol/DebugTextSink.h"
+#include "protocol/ReceivePath.h"
+#include "support/FakeClock.h"
+#include "support/FileBytes.h"
+#include "support/QtPrinters.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <map>
+#include <unistd.h>
+
+namespace znr::test {
+namespace {
+
+const QByteArray ACK8(ctl::ACK8.data(), 2);
+const QByteArray NAK8(ctl::NAK8.data(), 2);
+
+// The connection list: rows exist for the indexes given; any other index has no row.
+struct FakeRows final : ConnectionRows {
+    std::map<int, QByteArray> rowText;
+    std::map<int, QByteArray> lastUpdated;
+
+    void setRowText(int index, const QByteArray& text) override { row(index) = text; }
+    void setLastUpdated(int index, const QByteArray& text) override {
+        row(index);
+        lastUpdated[index] = text;
+    }
+    QByteArray& row(int index) {
+        if (!rowText.count(index))
+            throw Failure::outOfRange();
+        return rowText[index];
+    }
+};
+
+struct FakeDebugText final : DebugTextSink {
+    QByteArray text;
+    void appendText(const QByteArray& t) override { text += t; }
+};
+
+// One frame as an instrument sends it: SOH, one character, the type, STX, payload, ETX, EOT.
+QByteArray frame(const QByteArray& type, const QByteArray& payload) {
+    return QByteArray(1, ctl::SOH) + '1' + type + ctl::STX + payload + ctl::ETX + ctl::EOT;
+}
+
+struct Replay {
+    std::string name;
+    QByteArrayList lines;
+    QByteArray layout; // "column", "row", or empty for a case run once in COLUMN layout
+};
+
+void PrintTo(const Replay& r, std::ostream* os) {
+    *os << r.name;
+}
+
+std::vector<Replay> loadReplays() {
+    std::vector<Replay> replays;
+    for (const QByteArray& line : testData("protocol/replays.txt").split('\n')) {
+        if (line.startsWith("== ")) {
+            const QByteArrayList head = line.mid(3).split(' ');
+            const std::string name = head[0].toStdString();
+            if (head.value(1) == "both")
+                replays.insert(replays.end(),
+                               {{name + "Column", {}, "column"}, {name + "Row", {}, "row"}});
+            else
+                replays.push_back({name, {}, {}});
+        } else if (!line.isEmpty() && !line.startsWith('#') && !replays.empty()) {
+            replays.back().lines.append(line);
+            if (replays.back().layout == "row") // and to its COLUMN twin
+                replays[replays.size() - 2].lines.append(line);
+        }
+    }
+    return replays;
+}
+
+// Where the bracket opened at `open` closes, brackets of its kind nested inside; -1 if never.
+qsizetype closing(const QByteArray& text, qsizetype open) {
+    const char o = text[open];
+    const char c = o == '{' ? '}' : ']';
+    int depth = 0;
+    for (qsizetype i = open; i < text.size(); ++i) {
+        depth += text[i] == o ? 1 : text[i] == c ? -1 : 0;
+        if (depth == 0)
+            return i;
+    }
+    return -1;
+}
+
+// Byte text: {SOH} {STX} {ETX} {EOT} {CR} {LF} {ACK8} {NAK8}, {xHH} one byte, {N*text} the
+// byte text repeated N times, [TYP payload] one whole frame; everything else stands for itself.
+QByteArray bytesOf(const QByteArray& text) {
+    static const std::map<QByteArray, QByteArray> named = {
+        {"SOH", "\x01"}, {"STX", "\x02"}, {"ETX", "\x03"}, {"EOT", "\x04"},
+        {"CR", "\r"},    {"LF", "\n"},    {"ACK8", ACK8},  {"NAK8", NAK8}};
+    QByteArray out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype close = text[i] == '{' || text[i] == '[' ? closing(text, i) : -1;
+        if (close < 0) {
+            out += text[i];
+            continue;
+        }
+        const QByteArray inner = text.mid(i + 1, close - i - 1);
+        const qsizetype star = inner.indexOf('*');
+        if (text[i] == '[')
+            out += frame(inner.left(3), bytesOf(inner.mid(4)));
+        else if (named.count(inner))
+            out += named.at(inner);
+        else if (star > 0)
+            out += bytesOf(inner.mid(star + 1)).repeated(inner.left(star).toLongLong());
+        else
+            out += char(inner.mid(1).toInt(nullptr, 16)); // xHH
+        i = close;
+    }
+    return out;
+}
+
+// A fresh run per case: every folder in a temp folder, channels 1..3 with rows.
+struct ReplayTest : ::testing::TestWithParam<Replay> {
+    TempDir dir;
+    AppSettings settings;
+    FakeClock clock;
+    ErrorLog log{settings.ErrorLogFolder, clock};
+    Channels channels;
+    FakeRows rows;
+    FakeDebugText debug;
+    bool debugMode = false;
+    ProtocolContext ctx{settings, log, clock, rows};
+    ReceivePath path{ctx, debugMode, debug};
+    bool replyFails = false;
+    QByteArray expectedLog;
+    qint64 start = clock.monotonicMs();
+    int index = 1;
+    std::string_view handler = logname::SocketReceived;
+
+    ReplayTest() {
+        settings.ArchiveRawFile = "NO";
+        settings.ArchiveDays = 30;
+        settings.DataFolder = dir.sub("Data Files");
+        settings.ErrorLogFolder = dir.sub("Error Log");
+        settings.CalCheckFolder = dir.sub("Cal Check");
+        settings.CheckRodsFolder = dir.sub("Check Rods");
+        settings.FastModeFolder = dir.sub("Fast Mode");
+        settings.RawFileFolder = dir.sub("Raw Files");
+        for (int i = 1; i <= 3; ++i) {
+            channels.ensure(i);
+            rows.rowText[i] = "N/A";
+        }
+    }
+
+    // One arrival on the command's channel; the bytes replied to it.
+    QByteArray arrive(const QByteArray& bytes) {
+        QByteArray replies;
+        path.onArrival(
+            channels.at(index), bytes,
+            [this, &replies](const QByteArray& reply) {
+                if (replyFails)
+                    throw Failure::fromErrno(EPIPE);
+                replies += reply;
+            },
+            handler);
+        return replies;
+    }
+
+    QByteArray& folder(const QByteArray& key) {
+        static const std::map<QByteArray, QByteArray AppSettings::*> keys = {
+            {"Data", &AppSettings::DataFolder},
+            {"CalCheck", &AppSettings::CalCheckFolder},
+            {"CheckRods", &AppSettings::CheckRodsFolder},
+            {"FastMode", &AppSettings::FastModeFolder},
+            {"Raw", &AppSettings::RawFileFolder},
+            {"ErrorLog", &AppSettings::ErrorLogFolder}};
+        return settings.*keys.at(key);
+    }
+    QByteArray pathIn(const QByteArray& text) const {
+        return text.startsWith('/') || text.isEmpty() ? text : dir.folder() + text;
+    }
+    // "cmd@N" or "cmd@Ns" (serial): the channel and handler the command is for.
+    QByteArray target(const QByteArray& word) {
+        const QByteArrayList parts = word.split('@');
+        QByteArray at = parts.value(1, "1");
+        handler = at.endsWith('s') ? logname::SerialReceived : logname::SocketReceived;
+        index = at.endsWith('s') ? at.chopped(1).toInt() : at.toInt();
+        return parts[0];
+    }
+
+    void set(const QByteArray& key, const QByteArray& text) {
+        const QByteArray value = bytesOf(text);
+        const QByteArrayList args = value.split('|');
+        if (key == "archive")
+            settings.ArchiveRawFile = value;
+        else if (key == "debug")
+            debugMode = value == "on";
+        else if (key == "checkrod")
+            settings.CheckRodID = value;
+        else if (key == "replyfails")
+            replyFails = value == "on";
+        else if (key == "folder")
+            folder(args[0].trimmed()) = pathIn(args.value(1).trimmed());
+        else if (key == "rawlimit")
+            channels.at(index).batch.raw.byteLimit = value.toLongLong();
+        else if (key == "channel")
+            channels.ensure(value.toInt());
+        else if (key == "fragments")
+            channels.at(index).receive.fragmentCount = qint16(value.toInt());
+        else
+            FAIL() << "unknown setting " << key.constData();
+    }
+
+    QByteArray stateText(const QByteArray& key) {
+        Channel& ch = channels.at(index);
+        const Batch& b = ch.batch;
+        if (key == "fragments")
+            return QByteArray::number(ch.receive.fragmentCount);
+        if (key == "buffer")
+            return ch.receive.buffer;
+        if (key == "result")
+            return ch.receive.lastResult;
+        if (key == "codes")
+            return b.codeList;
+        if (key == "codecount")
+            return QByteArray::number(b.codeCount());
+        if (key == "mode")
+            return b.mode;
+        if (key == "id")
+            return b.instrumentId;
+        if (key == "batchcode")
+            return b.batchCode;
+        if (key == "rows")
+            return QByteArray::number(b.rowCount) + ' ' + QByteArray::number(b.rowIndex);
+        if (key == "started")
+            return b.startTime ? generalDateTimeOf(*b.startTime) : "-";
+        if (key == "dated")
+            return b.dateStamp ? generalDateTimeOf(*b.dateStamp) : "-";
+        if (key == "readings")
+            return b.readings ? QByteArray::number(b.readings->storedCells()) : "-";
+        if (key == "rowtext")
+            return rows.rowText.count(index) ? rows.rowText[index] : "-";
+        if (key == "updated")
+            return rows.lastUpdated.count(index) ? rows.lastUpdated[index] : "-";
+        if (key == "raw")
+            return b.raw.lines.join('|') + " " + b.raw.id + "/" + b.raw.code;
+        if (key == "debug")
+            return debug.text;
+        ADD_FAILURE() << "unknown state " << key.constData();
+        return {};
+    }
+    static QByteArray generalDateTimeOf(const QDateTime& t) {
+        return t.toString("M/d/yyyy h:mm:ss AP").toLatin1();
+    }
+
+    void run(const QByteArray& line) {
+        const qsizetype space = line.indexOf(' ');
+        const QByteArray command = target(space < 0 ? line : line.left(space));
+        const QByteArray rest = space < 0 ? QByteArray() : line.mid(space + 1);
+        const qsizetype keyEnd = rest.indexOf(' ');
+        const QByteArray key = keyEnd < 0 ? rest : rest.left(keyEnd);
+        const QByteArray value = keyEnd < 0 ? QByteArray() : rest.mid(keyEnd + 1);
+        if (command == "at") {
+            clock.advanceMs(start + rest.toLongLong() - clock.monotonicMs());
+        } else if (command == "send") {
+            const qsizetype arrow = rest.lastIndexOf(" =>");
+            ASSERT_GE(arrow, 0) << "send without =>";
+            EXPECT_EQ(arrive(bytesOf(rest.left(arrow))).toHex(' '),
+                      bytesOf(rest.mid(arrow + 3).trimmed()).toHex(' '));
+        } else if (command == "ack") {
+            EXPECT_EQ(arrive(frame(rest.left(3), bytesOf(rest.mid(4)))), ACK8);
+        } else if (command == "set") {
+            set(key, value);
+        } else if (command == "expect") {
+            EXPECT_EQ(stateText(key), bytesOf(value)) << key.constData();
+        } else if (command == "file") {
+            const QByteArrayList args = rest.split('|');
+            const QByteArray known = args[2].trimmed();
+            const QByteArray expected =
+                known.startsWith('@')
+                    ? testData(
+                          ("protocol/" + known.mid(1).replace("%L", GetParam().layout)).constData())
+                    : bytesOf(known);
+            EXPECT_EQ(readBytes(folder(args[0].trimmed()) + args[1].trimmed()), expected);
+        } else if (command == "files") {
+            QByteArrayList args = rest.split('|');
+            const QByteArray where = args.takeFirst().trimmed();
+            for (QByteArray& name : args)
+                name = name.trimmed();
+            EXPECT_EQ(listFiles(where == "Root" ? dir.folder() : folder(where)), args);
+        } else if (command == "link") { // link Folder | name | target
+            const QByteArrayList args = rest.split('|');
+            const QByteArray path = folder(args[0].trimmed()) + args[1].trimmed();
+            ASSERT_EQ(::symlink(args[2].trimmed().constData(), path.constData()), 0);
+        } else if (command == "log") {
+            expectedLog += rest + "\r\n";
+        } else if (command == "restart") {
+            channels.at(index).restart();
+        } else {
+            FAIL() << "unknown command " << command.constData();
+        }
+    }
+};
+
+TEST_P(ReplayTest, RepliesStateFilesAndLogAreExact) {
+    settings.DataLayoutColumn = GetParam().layout != "row";
+    for (const QByteArray& line : GetParam().lines) {
+        SCOPED_TRACE(line.toStdString());
+        run(line);
+    }
+    EXPECT_EQ(readBytes(settings.ErrorLogFolder + "ZNRError.log"), expectedLog);
+}
+
+INSTANTIATE_TEST_SUITE_P(Replays, ReplayTest, ::testing::ValuesIn(loadReplays()),
+                         [](const auto& info) { return info.param.name; });
+
+} // namespace
+} // namespace znr::test
