@@ -107,8 +107,7 @@ std::vector<ExpectedBatch> expectedBatches(const SimInstrument& in, bool column,
     return batches;
 }
 
-void checkDataFiles(const ProgramInstance& p, const SimInstrument& in, CheckResult& r,
-                    int& examined) {
+void checkDataFiles(const SoakProgram& p, const SimInstrument& in, CheckResult& r, int& examined) {
     std::vector<ExpectedBatch> batches = expectedBatches(in, p.column(), r);
     r.batches += int(batches.size());
     const QByteArray folder = p.folder(modeFolder(in.setup()));
@@ -144,7 +143,7 @@ void checkDataFiles(const ProgramInstance& p, const SimInstrument& in, CheckResu
 }
 
 // Every batch has one raw file: its frames from the IST to the end frame.
-void checkRawFiles(const ProgramInstance& p, const SimInstrument& in, int batches, CheckResult& r,
+void checkRawFiles(const SoakProgram& p, const SimInstrument& in, int batches, CheckResult& r,
                    int& examined) {
     const QByteArray folder = p.folder("Raw Files");
     int files = 0;
@@ -179,7 +178,7 @@ void checkRawFiles(const ProgramInstance& p, const SimInstrument& in, int batche
 
 // Expected lines: a drop and a restore per instrument killed while connected (the restore only
 // once the next incarnation was greeted), and a "ZNR Error" line per ERR batch.
-void checkLog(const ProgramInstance& p, const std::vector<std::unique_ptr<SimInstrument>>& all,
+void checkLog(const SoakProgram& p, const std::vector<std::unique_ptr<SimInstrument>>& all,
               int errBatches, CheckResult& r) {
     const QString time = QStringLiteral(", \\d{1,2}/\\d{1,2}/\\d{4} \\d{1,2}:\\d\\d:\\d\\d [AP]M$");
     const QRegularExpression tcpDrop(
@@ -201,7 +200,7 @@ void checkLog(const ProgramInstance& p, const std::vector<std::unique_ptr<SimIns
             restores += run->number > 1 && run->log().greeted ? 1 : 0;
         }
     int drops = 0, back = 0, errors = 0;
-    const QByteArrayList lines = p.logLines();
+    const QByteArrayList lines = p.run().logLines();
     r.logLines += int(lines.size());
     for (const QByteArray& line : lines) {
         const QString l = text(line);
@@ -229,7 +228,36 @@ void checkLog(const ProgramInstance& p, const std::vector<std::unique_ptr<SimIns
 
 } // namespace
 
-CheckResult checkInstance(const ProgramInstance& program,
+bool SoakProgram::start(bool column, const QList<quint16>& tcpPorts,
+                        const QMap<int, QString>& serialLinks) {
+    config_.column = column;
+    config_.ethernet = serialLinks.isEmpty();
+    config_.checkRodsId = kCheckRodId;
+    config_.company = "Soak";
+    config_.reconnectSeconds = "1";
+    for (quint16 port : tcpPorts)
+        config_.ethernetInstruments.append({"127.0.0.1", port});
+    for (auto it = serialLinks.cbegin(); it != serialLinks.cend(); ++it)
+        config_.addSerial(it.key(), QFile::encodeName(it.value()));
+    run_.process().setStandardOutputFile(path(QStringLiteral("announcements.txt")));
+    run_.process().setStandardErrorFile(path(QStringLiteral("stderr.txt")));
+    return run_.writeIni(config_) && run_.start({QStringLiteral("--headless")});
+}
+
+void SoakProgram::sample() {
+    if (const qint64 rss = run_.residentKiB(); rss > 0)
+        samples_.append(rss);
+}
+
+int SoakProgram::announcements() const {
+    return int(readAll(path(QStringLiteral("announcements.txt"))).count('\n'));
+}
+
+QByteArray SoakProgram::errorOutput() const {
+    return readAll(path(QStringLiteral("stderr.txt")));
+}
+
+CheckResult checkInstance(const SoakProgram& program,
                           const std::vector<std::unique_ptr<SimInstrument>>& instruments) {
     CheckResult r;
     int errBatches = 0;
