@@ -41,7 +41,6 @@ public:
         buffer_.remove(0, eot + 1);
         return frame;
     }
-    bool holdsPartialFrame() const { return buffer_.contains('\x01') && !buffer_.contains('\x04'); }
 
 private:
     QByteArray buffer_;

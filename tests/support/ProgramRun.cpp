@@ -21,73 +21,53 @@ QByteArray number(qsizetype n) {
     return QByteArray::number(n);
 }
 
-class IniText {
-public:
-    IniText& section(const QByteArray& name) { return line("[" + name + "]"); }
-    IniText& key(const QByteArray& name, const QByteArray& value) {
-        return line(name + "=" + value);
-    }
-    QByteArray text() const { return text_; }
-
-private:
-    IniText& line(const QByteArray& l) {
-        text_ += l + "\r\n";
-        return *this;
-    }
-    QByteArray text_;
-};
-
-void instruments(IniText& ini, const ProgramConfig& c) {
-    for (qsizetype n = 0; n < c.ethernetInstruments.size(); ++n)
-        ini.section("ZNR-ENT" + number(n + 1))
-            .key("IP", c.ethernetInstruments[n].host)
-            .key("Port", number(c.ethernetInstruments[n].port));
-    for (qsizetype n = 0; n < c.serialInstruments.size(); ++n)
-        ini.section("ZNR-SER" + number(n + 1))
-            .key("CommPort", c.serialInstruments[n].commPort)
-            .key("Settings", c.serialInstruments[n].settings)
-            .key("HandShaking", "0")
-            .key("DTR", "False")
-            .key("RTS", "False");
-    if (c.serialPorts.isEmpty())
-        return;
-    ini.section("SERIAL PORTS");
-    for (auto it = c.serialPorts.cbegin(); it != c.serialPorts.cend(); ++it)
-        ini.key("COM" + number(it.key()), it.value());
+qint64 statusKiB(qint64 pid, const char* key) {
+    for (const QByteArray& line : readBytes("/proc/" + number(pid) + "/status").split('\n'))
+        if (line.startsWith(key))
+            return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').value(0).toLongLong();
+    return 0;
 }
 
 } // namespace
 
-QByteArray scrambled(const QByteArray& plain) {
-    QByteArray out = plain;
-    for (char& c : out)
-        c = char(static_cast<unsigned char>(c) - 10);
-    return out;
-}
-
 QByteArray iniText(const ProgramConfig& c, const QByteArray& folder) {
-    IniText ini;
-    ini.section("DEFAULT").key("MODE", c.ethernet ? "ETHERNET" : "SERIAL");
-    ini.section("DATA LAYOUT").key("COLUMN", c.column ? "True" : "False");
-    ini.section("ZNR NUM ETHERNET").key("ZNRs", " " + number(c.ethernetInstruments.size()));
-    ini.section("ZNR NUM SERIAL").key("ZNRs", " " + number(c.serialInstruments.size()));
-    ini.section("CHECK RODS").key("ID", c.checkRodsId);
-    ini.section("ARCHIVE RAW FILE").key("SAVE", c.archive ? "YES" : "NO").key("DAYS", " 30");
-    ini.section("ADMIN").key("PASSWORD", scrambled(c.adminPassword));
-    ini.section("DISCONNECT").key("PASSWORD", scrambled(c.disconnectPassword));
-    ini.section("RAW DATA TEMP").key("NUMBER", number(c.rawSlots));
-    ini.section("LICENSE").key("COMPANY", c.company);
+    QByteArrayList l{
+        "[DEFAULT]",          QByteArray("MODE=") + (c.ethernet ? "ETHERNET" : "SERIAL"),
+        "[DATA LAYOUT]",      QByteArray("COLUMN=") + (c.column ? "True" : "False"),
+        "[ZNR NUM ETHERNET]", "ZNRs= " + number(c.ethernetInstruments.size()),
+        "[ZNR NUM SERIAL]",   "ZNRs= " + number(c.serialInstruments.size()),
+        "[CHECK RODS]",       "ID=" + c.checkRodsId,
+        "[ARCHIVE RAW FILE]", QByteArray("SAVE=") + (c.archive ? "YES" : "NO"),
+        "DAYS= 30",           "[ADMIN]",
+        "PASSWORD=WZc_d",                            // "admin", every byte less 10
+        "[DISCONNECT]",       "PASSWORD=Z_iYedd[Yj", // "disconnect"
+        "[RAW DATA TEMP]",    "NUMBER=" + number(c.rawSlots),
+        "[LICENSE]",          "COMPANY=" + c.company};
     if (c.reconnectSeconds)
-        ini.section("RECONNECT").key("SECONDS", *c.reconnectSeconds);
-    ini.section("FILES")
-        .key("Data", folder + "Data Files/")
-        .key("Error", folder + "Error Log/")
-        .key("CalCheck", folder + "Cal Check/")
-        .key("CheckRods", folder + "Check Rods/")
-        .key("FastMode", folder + "Fast Mode/")
-        .key("RawFile", folder + "Raw Files/");
-    instruments(ini, c);
-    return ini.text();
+        l << "[RECONNECT]"
+          << "SECONDS=" + *c.reconnectSeconds;
+    l << "[FILES]"
+      << "Data=" + folder + "Data Files/"
+      << "Error=" + folder + "Error Log/"
+      << "CalCheck=" + folder + "Cal Check/"
+      << "CheckRods=" + folder + "Check Rods/"
+      << "FastMode=" + folder + "Fast Mode/"
+      << "RawFile=" + folder + "Raw Files/";
+    for (qsizetype n = 0; n < c.ethernetInstruments.size(); ++n)
+        l << "[ZNR-ENT" + number(n + 1) + "]"
+          << "IP=" + c.ethernetInstruments[n].host
+          << "Port=" + number(c.ethernetInstruments[n].port);
+    for (qsizetype n = 0; n < c.serialInstruments.size(); ++n)
+        l << "[ZNR-SER" + number(n + 1) + "]"
+          << "CommPort=" + c.serialInstruments[n].commPort
+          << "Settings=" + c.serialInstruments[n].settings << "HandShaking=0"
+          << "DTR=False"
+          << "RTS=False";
+    if (!c.serialPorts.isEmpty())
+        l << "[SERIAL PORTS]";
+    for (auto it = c.serialPorts.cbegin(); it != c.serialPorts.cend(); ++it)
+        l << "COM" + number(it.key()) + "=" + it.value();
+    return l.join("\r\n") + "\r\n";
 }
 
 bool prepareProgramFolder(const QByteArray& folder, const ProgramConfig& config,
@@ -103,22 +83,13 @@ bool prepareProgramFolder(const QByteArray& folder, const ProgramConfig& config,
     return ini.open(QIODevice::WriteOnly | QIODevice::Truncate) && ini.write(text) == text.size();
 }
 
-qint64 statusKiB(qint64 pid, const char* key) {
-    for (const QByteArray& line : readBytes("/proc/" + number(pid) + "/status").split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').value(0).toLongLong();
-    return 0;
-}
-
-ProgramRun::ProgramRun(const QByteArray& folder) {
-    if (folder.isEmpty()) {
-        temporary_.emplace();
-        if (!temporary_->isValid())
-            throw std::runtime_error("cannot create a temporary folder");
-        folder_ = QFile::encodeName(temporary_->path()) + '/';
-    } else {
-        folder_ = folder.endsWith('/') ? folder : folder + '/';
-    }
+ProgramRun::ProgramRun(const QByteArray& folder) : folder_(folder) {
+    if (folder.isEmpty() && !temporary_.emplace().isValid())
+        throw std::runtime_error("cannot create a temporary folder");
+    if (folder.isEmpty())
+        folder_ = QFile::encodeName(temporary_->path());
+    if (!folder_.endsWith('/'))
+        folder_ += '/';
     if (!prepareProgramFolder(folder_, ProgramConfig{}))
         throw std::runtime_error("cannot prepare the program's folder");
 }
@@ -148,17 +119,14 @@ bool ProgramRun::start(const QStringList& arguments) {
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     process_.setProcessEnvironment(env);
     process_.setWorkingDirectory(QFile::decodeName(folder_));
-    // A test run that dies without unwinding takes the program with it; an ignored SIGPIPE
-    // would be inherited, and the program must cope with the default.
+    // A run that dies without unwinding takes the program with it.
     process_.setChildProcessModifier([] {
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         std::signal(SIGPIPE, SIG_DFL);
     });
     process_.start(QFile::decodeName(path("znr-extractor")), arguments);
-    if (!process_.waitForStarted(10000))
-        return false;
-    if (!arguments.contains(QStringLiteral("--headless")))
-        return true;
+    if (!process_.waitForStarted(10000) || !arguments.contains(QStringLiteral("--headless")))
+        return running();
     return QTest::qWaitFor([&] { return stopSignalsBlocked() || !running(); }, 10000) && running();
 }
 
@@ -194,10 +162,9 @@ QByteArrayList ProgramRun::logLines() const {
 }
 
 int ProgramRun::logLinesContaining(const QByteArray& text) const {
-    int n = 0;
-    for (const QByteArray& line : logLines())
-        n += line.contains(text) ? 1 : 0;
-    return n;
+    const QByteArrayList lines = logLines();
+    return int(std::count_if(lines.begin(), lines.end(),
+                             [&](const QByteArray& l) { return l.contains(text); }));
 }
 
 bool ProgramRun::waitForLogLines(int count, int timeoutMs, const QByteArray& text) const {

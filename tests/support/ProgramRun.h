@@ -2,16 +2,15 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
-#include <QList>
 #include <QMap>
 #include <QProcess>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <optional>
 
 namespace znr::test {
 
-// What goes into the program's ZNRExtractor.ini. Folders are always the six folders beside it.
+// What goes into the program's ZNRExtractor.ini (passwords "admin" and "disconnect"); its six
+// folders are always those beside it.
 struct ProgramConfig {
     struct Ethernet {
         QByteArray host;
@@ -26,8 +25,6 @@ struct ProgramConfig {
     bool column = true;   // [DATA LAYOUT] COLUMN=True / False
     bool archive = true;  // [ARCHIVE RAW FILE] SAVE=YES / NO
     QByteArray checkRodsId = "ROD";
-    QByteArray adminPassword = "admin";
-    QByteArray disconnectPassword = "disconnect";
     int rawSlots = 100; // [RAW DATA TEMP] NUMBER
     QByteArray company = "Integration Test";
     std::optional<QByteArray> reconnectSeconds; // [RECONNECT] SECONDS when given
@@ -41,18 +38,16 @@ struct ProgramConfig {
     }
 };
 
-// The INI text of `config` (CR LF lines, scrambled passwords), the six data folders inside
-// `folder` (which ends with '/').
+// The INI text of `config` (CR LF lines) for a program in `folder` (ending with '/').
 QByteArray iniText(const ProgramConfig& config, const QByteArray& folder);
 
-// Copies the program binary into `folder` (ending with '/'), makes the six folders beside it
-// and writes its INI; false when any of it fails.
+// Copies the program into `folder` (ending with '/') unless it is there, makes the six folders
+// beside it and writes its INI; false when any of it fails.
 bool prepareProgramFolder(const QByteArray& folder, const ProgramConfig& config,
                           const QByteArray& binary = ZNR_BIN_DIR "/znr-extractor");
 
-// The real znr-extractor run in a folder of its own (a temporary one unless named): a copy of
-// the binary, its INI and the six data folders beside it. Started offscreen, or headless with
-// "--headless"; killed when the run ends still running.
+// The real znr-extractor run in a folder of its own (a temporary one unless named), started
+// offscreen (or headless with "--headless") and killed when this ends with it still running.
 class ProgramRun {
 public:
     explicit ProgramRun(const QByteArray& folder = {});
@@ -60,29 +55,25 @@ public:
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
 
-    // Copies the program and writes ZNRExtractor.ini beside it.
     bool writeIni(const ProgramConfig& config);
     QByteArray iniPath() const { return path("ZNRExtractor.ini"); }
     QByteArray path(const QByteArray& name) const { return folder_ + name; }
 
-    // Starts the copied program with `arguments`. Headless, it waits until the program has
-    // blocked its stop signals (from then on SIGTERM is its own to handle). SIGPIPE is left at
-    // its default, as in a shell.
+    // Headless, waits until the program has blocked its stop signals (from then on SIGTERM is
+    // its own to handle). SIGPIPE is left at its default, as in a shell.
     bool start(const QStringList& arguments = {});
-    // SIGTERM, then waits for the end; true when it ended normally within the limit.
+    // SIGTERM, then waits; true when it ended normally within the limit.
     bool stop(int timeoutMs = 15000);
     bool waitForExit(int timeoutMs);
     int exitCode() const { return process_.exitCode(); }
     qint64 pid() const { return process_.processId(); }
     bool running() const { return process_.state() != QProcess::NotRunning; }
     QProcess& process() { return process_; }
-    // Everything the program printed (for failure messages).
-    QByteArray output();
-    // Standard output so far, split into lines without their line ends.
-    QByteArrayList announcements();
+    QByteArray output();            // all it printed, for failure messages
+    QByteArrayList announcements(); // whole lines of standard output so far
     bool waitForAnnouncements(int count, int timeoutMs = 10000);
 
-    // "<folder>/Data Files/" and so on: the folders the INI names, each ending in '/'.
+    // The folders the INI names, each ending in '/'.
     QByteArray dataFolder() const { return path("Data Files/"); }
     QByteArray calCheckFolder() const { return path("Cal Check/"); }
     QByteArray checkRodsFolder() const { return path("Check Rods/"); }
@@ -91,13 +82,12 @@ public:
     QByteArray rawFolder() const { return path("Raw Files/"); }
 
     QByteArrayList logLines() const; // lines of ZNRError.log, without their CR LF
-    // Waits (processing events) until the log holds at least `count` lines (containing `text`).
-    bool waitForLogLines(int count, int timeoutMs = 15000, const QByteArray& text = {}) const;
     int logLinesContaining(const QByteArray& text) const;
+    // Waits until the log holds at least `count` lines (containing `text`).
+    bool waitForLogLines(int count, int timeoutMs = 15000, const QByteArray& text = {}) const;
 
-    // VmRSS / VmHWM in KiB (0 when unreadable).
-    qint64 residentKiB() const;
-    qint64 peakResidentKiB() const;
+    qint64 residentKiB() const;     // VmRSS, 0 when unreadable
+    qint64 peakResidentKiB() const; // VmHWM
 
 private:
     bool stopSignalsBlocked() const;
@@ -108,11 +98,5 @@ private:
     QByteArray stdout_;
     QByteArray stderr_;
 };
-
-// Scrambles a password the way the INI stores it: every byte minus 10.
-QByteArray scrambled(const QByteArray& plain);
-
-// A value from /proc/PID/status in KiB ("VmRSS:", "VmHWM:"); 0 when unreadable.
-qint64 statusKiB(qint64 pid, const char* key);
 
 } // namespace znr::test

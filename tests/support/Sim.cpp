@@ -159,20 +159,6 @@ QByteArrayList ProgramClient::play(int count) {
     return frames;
 }
 
-bool ProgramClient::waitForPartialFrame(int timeoutMs) {
-    bool partial = false;
-    (void)QTest::qWaitFor(
-        [&] {
-            if (socket_.bytesAvailable() == 0)
-                return false;
-            pull();
-            partial = frames_.holdsPartialFrame();
-            return true;
-        },
-        timeoutMs);
-    return partial;
-}
-
 bool ProgramClient::anythingArrivesWithin(int ms) {
     const qint64 before = received_;
     QTest::qWait(ms);

@@ -76,8 +76,6 @@ public:
     std::optional<QByteArray> nextFrame(int timeoutMs = 10000);
     // Acknowledges `count` frames one by one; the frames taken.
     QByteArrayList play(int count);
-    // Waits until an arrival leaves a partial frame; false when a whole frame came first.
-    bool waitForPartialFrame(int timeoutMs = 10000);
     // Bytes arrived within `ms` (no frame is taken).
     bool anythingArrivesWithin(int ms);
     QTcpSocket& socket() { return socket_; }

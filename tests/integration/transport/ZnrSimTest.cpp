@@ -1,13 +1,11 @@
 // The simulator that plays the instruments in the end-to-end tests: its frames, its stop-and-wait
-// pace, its expected files (known answers) and its links.
+// pace, its expected files (known answers) and its serial link. Its late frames and ptys are
+// exercised by the program's own tests.
 
-#include "config/AppSettings.h"
-#include "link/ElementSets.h"
 #include "support/ProgramChecks.h"
 #include "support/Pty.h"
 #include "support/TempDir.h"
 
-#include <QFileInfo>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -111,21 +109,6 @@ TEST_F(SimOverTcp, ExpectDirHoldsTheKnownFilesOfEachMode) {
     }
 }
 
-// The client plays an extractor whose deadline passed: it answers the first partial DAT with
-// NAK8 and must then receive the whole frame again.
-TEST_F(SimOverTcp, NakDuringALateFrameGetsTheWholeFrameResent) {
-    start("--rows 1 --fragment 3 --gap 200 --late 20000 --seed 353");
-    client.send(kAck8);
-    ASSERT_EQ(client.play(2).size(), 2); // IST, STB
-    ASSERT_TRUE(client.waitForPartialFrame()) << "the late DAT came whole";
-    client.send(kNak8);
-    EXPECT_EQ(client.nextFrame(), wireFrame("DAT", "1,81.1540,0.9988"));
-    client.send(kAck8);
-    EXPECT_EQ(client.play(1), QByteArrayList{wireFrame("ENB", "0")});
-    expectEndsWell("frames sent: 4 (resent: 1)");
-    EXPECT_TRUE(sim->out().contains("NAK8 received: 1"));
-}
-
 TEST_F(SimOverTcp, BurstSendsTheWholeBatchWithoutWaiting) {
     start("--burst --rows 2 --batches 2");
     client.send(kAck8);
@@ -179,39 +162,6 @@ TEST(ZnrSimSerial, SerialDeviceLinkPlaysABatch) {
     ASSERT_TRUE(sim.waitForExit());
     EXPECT_EQ(sim.exitCode(), 0);
     EXPECT_TRUE(sim.out().contains("ACK8 received: 6 (greetings: 1)"));
-}
-
-// The simulator on a pty reached through a COM number, by the real serial element.
-TEST(ZnrSimSerial, SerialElementMappedToThePtyLinkPlaysABatch) {
-    TempDir dir;
-    const QByteArray link = dir.path("ttyZNR");
-    Sim sim(args({"--pty", link.constData(), "--rows", "1"}));
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return QFileInfo(QString::fromLatin1(link)).exists(); }, 10000));
-
-    AppSettings settings;
-    settings.SerialPortDevices[4] = link;
-    SerialSet set(serialElementFactory(settings));
-    ISerialElement& port = set.create(1);
-    port.setCommPort(4);
-    port.setRThreshold(1);
-    port.setPortOpen(true);
-    FrameCollector collector;
-    QByteArrayList frames;
-    QObject::connect(&port, &ISerialElement::commEvent, [&](int) {
-        collector.add(port.Input());
-        while (const std::optional<QByteArray> f = collector.take()) {
-            frames.append(*f);
-            port.Output(kAck8);
-        }
-    });
-    port.Output(kAck8); // the greeting
-    ASSERT_TRUE(sim.waitForExit());
-    EXPECT_EQ(sim.exitCode(), 0);
-    ASSERT_EQ(frames.size(), 4);
-    EXPECT_EQ(frames.first(), wireFrame("IST", "RUN MODE,a,b,1234,x"));
-    EXPECT_EQ(frames.last(), wireFrame("ENB", "0"));
-    EXPECT_FALSE(QFileInfo(QString::fromLatin1(link)).isSymLink()) << "link left behind";
 }
 
 } // namespace
