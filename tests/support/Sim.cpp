@@ -106,18 +106,6 @@ QByteArray Sim::diagnostics() {
     return "exit " + QByteArray::number(exitCode()) + "\n" + out() + err();
 }
 
-SimRun runSim(const QStringList& arguments) {
-    QProcess p;
-    p.start(QStringLiteral(ZNR_BIN_DIR "/znr-sim"), arguments);
-    SimRun run;
-    if (!p.waitForFinished(30000))
-        return run;
-    run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    run.out = p.readAllStandardOutput();
-    run.err = p.readAllStandardError();
-    return run;
-}
-
 bool ProgramClient::connectTo(quint16 port) {
     socket_.connectToHost(QStringLiteral("127.0.0.1"), port);
     return QTest::qWaitFor([&] { return socket_.state() == QAbstractSocket::ConnectedState; },

@@ -59,14 +59,6 @@ private:
     bool ready_ = false;
 };
 
-// Runs the simulator to its end: exit code and both outputs.
-struct SimRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-SimRun runSim(const QStringList& arguments);
-
 // Plays the extractor against a simulator over TCP.
 class ProgramClient {
 public:

@@ -33,9 +33,10 @@ TEST(ZnrSim, BadArgumentsExitTwoWithAMessage) {
                                  "--serial /dev/null --settings 9600,n,8,1.5"};
     for (const char* arguments : table) {
         SCOPED_TRACE(arguments);
-        const SimRun run = runSim(words(arguments));
-        EXPECT_EQ(run.exitCode, 2);
-        EXPECT_TRUE(run.err.startsWith("znr-sim: ")) << run.err.constData();
+        Sim sim(words(arguments));
+        ASSERT_TRUE(sim.waitForExit());
+        EXPECT_EQ(sim.exitCode(), 2);
+        EXPECT_TRUE(sim.err().startsWith("znr-sim: ")) << sim.err().constData();
     }
 }
 
