@@ -1,5 +1,7 @@
 #include "SimInstrument.h"
 
+#include "support/FileBytes.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,14 +14,9 @@ namespace soak {
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // The process state letter from /proc/PID/stat ('T' when stopped); 0 when it is gone.
 char processState(qint64 pid) {
-    const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(pid));
+    const QByteArray stat = znr::test::readBytes("/proc/" + QByteArray::number(pid) + "/stat");
     const qsizetype paren = stat.lastIndexOf(')');
     return paren < 0 || paren + 2 >= stat.size() ? 0 : stat[paren + 2];
 }

@@ -1,5 +1,7 @@
 #include "SoakCheck.h"
 
+#include "support/FileBytes.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -10,11 +12,6 @@
 namespace soak {
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QByteArrayList fileNames(const QByteArray& folder) {
     QByteArrayList names;
@@ -84,7 +81,7 @@ std::vector<ExpectedBatch> expectedBatches(const SimInstrument& in, bool column,
         QHash<QByteArray, Latest> byContent; // the latest batch with that content
         const qsizetype first = qsizetype(batches.size());
         for (const auto& [second, name] : expectedFiles(folder)) {
-            const QByteArray bytes = readAll(QFile::decodeName(folder + name));
+            const QByteArray bytes = znr::test::readBytes(folder + name);
             const QByteArray key = withoutTime(bytes);
             const auto latest = byContent.constFind(key);
             const bool continues = latest != byContent.cend() && latest->lastSecond == second - 1;
@@ -115,7 +112,7 @@ void checkDataFiles(const SoakProgram& p, const SimInstrument& in, CheckResult& 
         if (!name.startsWith(in.setup().id + " "))
             continue;
         ++examined;
-        const QByteArray bytes = readAll(QFile::decodeName(folder + name));
+        const QByteArray bytes = znr::test::readBytes(folder + name);
         int matches = 0;
         bool sameName = false;
         for (ExpectedBatch& b : batches) {
@@ -152,7 +149,7 @@ void checkRawFiles(const SoakProgram& p, const SimInstrument& in, int batches, C
             continue;
         ++files;
         ++examined;
-        QByteArrayList lines = readAll(QFile::decodeName(folder + name)).split('\n');
+        QByteArrayList lines = znr::test::readBytes(folder + name).split('\n');
         if (!lines.isEmpty() && lines.last().isEmpty())
             lines.removeLast();
         int ists = 0, dats = 0;
@@ -250,11 +247,11 @@ void SoakProgram::sample() {
 }
 
 int SoakProgram::announcements() const {
-    return int(readAll(path(QStringLiteral("announcements.txt"))).count('\n'));
+    return int(znr::test::readBytes(run_.path("announcements.txt")).count('\n'));
 }
 
 QByteArray SoakProgram::errorOutput() const {
-    return readAll(path(QStringLiteral("stderr.txt")));
+    return znr::test::readBytes(run_.path("stderr.txt"));
 }
 
 CheckResult checkInstance(const SoakProgram& program,

@@ -78,20 +78,19 @@ TEST_F(SimOverTcp, RunBatchIsPlayedStopAndWaitAfterTheGreeting) {
 
 TEST_F(SimOverTcp, ExpectDirHoldsTheKnownFilesOfEachMode) {
     const struct {
-        const char* arguments;
+        QStringList arguments;
         int frames;
         QByteArray frame;
         int at;
         const char* known;
-    } cases[] = {{"--end ERR", 6, wireFrame("ERR", "A2CD,E17"), 5, "sim/run-seed353"},
-                 {"--mode CAL._CHECK --codes W1,D1,T3", 11, wireFrame("STB", "X100,D1"), 5,
-                  "sim/cal-seed353"}};
+    } cases[] = {{args({"--end", "ERR"}), 6, wireFrame("ERR", "A2CD,E17"), 5, "sim/run-seed353"},
+                 {args({"--mode", "CAL. CHECK", "--codes", "W1,D1,T3"}), 11,
+                  wireFrame("STB", "X100,D1"), 5, "sim/cal-seed353"}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.arguments);
+        SCOPED_TRACE(c.known);
         const QByteArray exp = dir.path(c.known);
-        QStringList arguments = words(c.arguments).replaceInStrings("_", " ");
-        sim = std::make_unique<Sim>(
-            arguments + args({"--listen", "0", "--seed", "353", "--expect-dir", exp.constData()}));
+        sim = std::make_unique<Sim>(c.arguments + args({"--listen", "0", "--seed", "353",
+                                                        "--expect-dir", exp.constData()}));
         ProgramClient player;
         ASSERT_TRUE(player.connectTo(sim->waitForPort()));
         player.send(kAck8);
