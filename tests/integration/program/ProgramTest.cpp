@@ -12,64 +12,61 @@ namespace {
 
 using namespace test;
 
-// Batches of one instrument are at least a second apart, so each gets a data file of its own.
-struct ThreeModesOverTcp : ProgramFixture, ::testing::WithParamInterface<bool> {};
+// Every mode, the check-rod code in RUN MODE (Check Rods) and in FAST MODE (Fast Mode all the
+// same); the column layout with archiving, the row layout without. Batches of one instrument
+// are at least a second apart, so each gets a data file of its own.
+struct EveryModeOverTcp : ProgramFixture, ::testing::WithParamInterface<bool> {};
 
-TEST_P(ThreeModesOverTcp, EveryBatchIsFiledInItsModesFolderAndArchivedAsTheInstrumentSentIt) {
+TEST_P(EveryModeOverTcp, EveryBatchIsFiledInItsModesFolderAndArchivedAsTheInstrumentSentIt) {
     const bool column = GetParam();
     config.column = column;
-    Sim& run = addInstrument("run", args({"--id", "1234", "--mode", "RUN MODE", "--batch-code",
-                                          "X100", "--codes", "W1,D1", "--rows", "4", "--batches",
-                                          "3", "--interval", "1000", "--seed", "7"}));
-    Sim& cal = addInstrument(
-        "cal", args({"--id",      "5678",       "--mode",     "CAL. CHECK", "--batch-code",
-                     "C200",      "--codes",    "W1,D1,T3",   "--rows",     "3",
-                     "--batches", "3",          "--interval", "1000",       "--seed",
-                     "8",         "--fragment", "3",          "--gap",      "5"}));
-    Sim& fast =
-        addInstrument("fast", args({"--id", "9012", "--mode", "FAST MODE", "--batch-code", "F300",
-                                    "--codes", "A1,B2,C3", "--rows", "5", "--batches", "3",
-                                    "--interval", "1000", "--seed", "9"}));
+    config.archive = column;
+    const QStringList every = args({"--batches", "3", "--interval", "1000"});
+    const struct {
+        const char* name;
+        QStringList arguments;
+        QByteArray folder;
+        QByteArray rawPrefix;
+    } played[] = {{"run",
+                   args({"--id", "1234", "--batch-code", "X100", "--rows", "4", "--seed", "7"}),
+                   program.dataFolder(), "1234_100_"},
+                  {"cal",
+                   args({"--id", "5678", "--mode", "CAL. CHECK", "--batch-code", "C200", "--codes",
+                         "W1,D1,T3", "--seed", "8", "--fragment", "3", "--gap", "5"}),
+                   program.calCheckFolder(), "5678_200_"},
+                  {"fast",
+                   args({"--id", "9012", "--mode", "FAST MODE", "--batch-code", "XROD", "--codes",
+                         "A1,B2,C3", "--rows", "5", "--seed", "9"}),
+                   program.fastModeFolder(), "9012_ROD_"},
+                  {"rods", args({"--id", "4321", "--batch-code", "XROD", "--seed", "3"}),
+                   program.checkRodsFolder(), "4321_ROD_"}};
+    for (const auto& p : played)
+        addInstrument(p.name, p.arguments + every);
     startProgram();
     expectAllFinish();
 
-    expectDataFilesAsExpected(program.dataFolder(), run.expectedFolder(column), 3);
-    expectDataFilesAsExpected(program.calCheckFolder(), cal.expectedFolder(column), 3);
-    expectDataFilesAsExpected(program.fastModeFolder(), fast.expectedFolder(column), 3);
-    EXPECT_TRUE(listFiles(program.checkRodsFolder()).isEmpty());
-    expectRawFilesHold(program.rawFolder(), "1234_100_", rawTraffic(run.framesSent()), 3);
-    expectRawFilesHold(program.rawFolder(), "5678_200_", rawTraffic(cal.framesSent()), 3);
-    expectRawFilesHold(program.rawFolder(), "9012_300_", rawTraffic(fast.framesSent()), 3);
+    for (size_t i = 0; i < std::size(played); ++i) {
+        Sim& sim = *instruments[i];
+        expectDataFilesAsExpected(played[i].folder, sim.expectedFolder(column), 3);
+        if (column)
+            expectRawFilesHold(program.rawFolder(), played[i].rawPrefix,
+                               rawTraffic(sim.framesSent()), 3);
+    }
+    EXPECT_EQ(listFiles(program.rawFolder()).size(), column ? 12 : 0);
 
     // Each instrument closing its end after its last batch is all that is logged.
-    EXPECT_TRUE(program.waitForLogLines(3));
+    EXPECT_TRUE(program.waitForLogLines(4));
     const QByteArrayList lines = program.logLines();
-    EXPECT_EQ(lines.size(), 3) << lines.join('\n').constData();
+    EXPECT_EQ(lines.size(), 4) << lines.join('\n').constData();
     for (const QByteArray& line : lines)
         EXPECT_TRUE(isLogLine(line, kLinkReset)) << line.constData();
     EXPECT_TRUE(program.running());
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, ThreeModesOverTcp, ::testing::Values(true, false),
+INSTANTIATE_TEST_SUITE_P(Layouts, EveryModeOverTcp, ::testing::Values(true, false),
                          [](const auto& info) { return info.param ? "Column" : "Row"; });
 
 struct Program : ProgramFixture {};
-
-TEST_F(Program, RunModeBatchesWithTheCheckRodCodeGoToCheckRodsButFastModeOnesDoNot) {
-    config.archive = false;
-    Sim& rods =
-        addInstrument("rods", args({"--id", "4321", "--mode", "RUN MODE", "--batch-code", "XROD",
-                                    "--batches", "2", "--interval", "1000", "--seed", "3"}));
-    Sim& fast = addInstrument("fast", args({"--id", "8765", "--mode", "FAST MODE", "--batch-code",
-                                            "XROD", "--batches", "1", "--seed", "4"}));
-    startProgram();
-    expectAllFinish();
-
-    expectDataFilesAsExpected(program.checkRodsFolder(), rods.expectedFolder(true), 2);
-    expectDataFilesAsExpected(program.fastModeFolder(), fast.expectedFolder(true), 1);
-    EXPECT_TRUE(listFiles(program.dataFolder()).isEmpty());
-    EXPECT_TRUE(listFiles(program.rawFolder()).isEmpty()) << "archiving is off";
-}
 
 TEST_F(Program, InstrumentVanishingMidBatchIsLoggedOnceAndItsBatchLeavesNoFiles) {
     // The doomed instrument holds back the end of its first DAT frame for a minute.
