@@ -25,6 +25,8 @@ struct Options {
     long leakBatches = 10000;
     int leakInstruments = 10;
     int idleConnections = 500;
+    double soakMinutes = 30;
+    unsigned long long soakSeed = 1;
     bool keep = false;
     std::vector<std::string> wrap; // words put before the program (a profiler)
 };

@@ -1,12 +1,13 @@
 #include "Subject.h"
 
+#include "support/ProgramRun.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -15,8 +16,6 @@
 #include <unistd.h>
 
 namespace lg {
-
-namespace fs = std::filesystem;
 
 std::uint64_t nowNs() {
     timespec ts{};
@@ -60,46 +59,6 @@ ProcSample sampleProcess(pid_t pid) {
 
 namespace {
 
-void writeIni(const fs::path& folder, const std::vector<std::uint16_t>& ports) {
-    const std::string base = folder.string() + "/";
-    std::string ini;
-    auto line = [&ini](const std::string& text) { ini += text + "\r\n"; };
-    line("[DEFAULT]");
-    line("MODE=ETHERNET");
-    line("[DATA LAYOUT]");
-    line("COLUMN=True");
-    line("[ZNR NUM ETHERNET]");
-    line("ZNRs= " + std::to_string(ports.size()));
-    line("[ZNR NUM SERIAL]");
-    line("ZNRs= 0");
-    line("[CHECK RODS]");
-    line("ID=ROD");
-    line("[ARCHIVE RAW FILE]");
-    line("SAVE=YES");
-    line("DAYS= 30");
-    line("[ADMIN]");
-    line("PASSWORD=WZc_d");
-    line("[DISCONNECT]");
-    line("PASSWORD=Z_iYedd[Yj");
-    line("[RAW DATA TEMP]");
-    line("NUMBER=" + std::to_string(ports.size() + 1)); // a raw slot for every connection
-    line("[LICENSE]");
-    line("COMPANY=Load generator");
-    line("[FILES]");
-    line("Data=" + base + "Data Files/");
-    line("Error=" + base + "Error Log/");
-    line("CalCheck=" + base + "Cal Check/");
-    line("CheckRods=" + base + "Check Rods/");
-    line("FastMode=" + base + "Fast Mode/");
-    line("RawFile=" + base + "Raw Files/");
-    for (std::size_t i = 0; i < ports.size(); ++i) {
-        line("[ZNR-ENT" + std::to_string(i + 1) + "]");
-        line("IP=127.0.0.1");
-        line("Port=" + std::to_string(ports[i]));
-    }
-    std::ofstream(folder / "ZNRExtractor.ini", std::ios::binary) << ini;
-}
-
 [[noreturn]] void execOrDie(const std::vector<std::string>& args) {
     std::vector<char*> argv;
     for (const std::string& a : args)
@@ -125,13 +84,15 @@ std::string prepareProgramFolder(const std::string& workRoot, const std::string&
     std::string pattern = workRoot + "/znr-bench-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("cannot create a folder under " + workRoot);
-    const fs::path folder = pattern;
-    fs::copy_file(binary, folder / "znr-extractor");
-    for (const char* sub :
-         {"Data Files", "Cal Check", "Check Rods", "Fast Mode", "Error Log", "Raw Files"})
-        fs::create_directory(folder / sub);
-    writeIni(folder, ports);
-    return folder.string();
+    znr::test::ProgramConfig config;
+    config.rawSlots = int(ports.size()) + 1; // a raw slot for every connection
+    config.company = "Load generator";
+    for (std::uint16_t port : ports)
+        config.ethernetInstruments.append({"127.0.0.1", port});
+    if (!znr::test::prepareProgramFolder(QByteArray::fromStdString(pattern + "/"), config,
+                                         QByteArray::fromStdString(binary)))
+        throw std::runtime_error("cannot prepare the program's folder in " + pattern);
+    return pattern;
 }
 
 Subject::Subject(Kind kind, pid_t pid, std::uint64_t startNs, std::string folder)

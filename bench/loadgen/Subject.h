@@ -19,8 +19,9 @@ struct ProcSample {
 };
 ProcSample sampleProcess(pid_t pid);
 
-// A program folder for znr-extractor: a copy of the binary, the six standard folders and a
-// ZNRExtractor.ini listing one Ethernet instrument per port on 127.0.0.1, raw archiving on.
+// A program folder for znr-extractor, made by the tests' launcher: a copy of the binary, the six
+// standard folders and a ZNRExtractor.ini listing one Ethernet instrument per port on
+// 127.0.0.1, raw archiving on.
 // Returns the folder (under `workRoot`).
 std::string prepareProgramFolder(const std::string& workRoot, const std::string& binary,
                                  const std::vector<std::uint16_t>& ports);

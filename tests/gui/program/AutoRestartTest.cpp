@@ -1,11 +1,10 @@
 #include "config/AppSettings.h"
 #include "core/ErrorLog.h"
 #include "gui/settings/RecordingOpener.h"
-#include "integration/program/Instruments.h"
-#include "integration/program/ProgramRun.h"
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
 #include "support/GuiActions.h"
+#include "support/ProgramChecks.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
 #include "ui/frmWinsock.h"
@@ -26,7 +25,7 @@ using namespace test;
 // the real program started on that INI then opens it, greets it and files its batch.
 TEST(AutoRestart, InstrumentSavedByTheEthernetDialogIsOpenedWhenTheProgramStarts) {
     TempDir expect;
-    const auto instrument = Instrument::overTcp(expect.path("saved"), args({"--seed", "21"}));
+    const auto instrument = Sim::instrument(expect.path("saved"), args({"--seed", "21"}));
     ASSERT_TRUE(instrument->ready()) << instrument->diagnostics().constData();
     const QByteArray port = QByteArray::number(instrument->port());
     ProgramRun program;

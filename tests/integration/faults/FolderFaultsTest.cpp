@@ -1,4 +1,4 @@
-#include "integration/program/ServedProgramFixture.h"
+#include "integration/program/ProgramFixture.h"
 #include "support/Mounts.h"
 
 #include <QDir>
@@ -59,7 +59,7 @@ struct FolderFaults : ServedProgramFixture {
 
     void expectOnlyLogged(const QByteArrayList& entries) {
         EXPECT_TRUE(program.waitForLogLines(int(entries.size())));
-        EXPECT_EQ(logEntries(), entries);
+        EXPECT_EQ(logEntries(program), entries);
     }
 
     // After the repair: batch F003 has its data file and raw file, and nothing more is logged.
@@ -67,7 +67,7 @@ struct FolderFaults : ServedProgramFixture {
         playBatch("F003");
         expectThreeRowFile(program.dataFolder(), "F003");
         EXPECT_EQ(filesStartingWith(program.rawFolder(), "F003_100_").size(), 1);
-        EXPECT_EQ(logEntries(), entriesSoFar);
+        EXPECT_EQ(logEntries(program), entriesSoFar);
         EXPECT_TRUE(program.running()) << program.output().constData();
     }
 };
@@ -147,13 +147,13 @@ TEST_F(FolderFaults, MissingErrorLogFolderLosesOnlyTheLogLines) {
     playBatch("E001", "ERR");
     ASSERT_TRUE(program.waitForLogLines(1));
     const QByteArray firstLog = readBytes(program.errorLogFolder() + "ZNRError.log");
-    EXPECT_EQ(logEntries(), QByteArrayList{"ZNR Error, 1,E17"});
+    EXPECT_EQ(logEntries(program), QByteArrayList{"ZNR Error, 1,E17"});
     const QByteArray moved = program.path("Error Log moved/");
     ASSERT_TRUE(renameFolder(program.errorLogFolder(), moved.chopped(1)));
 
     // An instrument error and a reading that is no number: neither can be logged.
     playBatch("E002", "ERR");
-    ASSERT_TRUE(instrument.sendFrames({instrumentFrame("DAT", "1,zz")}));
+    ASSERT_TRUE(instrument.sendFrames({wireFrame("DAT", "1,zz")}));
     expectThreeRowFile(program.dataFolder(), "E002");
     EXPECT_EQ(filesStartingWith(program.rawFolder(), "E002_100_").size(), 1);
     EXPECT_FALSE(fileExists(program.errorLogFolder() + "ZNRError.log"));
@@ -163,7 +163,7 @@ TEST_F(FolderFaults, MissingErrorLogFolderLosesOnlyTheLogLines) {
     playBatch("E003", "ERR");
     expectThreeRowFile(program.dataFolder(), "E003");
     EXPECT_TRUE(program.waitForLogLines(1));
-    EXPECT_EQ(logEntries(), QByteArrayList{"ZNR Error, 1,E17"});
+    EXPECT_EQ(logEntries(program), QByteArrayList{"ZNR Error, 1,E17"});
     EXPECT_EQ(readBytes(moved + "ZNRError.log"), firstLog);
     EXPECT_TRUE(program.running()) << program.output().constData();
 }

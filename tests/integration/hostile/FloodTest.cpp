@@ -1,7 +1,8 @@
-#include "integration/program/ServedProgramFixture.h"
+#include "integration/program/ProgramFixture.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QTest>
 
 namespace znr {
 namespace {
@@ -29,8 +30,7 @@ struct Flood : ServedProgramFixture {
     static QByteArray datFrames(int rows) {
         QByteArray frames;
         for (int r = 1; r <= rows; ++r)
-            frames +=
-                instrumentFrame("DAT", QByteArray::number(r) + "," + QByteArray::number(r % 1000) +
+            frames += wireFrame("DAT", QByteArray::number(r) + "," + QByteArray::number(r % 1000) +
                                            ".5," + QByteArray::number(r % 7));
         return frames;
     }
@@ -41,8 +41,7 @@ struct Flood : ServedProgramFixture {
         return lines;
     }
     static QByteArray batchStart(const QByteArray& id) {
-        return instrumentFrame("IST", "RUN MODE,a,b," + id + ",x") +
-               instrumentFrame("STB", "X100,W1,D1");
+        return wireFrame("IST", "RUN MODE,a,b," + id + ",x") + wireFrame("STB", "X100,W1,D1");
     }
 
     // The data file of instrument `id` holds `rows` rows of fileRows().
@@ -61,7 +60,7 @@ struct Flood : ServedProgramFixture {
 };
 
 TEST_F(Flood, TenMebibytesWithoutEotAreDiscardedInBoundedMemoryAndTheLinkGoesOn) {
-    const qint64 peakBefore = peakResidentKiB(program.pid());
+    const qint64 peakBefore = program.peakResidentKiB();
     ASSERT_GT(peakBefore, 0);
     const QByteArray chunk(64 * 1024, 'x');
     for (qint64 sent = 0; sent < 10 * MiB; sent += chunk.size())
@@ -91,7 +90,7 @@ TEST_F(Flood, TenMebibytesWithoutEotAreDiscardedInBoundedMemoryAndTheLinkGoesOn)
     EXPECT_LE(discarded, 10 * MiB);
     EXPECT_GE(lines, 1);
     EXPECT_LE(lines, 10);
-    EXPECT_LT(peakResidentKiB(program.pid()) - peakBefore, rssGrowthLimitKiB)
+    EXPECT_LT(program.peakResidentKiB() - peakBefore, rssGrowthLimitKiB)
         << "peak RSS grew from " << peakBefore << " KiB";
 
     playBatch("AFTR");
@@ -104,12 +103,12 @@ TEST_F(Flood, TenMebibytesWithoutEotAreDiscardedInBoundedMemoryAndTheLinkGoesOn)
 // record stops at 32767 lines with one line for the batch. The file holds the first 32767 rows.
 TEST_F(Flood, FortyThousandReadingsInOneBatchFileTheFirst32767AndLogEachOverflow) {
     const int rows = 40000;
-    const QByteArray stream = batchStart("BIG1") + datFrames(rows) + instrumentFrame("ENB", "0");
+    const QByteArray stream = batchStart("BIG1") + datFrames(rows) + wireFrame("ENB", "0");
     ASSERT_TRUE(instrument.send(stream, 60000));
     EXPECT_TRUE(instrument.waitForAcks(rows + 3, 120000)) << instrument.acks();
     expectRowsFiled("BIG1", 32767);
 
-    const QByteArrayList entries = logEntries();
+    const QByteArrayList entries = logEntries(program);
     EXPECT_EQ(entries.count("ParseString, 6, Overflow"), rows - 32767);
     EXPECT_EQ(entries.count("CreateRawFile, 6, Raw record full: more than 32767 lines; later "
                             "lines not recorded"),
@@ -125,7 +124,7 @@ TEST_F(Flood, FortyThousandReadingsInOneBatchFileTheFirst32767AndLogEachOverflow
 }
 
 // The longest wait for the next ACK8 until `count` came in all, in ms; -1 when they stop coming.
-qint64 longestAckGapMs(ServedInstrument& instrument, qint64 count) {
+qint64 longestAckGapMs(TestInstrument& instrument, qint64 count) {
     QElapsedTimer gap;
     gap.start();
     qint64 longest = 0;
@@ -141,8 +140,8 @@ qint64 longestAckGapMs(ServedInstrument& instrument, qint64 count) {
 // 60 million cells. The batch stops at its cell budget with one log line, in bounded memory and
 // without holding up the replies, whichever of codes and rows comes first.
 TEST_F(Flood, WideBatchesStopAtTheCellBudgetInBoundedMemory) {
-    const QByteArray wideCodes = instrumentFrame("STB", "X100" + QByteArray(20000, ','));
-    const QByteArray emptyRows = instrumentFrame("DAT", "").repeated(3000);
+    const QByteArray wideCodes = wireFrame("STB", "X100" + QByteArray(20000, ','));
+    const QByteArray emptyRows = wireFrame("DAT", "").repeated(3000);
     struct Case {
         QByteArray id, body, header;
         int lines;
@@ -151,8 +150,8 @@ TEST_F(Flood, WideBatchesStopAtTheCellBudgetInBoundedMemory) {
                  {"ROW1", emptyRows + wideCodes, ",3000,1398", 1 + 3000, 1397}};
     qint64 acks = 0;
     for (const Case& c : cases) {
-        const QByteArray stream = instrumentFrame("IST", "RUN MODE,a,b," + c.id + ",x") + c.body +
-                                  instrumentFrame("ENB", "0");
+        const QByteArray stream =
+            wireFrame("IST", "RUN MODE,a,b," + c.id + ",x") + c.body + wireFrame("ENB", "0");
         ASSERT_TRUE(instrument.send(stream, 60000));
         acks += 3003;
         const qint64 gapMs = longestAckGapMs(instrument, acks);
@@ -171,17 +170,17 @@ TEST_F(Flood, WideBatchesStopAtTheCellBudgetInBoundedMemory) {
     expectThreeRowFile(program.dataFolder(), "NEXT");
     const QByteArray overflow = "ParseString, 6, Overflow: more than 4194304 cells (rows x codes) "
                                 "in one batch; the rest of the batch is ignored";
-    EXPECT_EQ(logEntries(), QByteArrayList(2, overflow));
+    EXPECT_EQ(logEntries(program), QByteArrayList(2, overflow));
 #if defined(__SANITIZE_ADDRESS__)
-    EXPECT_LT(residentKiB(program.pid()), 300 * 1024);
+    EXPECT_LT(program.residentKiB(), 300 * 1024);
 #else
-    EXPECT_LT(peakResidentKiB(program.pid()), 100 * 1024);
+    EXPECT_LT(program.peakResidentKiB(), 100 * 1024);
 #endif
 }
 
 TEST_F(Flood, TenThousandFramesInOneBurstGetOneAckEachAndAreAllFiled) {
     const int rows = 9997;
-    const QByteArray stream = batchStart("BRST") + datFrames(rows) + instrumentFrame("ENB", "0");
+    const QByteArray stream = batchStart("BRST") + datFrames(rows) + wireFrame("ENB", "0");
     ASSERT_TRUE(instrument.send(stream, 60000));
     EXPECT_TRUE(instrument.waitForAcks(10000, 60000)) << instrument.acks();
     QTest::qWait(300);
@@ -201,7 +200,7 @@ TEST_F(Flood, TenThousandFramesInOneBurstGetOneAckEachAndAreAllFiled) {
 TEST_F(Flood, FortyThousandFragmentsOfOneFrameAreHandledWhenItsEotComes) {
     // The padding lies between ETX and EOT, where the parser does not look (the positions it
     // works with are 16-bit).
-    QByteArray frame = instrumentFrame("IST", "RUN MODE,a,b,FRAG,x");
+    QByteArray frame = wireFrame("IST", "RUN MODE,a,b,FRAG,x");
     frame.insert(frame.size() - 1, QByteArray(40000, 'p'));
     ASSERT_TRUE(instrument.send(frame.left(1)));
     QElapsedTimer pace;
@@ -219,7 +218,7 @@ TEST_F(Flood, FortyThousandFragmentsOfOneFrameAreHandledWhenItsEotComes) {
     ASSERT_TRUE(instrument.sendFrames(rest));
     expectThreeRowFile(program.dataFolder(), "FRAG");
     EXPECT_EQ(instrument.acks(), 1 + rest.size());
-    const QByteArrayList entries = logEntries();
+    const QByteArrayList entries = logEntries(program);
     for (const QByteArray& entry : entries)
         EXPECT_EQ(entry, "frmZNRInterface.ZNRSocket_DataArrival, 6, Overflow");
     RecordProperty("FragmentCountOverflows", int(entries.size()));

@@ -1,4 +1,4 @@
-#include "integration/program/ServedProgramFixture.h"
+#include "integration/program/ProgramFixture.h"
 
 #include <QTest>
 #include <filesystem>
@@ -41,7 +41,7 @@ std::set<std::string> strayPaths(const std::set<std::string>& before,
 }
 
 // Nothing but ACK8 came back, one per EOT sent, and no more after a pause.
-void expectOneAckPerEot(ServedInstrument& instrument, qint64 eots) {
+void expectOneAckPerEot(TestInstrument& instrument, qint64 eots) {
     EXPECT_TRUE(instrument.waitForAcks(eots, 60000)) << instrument.acks() << " of " << eots;
     QTest::qWait(300);
     EXPECT_EQ(instrument.acks(), eots);
@@ -55,9 +55,9 @@ TEST_F(HostileInput, EveryByteValueInsideFramesGetsOneAckPerEotAndTheNextBatchIs
     QByteArray stream;
     for (int b = 0; b < 256; ++b) {
         const QByteArray c(1, char(b));
-        stream += instrumentFrame("IST", "RUN MODE" + c + ",a" + c + ",b,I" + c + "D" + c + ",x");
-        stream += instrumentFrame("STB", "X1" + c + "0,W" + c + ",D1");
-        stream += instrumentFrame("DAT", "1," + c + "1.5," + c);
+        stream += wireFrame("IST", "RUN MODE" + c + ",a" + c + ",b,I" + c + "D" + c + ",x");
+        stream += wireFrame("STB", "X1" + c + "0,W" + c + ",D1");
+        stream += wireFrame("DAT", "1," + c + "1.5," + c);
         stream += "\x01"
                   "1" +
                   c + c + c + "\x02" + c + "\x03\x04"; // unknown type
@@ -67,10 +67,10 @@ TEST_F(HostileInput, EveryByteValueInsideFramesGetsOneAckPerEotAndTheNextBatchIs
     expectOneAckPerEot(instrument, stream.count('\x04'));
 
     // Whatever the frames did to the batch state, an ordinary batch is filed whole.
-    ASSERT_TRUE(instrument.sendFrames({instrumentFrame("ENB", "0")}));
+    ASSERT_TRUE(instrument.sendFrames({wireFrame("ENB", "0")}));
     playBatch("GOOD");
     expectThreeRowFile(program.dataFolder(), "GOOD");
-    for (const QByteArray& entry : logEntries())
+    for (const QByteArray& entry : logEntries(program))
         EXPECT_TRUE(entry.startsWith("ParseString, ") || entry.startsWith("RedimArray, ") ||
                     entry.startsWith("MakeFile, "))
             << entry.constData();
@@ -100,8 +100,8 @@ TEST_F(HostileInput, IdsAndBatchCodesFromTheWireNeverNameAPathOutsideTheFolders)
     const auto before = tree(program.path(""));
     for (const Naming& c : cases) {
         QByteArrayList frames = threeRowBatch("ZZZZ");
-        frames[0] = instrumentFrame("IST", "RUN MODE,a,b," + c.idField + ",x");
-        frames[1] = instrumentFrame("STB", c.codeField + ",W1,D1");
+        frames[0] = wireFrame("IST", "RUN MODE,a,b," + c.idField + ",x");
+        frames[1] = wireFrame("STB", c.codeField + ",W1,D1");
         ASSERT_TRUE(instrument.sendFrames(frames)) << c.dataPrefix.constData();
     }
     EXPECT_EQ(strayPaths(before, tree(program.path("")), program.path("")),

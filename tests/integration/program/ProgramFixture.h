@@ -1,35 +1,37 @@
 #pragma once
 
-#include "integration/program/Instruments.h"
-#include "integration/program/ProgramRun.h"
-#include "support/FileBytes.h"
-#include "support/QtPrinters.h"
+#include "support/ProgramChecks.h"
 #include "support/TempDir.h"
+#include "support/TestInstrument.h"
 
-#include <QRegularExpression>
 #include <gtest/gtest.h>
+#include <memory>
 #include <vector>
 
 namespace znr::test {
 
-// The program with simulated Ethernet instruments: each instrument added is written into the
-// INI in the order added; the program starts once they are all listening.
+// The program with simulated instruments: each instrument added is written into the INI in the
+// order added; the program starts once they are all listening.
 struct ProgramFixture : ::testing::Test {
     ProgramRun program;
     TempDir expect; // expect/<name>/COLUMN and ROW: what each instrument expects
     ProgramConfig config;
-    std::vector<std::unique_ptr<Instrument>> instruments;
+    std::vector<std::unique_ptr<Sim>> instruments;
 
-    Instrument& addInstrument(const char* name, QStringList more) {
-        instruments.push_back(Instrument::overTcp(expect.path(name), std::move(more)));
-        Instrument& i = *instruments.back();
+    Sim& addInstrument(const char* name, QStringList more, int comPort = 0) {
+        const QByteArray link = comPort ? program.path("tty" + QByteArray::number(comPort)) : "";
+        instruments.push_back(Sim::instrument(expect.path(name), std::move(more), link));
+        Sim& i = *instruments.back();
         EXPECT_TRUE(i.ready()) << i.diagnostics().constData();
-        config.ethernetInstruments.append({"127.0.0.1", i.port()});
+        if (comPort)
+            config.addSerial(comPort, link);
+        else
+            config.ethernetInstruments.append({"127.0.0.1", i.port()});
         return i;
     }
 
     void startProgram() {
-        program.writeIni(config);
+        ASSERT_TRUE(program.writeIni(config));
         ASSERT_TRUE(program.start());
     }
 
@@ -41,17 +43,25 @@ struct ProgramFixture : ::testing::Test {
     }
 };
 
-// A whole log line: "<procedure>, <number>, <description>, <date-time>".
-inline bool isLogLine(const QByteArray& line, const QByteArray& procedureNumberDescription) {
-    const QRegularExpression form(
-        QLatin1Char('^') +
-        QRegularExpression::escape(QString::fromLatin1(procedureNumberDescription)) +
-        QStringLiteral(", ") + QLatin1String(kLogTime) + QLatin1Char('$'));
-    return form.match(QString::fromLatin1(line)).hasMatch();
-}
+// The headless program with one instrument played by the test itself, archiving on.
+struct ServedProgramFixture : ::testing::Test {
+    ProgramRun program;
+    ProgramConfig config;
+    TestInstrument instrument;
 
-// An instrument closing its end of the link: the program logs it as a reset.
-inline const QByteArray kLinkReset =
-    "frmZNRInterface.ZNRSocket_Error, 10054, Connection is reset by remote side";
+    void SetUp() override {
+        ASSERT_NE(instrument.port(), 0);
+        config.ethernetInstruments.append({"127.0.0.1", instrument.port()});
+        ASSERT_TRUE(program.writeIni(config));
+        ASSERT_TRUE(program.start({QStringLiteral("--headless")}));
+        ASSERT_TRUE(instrument.waitForProgram()) << program.output().constData();
+    }
+
+    // Plays threeRowBatch(id), every frame acknowledged before the next.
+    void playBatch(const QByteArray& id, const char* endType = "ENB") {
+        ASSERT_TRUE(instrument.sendFrames(threeRowBatch(id, endType)))
+            << id.constData() << ": " << program.output().constData();
+    }
+};
 
 } // namespace znr::test

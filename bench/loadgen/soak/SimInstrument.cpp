@@ -1,26 +1,22 @@
 #include "SimInstrument.h"
 
+#include "support/FileBytes.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QThread>
 #include <csignal>
-#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace soak {
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // The process state letter from /proc/PID/stat ('T' when stopped); 0 when it is gone.
 char processState(qint64 pid) {
-    const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(pid));
+    const QByteArray stat = znr::test::readBytes("/proc/" + QByteArray::number(pid) + "/stat");
     const qsizetype paren = stat.lastIndexOf(')');
     return paren < 0 || paren + 2 >= stat.size() ? 0 : stat[paren + 2];
 }
@@ -39,9 +35,8 @@ bool waitForState(qint64 pid, bool stopped) {
 
 } // namespace
 
-SimLog readSimLog(const QString& errPath, const QString& outPath) {
+SimLog readSimLog(const QByteArray& err, const QByteArray& out) {
     SimLog log;
-    const QByteArray err = readAll(errPath);
     for (const QByteArray& line : err.split('\n')) {
         if (line.startsWith("znr-sim: received <ACK>8")) {
             log.greeted = true;
@@ -60,16 +55,14 @@ SimLog readSimLog(const QString& errPath, const QString& outPath) {
         }
     }
     static const QRegularExpression listening(QStringLiteral("listening on [^:\\s]+:(\\d+)"));
-    const QRegularExpressionMatch m = listening.match(QString::fromLatin1(readAll(outPath)));
+    const QRegularExpressionMatch m = listening.match(QString::fromLatin1(out));
     if (m.hasMatch())
         log.listenedPort = m.captured(1).toLatin1();
     return log;
 }
 
-SimInstrument::SimInstrument(InstrumentSpec setup, QString simBinary, QString workFolder,
-                             QString ptyLink)
-    : setup_(std::move(setup)), simBinary_(std::move(simBinary)), workFolder_(std::move(workFolder)),
-      ptyLink_(std::move(ptyLink)) {}
+SimInstrument::SimInstrument(InstrumentSpec setup, QString workFolder, QString ptyLink)
+    : setup_(std::move(setup)), workFolder_(std::move(workFolder)), ptyLink_(std::move(ptyLink)) {}
 
 bool SimInstrument::startIncarnation(quint64 seed, QString* error) {
     auto run = std::make_unique<Incarnation>();
@@ -79,8 +72,6 @@ bool SimInstrument::startIncarnation(quint64 seed, QString* error) {
                          QStringLiteral(".") + QString::number(run->number);
     run->expectDir = workFolder_ + QStringLiteral("/expect/") + QString::fromLatin1(setup_.name) +
                      QStringLiteral("/") + QString::number(run->number);
-    run->outPath = base + QStringLiteral(".out");
-    run->errPath = base + QStringLiteral(".err");
     QDir().mkpath(workFolder_ + QStringLiteral("/sims"));
 
     QStringList args = setup_.serial()
@@ -88,40 +79,31 @@ bool SimInstrument::startIncarnation(quint64 seed, QString* error) {
                            : QStringList{QStringLiteral("--listen"), QString::number(port_)};
     args << setup_.arguments() << QStringLiteral("--seed") << QString::number(seed)
          << QStringLiteral("--expect-dir") << run->expectDir;
-    run->process = std::make_unique<QProcess>();
-    run->process->setStandardOutputFile(run->outPath);
-    run->process->setStandardErrorFile(run->errPath);
-    // The simulators die with the soak, however it ends.
-    run->process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    run->process->start(simBinary_, args);
+    run->logBase = base;
+    run->sim = std::make_unique<znr::test::Sim>(args, base);
     Incarnation& r = *run;
     runs_.push_back(std::move(run));
-    if (!r.process->waitForStarted(10000)) {
-        *error = QStringLiteral("%1: znr-sim did not start").arg(QString::fromLatin1(setup_.name));
-        return false;
-    }
     // Up when it listens (TCP) or its pty link exists.
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < 10000 && r.process->state() == QProcess::Running) {
+    while (t.elapsed() < 10000 && r.sim->running()) {
         const SimLog log = r.log();
         if (!setup_.serial() && !log.listenedPort.isEmpty()) {
             port_ = quint16(log.listenedPort.toUInt());
             return true;
         }
-        if (setup_.serial() && readAll(r.outPath).contains("pty "))
+        if (setup_.serial() && r.sim->out().contains("pty "))
             return true;
         QThread::msleep(10);
     }
-    *error = QStringLiteral("%1: znr-sim did not come up: %2")
-                 .arg(QString::fromLatin1(setup_.name),
-                      QString::fromLatin1(readAll(r.errPath).right(400)));
+    *error =
+        QStringLiteral("%1: znr-sim did not come up: %2")
+            .arg(QString::fromLatin1(setup_.name), QString::fromLatin1(r.sim->err().right(400)));
     return false;
 }
 
 bool SimInstrument::running() const {
-    return !runs_.empty() && runs_.back()->process->state() == QProcess::Running &&
-           !runs_.back()->killed;
+    return !runs_.empty() && runs_.back()->sim->running() && !runs_.back()->killed;
 }
 
 bool SimInstrument::up() const {
@@ -131,16 +113,15 @@ bool SimInstrument::up() const {
 bool SimInstrument::seemsMidBatch() const {
     if (runs_.empty())
         return false;
-    QFile f(runs_.back()->errPath);
-    if (!f.open(QIODevice::ReadOnly))
+    QFile f(runs_.back()->logBase + QStringLiteral(".err"));
+    if (!f.open(QIODevice::ReadOnly) || !f.seek(std::max<qint64>(0, f.size() - 2048)))
         return false;
-    f.seek(std::max<qint64>(0, f.size() - 2048));
     const QByteArray tail = f.readAll();
     return tail.lastIndexOf("znr-sim: sent ") > tail.lastIndexOf(" acknowledged\n");
 }
 
 SimInstrument::Freeze SimInstrument::freezeAtSafePoint() {
-    const qint64 pid = current().process->processId();
+    const qint64 pid = current().sim->pid();
     if (pid <= 0 || ::kill(pid_t(pid), SIGSTOP) != 0 || !waitForState(pid, true))
         return Freeze::Failed;
     const SimLog log = current().log();
@@ -151,7 +132,7 @@ SimInstrument::Freeze SimInstrument::freezeAtSafePoint() {
 }
 
 void SimInstrument::resume() {
-    const qint64 pid = current().process->processId();
+    const qint64 pid = current().sim->pid();
     if (pid > 0) {
         ::kill(pid_t(pid), SIGCONT);
         waitForState(pid, false);
@@ -161,19 +142,15 @@ void SimInstrument::resume() {
 void SimInstrument::killFrozen() {
     Incarnation& r = current();
     r.killed = true;
-    r.process->kill();
-    r.process->waitForFinished(10000);
+    r.sim->kill();
     if (setup_.serial())
         QFile::remove(ptyLink_); // left dangling by the SIGKILL
 }
 
 void SimInstrument::killAll() {
-    for (auto& r : runs_) {
-        if (r->process->state() != QProcess::NotRunning) {
-            r->process->kill();
-            r->process->waitForFinished(10000);
-        }
-    }
+    for (auto& r : runs_)
+        if (r->sim->running())
+            r->sim->kill();
 }
 
 } // namespace soak

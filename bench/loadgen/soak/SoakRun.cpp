@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QTemporaryDir>
 #include <QThread>
 #include <cstdio>
 #include <numeric>
@@ -43,8 +44,7 @@ bool SoakRun::startInstruments(Side& side, const QList<InstrumentSpec>& specs) {
             setup.serial()
                 ? side.program->path(QStringLiteral("tty") + QString::number(setup.comPort))
                 : QString();
-        side.instruments.push_back(std::make_unique<SimInstrument>(
-            setup, o_.binFolder + QStringLiteral("/znr-sim"), o_.workFolder, link));
+        side.instruments.push_back(std::make_unique<SimInstrument>(setup, o_.workFolder, link));
         QString error;
         if (!side.instruments.back()->startIncarnation(nextSeed(), &error)) {
             fail(error);
@@ -55,12 +55,10 @@ bool SoakRun::startInstruments(Side& side, const QList<InstrumentSpec>& specs) {
 }
 
 bool SoakRun::setUp() {
-    const QString binary = o_.binFolder + QStringLiteral("/znr-extractor");
-    tcp_.program = std::make_unique<ProgramInstance>(QStringLiteral("tcp"),
-                                                     o_.workFolder + QStringLiteral("/tcp"));
-    serial_.program = std::make_unique<ProgramInstance>(QStringLiteral("serial"),
-                                                        o_.workFolder + QStringLiteral("/serial"));
-    QDir().mkpath(o_.workFolder + QStringLiteral("/serial"));
+    tcp_.program = std::make_unique<SoakProgram>(QStringLiteral("tcp"),
+                                                 o_.workFolder + QStringLiteral("/tcp"));
+    serial_.program = std::make_unique<SoakProgram>(QStringLiteral("serial"),
+                                                    o_.workFolder + QStringLiteral("/serial"));
     if (!startInstruments(tcp_, tcpInstruments(o_.seed)) ||
         !startInstruments(serial_, serialInstruments()))
         return false;
@@ -68,14 +66,11 @@ bool SoakRun::setUp() {
     QList<quint16> ports;
     for (const auto& in : tcp_.instruments)
         ports.append(in->port());
-    QList<ProgramInstance::Serial> ttys;
+    QMap<int, QString> ttys;
     for (const auto& in : serial_.instruments)
-        ttys.append({in->setup().comPort, in->ptyLink()});
-    QString error;
-    if (!tcp_.program->prepare(binary, true, ports, {}, &error) ||
-        !serial_.program->prepare(binary, false, {}, ttys, &error) ||
-        !tcp_.program->start(&error) || !serial_.program->start(&error)) {
-        fail(error);
+        ttys.insert(in->setup().comPort, in->ptyLink());
+    if (!tcp_.program->start(true, ports, {}) || !serial_.program->start(false, {}, ttys)) {
+        fail(QStringLiteral("a program did not start"));
         return false;
     }
     return waitUntilAllUp(90000);
@@ -159,10 +154,10 @@ void SoakRun::tick() {
         nextSampleMs_ = now + 2000;
         tcp_.program->sample();
         serial_.program->sample();
-        peakKiB_[0] = std::max(peakKiB_[0], tcp_.program->peakKiB());
-        peakKiB_[1] = std::max(peakKiB_[1], serial_.program->peakKiB());
+        peakKiB_[0] = std::max(peakKiB_[0], tcp_.program->run().peakResidentKiB());
+        peakKiB_[1] = std::max(peakKiB_[1], serial_.program->run().peakResidentKiB());
         for (Side* side : {&tcp_, &serial_}) {
-            if (!side->program->running())
+            if (!side->program->run().running())
                 fail(QStringLiteral("%1: the program ended during the run: %2")
                          .arg(side->program->name(),
                               QString::fromLatin1(side->program->errorOutput().right(400))));
@@ -193,8 +188,8 @@ void SoakRun::loop() {
             say(QStringLiteral("soak: %1 min, %2 kills, RSS %3 / %4 MiB")
                     .arg(minute)
                     .arg(tcpKills_ + ptyKills_)
-                    .arg(mib(tcp_.program->rssKiB()), 0, 'f', 1)
-                    .arg(mib(serial_.program->rssKiB()), 0, 'f', 1));
+                    .arg(mib(tcp_.program->run().residentKiB()), 0, 'f', 1)
+                    .arg(mib(serial_.program->run().residentKiB()), 0, 'f', 1));
         }
     }
     while (!restarts_.empty() && problems_.isEmpty()) {
@@ -242,10 +237,11 @@ int SoakRun::run() {
         if (problems_.isEmpty() && waitUntilAllUp(60000) && freezeAll()) {
             tcp_.program->sample();
             serial_.program->sample();
-            peakKiB_[0] = std::max(peakKiB_[0], tcp_.program->peakKiB());
-            peakKiB_[1] = std::max(peakKiB_[1], serial_.program->peakKiB());
+            peakKiB_[0] = std::max(peakKiB_[0], tcp_.program->run().peakResidentKiB());
+            peakKiB_[1] = std::max(peakKiB_[1], serial_.program->run().peakResidentKiB());
             for (Side* side : {&tcp_, &serial_})
-                if (!side->program->running() || !side->program->terminate())
+                if (!side->program->run().running() || !side->program->run().stop(30000) ||
+                    side->program->run().exitCode() != 0)
                     fail(QStringLiteral("%1: the program was not alive at the end or did not end "
                                         "with 0 on SIGTERM")
                              .arg(side->program->name()));
@@ -318,6 +314,13 @@ int SoakRun::report() {
             .arg(problems_.size())
             .arg(o_.workFolder));
     return 1;
+}
+
+int runSoak(double minutes, quint64 seed, const QString& workRoot) {
+    QTemporaryDir dir(workRoot + QStringLiteral("/znr-soak.XXXXXX"));
+    dir.setAutoRemove(false);
+    SoakRun run({minutes, seed, dir.path()});
+    return run.run();
 }
 
 } // namespace soak

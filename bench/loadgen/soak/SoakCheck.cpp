@@ -1,5 +1,7 @@
 #include "SoakCheck.h"
 
+#include "support/FileBytes.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -10,11 +12,6 @@
 namespace soak {
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QByteArrayList fileNames(const QByteArray& folder) {
     QByteArrayList names;
@@ -84,7 +81,7 @@ std::vector<ExpectedBatch> expectedBatches(const SimInstrument& in, bool column,
         QHash<QByteArray, Latest> byContent; // the latest batch with that content
         const qsizetype first = qsizetype(batches.size());
         for (const auto& [second, name] : expectedFiles(folder)) {
-            const QByteArray bytes = readAll(QFile::decodeName(folder + name));
+            const QByteArray bytes = znr::test::readBytes(folder + name);
             const QByteArray key = withoutTime(bytes);
             const auto latest = byContent.constFind(key);
             const bool continues = latest != byContent.cend() && latest->lastSecond == second - 1;
@@ -107,8 +104,7 @@ std::vector<ExpectedBatch> expectedBatches(const SimInstrument& in, bool column,
     return batches;
 }
 
-void checkDataFiles(const ProgramInstance& p, const SimInstrument& in, CheckResult& r,
-                    int& examined) {
+void checkDataFiles(const SoakProgram& p, const SimInstrument& in, CheckResult& r, int& examined) {
     std::vector<ExpectedBatch> batches = expectedBatches(in, p.column(), r);
     r.batches += int(batches.size());
     const QByteArray folder = p.folder(modeFolder(in.setup()));
@@ -116,7 +112,7 @@ void checkDataFiles(const ProgramInstance& p, const SimInstrument& in, CheckResu
         if (!name.startsWith(in.setup().id + " "))
             continue;
         ++examined;
-        const QByteArray bytes = readAll(QFile::decodeName(folder + name));
+        const QByteArray bytes = znr::test::readBytes(folder + name);
         int matches = 0;
         bool sameName = false;
         for (ExpectedBatch& b : batches) {
@@ -144,7 +140,7 @@ void checkDataFiles(const ProgramInstance& p, const SimInstrument& in, CheckResu
 }
 
 // Every batch has one raw file: its frames from the IST to the end frame.
-void checkRawFiles(const ProgramInstance& p, const SimInstrument& in, int batches, CheckResult& r,
+void checkRawFiles(const SoakProgram& p, const SimInstrument& in, int batches, CheckResult& r,
                    int& examined) {
     const QByteArray folder = p.folder("Raw Files");
     int files = 0;
@@ -153,7 +149,7 @@ void checkRawFiles(const ProgramInstance& p, const SimInstrument& in, int batche
             continue;
         ++files;
         ++examined;
-        QByteArrayList lines = readAll(QFile::decodeName(folder + name)).split('\n');
+        QByteArrayList lines = znr::test::readBytes(folder + name).split('\n');
         if (!lines.isEmpty() && lines.last().isEmpty())
             lines.removeLast();
         int ists = 0, dats = 0;
@@ -179,7 +175,7 @@ void checkRawFiles(const ProgramInstance& p, const SimInstrument& in, int batche
 
 // Expected lines: a drop and a restore per instrument killed while connected (the restore only
 // once the next incarnation was greeted), and a "ZNR Error" line per ERR batch.
-void checkLog(const ProgramInstance& p, const std::vector<std::unique_ptr<SimInstrument>>& all,
+void checkLog(const SoakProgram& p, const std::vector<std::unique_ptr<SimInstrument>>& all,
               int errBatches, CheckResult& r) {
     const QString time = QStringLiteral(", \\d{1,2}/\\d{1,2}/\\d{4} \\d{1,2}:\\d\\d:\\d\\d [AP]M$");
     const QRegularExpression tcpDrop(
@@ -201,7 +197,7 @@ void checkLog(const ProgramInstance& p, const std::vector<std::unique_ptr<SimIns
             restores += run->number > 1 && run->log().greeted ? 1 : 0;
         }
     int drops = 0, back = 0, errors = 0;
-    const QByteArrayList lines = p.logLines();
+    const QByteArrayList lines = p.run().logLines();
     r.logLines += int(lines.size());
     for (const QByteArray& line : lines) {
         const QString l = text(line);
@@ -229,7 +225,36 @@ void checkLog(const ProgramInstance& p, const std::vector<std::unique_ptr<SimIns
 
 } // namespace
 
-CheckResult checkInstance(const ProgramInstance& program,
+bool SoakProgram::start(bool column, const QList<quint16>& tcpPorts,
+                        const QMap<int, QString>& serialLinks) {
+    config_.column = column;
+    config_.ethernet = serialLinks.isEmpty();
+    config_.checkRodsId = kCheckRodId;
+    config_.company = "Soak";
+    config_.reconnectSeconds = "1";
+    for (quint16 port : tcpPorts)
+        config_.ethernetInstruments.append({"127.0.0.1", port});
+    for (auto it = serialLinks.cbegin(); it != serialLinks.cend(); ++it)
+        config_.addSerial(it.key(), QFile::encodeName(it.value()));
+    run_.process().setStandardOutputFile(path(QStringLiteral("announcements.txt")));
+    run_.process().setStandardErrorFile(path(QStringLiteral("stderr.txt")));
+    return run_.writeIni(config_) && run_.start({QStringLiteral("--headless")});
+}
+
+void SoakProgram::sample() {
+    if (const qint64 rss = run_.residentKiB(); rss > 0)
+        samples_.append(rss);
+}
+
+int SoakProgram::announcements() const {
+    return int(znr::test::readBytes(run_.path("announcements.txt")).count('\n'));
+}
+
+QByteArray SoakProgram::errorOutput() const {
+    return znr::test::readBytes(run_.path("stderr.txt"));
+}
+
+CheckResult checkInstance(const SoakProgram& program,
                           const std::vector<std::unique_ptr<SimInstrument>>& instruments) {
     CheckResult r;
     int errBatches = 0;

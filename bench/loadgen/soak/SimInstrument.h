@@ -1,8 +1,8 @@
 #pragma once
 
 #include "SoakPlan.h"
+#include "support/Sim.h"
 
-#include <QProcess>
 #include <QString>
 #include <memory>
 #include <vector>
@@ -19,25 +19,24 @@ struct SimLog {
     int naks = 0;             // NAK8 received
     QByteArray listenedPort;  // from standard output: "listening on ADDRESS:PORT"
 };
-SimLog readSimLog(const QString& errPath, const QString& outPath);
+SimLog readSimLog(const QByteArray& err, const QByteArray& out);
 
 // One znr-sim run of an instrument; killed and replaced by a new one when the instrument drops.
 struct Incarnation {
     int number = 0;
     quint64 seed = 0;
-    QString expectDir; // its --expect-dir
-    QString outPath;   // standard output
-    QString errPath;   // standard error (the --verbose log)
-    std::unique_ptr<QProcess> process;
-    bool killed = false; // by the soak, while the extractor was connected
+    QString expectDir;                   // its --expect-dir
+    QString logBase;                     // its outputs: "<logBase>.out" and "<logBase>.err"
+    std::unique_ptr<znr::test::Sim> sim; // outputs in files: the --verbose log is standard error
+    bool killed = false;                 // by the soak, while the extractor was connected
 
-    SimLog log() const { return readSimLog(errPath, outPath); }
+    SimLog log() const { return readSimLog(sim->err(), sim->out()); }
 };
 
 // An instrument of the soak with all its incarnations.
 class SimInstrument {
 public:
-    SimInstrument(InstrumentSpec setup, QString simBinary, QString workFolder, QString ptyLink);
+    SimInstrument(InstrumentSpec setup, QString workFolder, QString ptyLink);
 
     const InstrumentSpec& setup() const { return setup_; }
     const std::vector<std::unique_ptr<Incarnation>>& incarnations() const { return runs_; }
@@ -68,7 +67,6 @@ public:
 
 private:
     InstrumentSpec setup_;
-    QString simBinary_;
     QString workFolder_;
     QString ptyLink_;
     quint16 port_ = 0;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ProgramInstance.h"
 #include "SimInstrument.h"
+#include "SoakCheck.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -16,7 +16,6 @@ struct SoakOptions {
     double minutes = 30;
     quint64 seed = 1;
     QString workFolder; // created; kept when the run fails
-    QString binFolder;  // where znr-extractor and znr-sim are
 };
 
 // The whole soak: two headless programs (50 TCP instruments; 4 pty instruments), instruments
@@ -30,7 +29,7 @@ public:
 
 private:
     struct Side {
-        std::unique_ptr<ProgramInstance> program;
+        std::unique_ptr<SoakProgram> program;
         std::vector<std::unique_ptr<SimInstrument>> instruments;
     };
 
@@ -62,5 +61,9 @@ private:
     qint64 peakKiB_[2] = {0, 0};
     QStringList problems_;
 };
+
+// The soak scenario of znr-loadgen: runs for `minutes` in a new folder under `workRoot`;
+// returns the exit code (0 when every check held, 1 otherwise).
+int runSoak(double minutes, quint64 seed, const QString& workRoot);
 
 } // namespace soak
