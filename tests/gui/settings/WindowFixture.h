@@ -14,35 +14,27 @@
 
 namespace znr::test {
 
-// A connection dialog of type D over a settings file without instruments.
-template <class D> struct DialogFixture : ::testing::Test {
+// A window of type W over a settings file in a fresh folder; the test creates the window.
+template <class W> struct WindowFixture : ::testing::Test {
     TempDir dir;
     AppSettings s;
     FakeClock clock;
     ErrorLog log{s.ErrorLogFolder, clock};
     RecordingOpener opener;
     QByteArray iniPath = dir.path("ZNRExtractor.ini");
-    QPointer<D> w;
+    QPointer<W> w;
 
-    void SetUp() override {
-        writeBytes(iniPath, testData("settings/instruments-before.ini"));
-        s.IniFilePath = QFile::decodeName(iniPath);
-        s.ErrorLogFolder = dir.sub("log");
-        w = new D(s, opener, log);
-        w->show();
-    }
     void TearDown() override {
         if (w)
             w->close();
         runDeferredDeletes();
     }
-
     template <class T> T* find(const char* name) const {
         T* found = w->template findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
-    // True when the dialog has closed and gone.
+    // True when the window has closed and gone.
     bool gone() {
         runDeferredDeletes();
         return w.isNull();
@@ -50,5 +42,9 @@ template <class D> struct DialogFixture : ::testing::Test {
     QByteArray ini() const { return readBytes(iniPath); }
     QByteArray logText() const { return readBytes(s.ErrorLogFolder + "ZNRError.log"); }
 };
+
+inline QString latin1(const char* text) {
+    return QString::fromLatin1(text);
+}
 
 } // namespace znr::test
