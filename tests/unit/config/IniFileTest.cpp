@@ -99,36 +99,27 @@ TEST_F(IniFileTest, ReplacingKeepsPermissionsAndFollowsALink) {
     EXPECT_EQ(files(), QByteArrayList({"ZNRExtractor.ini", "real.ini"}));
 }
 
-// Lets the process write files of at most `bytes` bytes while it lives (works as root too,
-// unlike a read-only folder); a write past it fails with EFBIG instead of raising a signal.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        rlimit limited = old_;
-        limited.rlim_cur = bytes;
-        oldSignal_ = ::signal(SIGXFSZ, SIG_IGN);
-        ::setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        ::signal(SIGXFSZ, oldSignal_);
-    }
-
-private:
-    rlimit old_{};
-    sighandler_t oldSignal_;
-};
+// Runs `body` while the process may write files of at most `bytes` bytes (works as root too,
+// unlike a read-only folder): a write past it fails with EFBIG, as on a full disk.
+template <class Body> int withFileSizeLimit(rlim_t bytes, Body body) {
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit limited = old;
+    limited.rlim_cur = bytes;
+    const sighandler_t oldSignal = ::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+    const int result = body();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, oldSignal);
+    return result;
+}
 
 TEST_F(IniFileTest, FullDiskLeavesTheOldFileWholeAndLogsOnce) {
     const QByteArray before = "[LICENSE]\r\nCOMPANY=Acme\r\n";
     writeBytes(iniPath, before);
-    int result = -1;
-    {
-        FileSizeLimit limit(100);
-        result = write("LICENSE", "COMPANY", QByteArray(200, 'x'));
-    }
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(
+        withFileSizeLimit(100, [&] { return write("LICENSE", "COMPANY", QByteArray(200, 'x')); }),
+        0);
     EXPECT_EQ(ini(), before);
     EXPECT_EQ(files(), QByteArrayList({"ZNRExtractor.ini"})); // no leftovers
     EXPECT_EQ(logText().count("\r\n"), 1);
@@ -178,8 +169,7 @@ TEST_F(IniFileTest, WritableFileInAFolderThatTakesNoNewFilesIsRewrittenInPlace) 
     // The first write succeeds; the second, refused by a file size limit, leaves the file whole.
     const int code = exitCodeAsUnprivileged([this] {
         const int written = write("A", "x", "2");
-        FileSizeLimit limit(12);
-        return written + 2 * write("A", "x", "longer than the limit");
+        return written + 2 * withFileSizeLimit(12, [&] { return write("A", "x", "longer"); });
     });
     ::chmod(dir.folder().constData(), 0700);
     EXPECT_EQ(code, 1);

@@ -11,19 +11,17 @@ namespace {
 // Records every instrument handed over, with the serial line fields as they stood at the call.
 class RecordingOpener final : public ConnectionOpener {
 public:
-    explicit RecordingOpener(const AppSettings& s) : s_(s) {}
+    explicit RecordingOpener(const AppSettings& s) : s(s) {}
     void CreateEthernetConnection(const QByteArray& ip, quint16 port) override {
         calls.append("ENT " + ip + ':' + QByteArray::number(port));
     }
     void CreateSerialConnection(const QByteArray& commPort, const QByteArray& settings) override {
         calls.append("SER " + commPort + ' ' + settings + " hs" +
-                     QByteArray::number(s_.CurrentHandShaking) + (s_.CurrentDTR ? " dtr" : "") +
-                     (s_.CurrentRTS ? " rts" : ""));
+                     QByteArray::number(s.CurrentHandShaking) + (s.CurrentDTR ? " dtr" : "") +
+                     (s.CurrentRTS ? " rts" : ""));
     }
+    const AppSettings& s;
     QByteArrayList calls;
-
-private:
-    const AppSettings& s_;
 };
 
 const QByteArrayList SerialCalls = {"SER 1 9600,n,8,1 hs0 dtr", "SER 12 19200,e,7,2 hs2 rts"};
