@@ -3,6 +3,7 @@
 #include "config/IniText.h"
 #include "core/ErrorLog.h"
 #include "core/Files.h"
+#include "core/LogNames.h"
 #include "core/UniqueFd.h"
 
 #include <QFile>
@@ -171,7 +172,7 @@ IniText readIniText(const QString& file) noexcept {
     }
 }
 
-QByteArray ReadINIFile(const QByteArray& section, const QByteArray& key, const QString& file) {
+QByteArray readIniValue(const QByteArray& section, const QByteArray& key, const QString& file) {
     try {
         return readIniText(file).value(section, key).value_or(QByteArray());
     } catch (...) {
@@ -207,7 +208,7 @@ QByteArray IniFileReader::read(const QByteArray& section, const QByteArray& key)
         struct stat st {};
         if (path.isEmpty() || path.contains('\0') || ::stat(path.constData(), &st) != 0) {
             text_.reset();
-            return ReadINIFile(section, key, file_);
+            return readIniValue(section, key, file_);
         }
         const Version now{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
         if (!text_ || !(now == version_)) {
@@ -227,9 +228,9 @@ QByteArray IniFileReader::read(const QByteArray& section, const QByteArray& key)
     }
 }
 
-int WriteINIFile(const QByteArray& section, const QByteArray& key, const QByteArray& value,
-                 const QString& file, const ErrorLog& log) {
-    const bool ok = guarded(log, "WriteINIFile", [&] {
+int writeIniValue(const QByteArray& section, const QByteArray& key, const QByteArray& value,
+                  const QString& file, const ErrorLog& log) {
+    const bool ok = guarded(log, logname::WriteIni, [&] {
         if (!IniText::isWritable(section, key, value))
             throw Failure::invalidArgument();
         const QByteArray path = targetOf(QFile::encodeName(file));

@@ -17,16 +17,16 @@ class ErrorLog;
 // CR LF written, every other line kept byte for byte.
 
 // The value, or the empty text when the file, section or key is missing. Never fails.
-QByteArray ReadINIFile(const QByteArray& section, const QByteArray& key, const QString& file);
+QByteArray readIniValue(const QByteArray& section, const QByteArray& key, const QString& file);
 
 // Sets one key (replaced in place, added at the end of its section, or a new section at the end
 // of the file; a missing file is created). The file is replaced atomically, or rewritten in place
 // where its folder takes no new files but the file may be written. Returns non-zero when
 // written; a failure is logged under "WriteINIFile" and gives 0.
-int WriteINIFile(const QByteArray& section, const QByteArray& key, const QByteArray& value,
-                 const QString& file, const ErrorLog& log);
+int writeIniValue(const QByteArray& section, const QByteArray& key, const QByteArray& value,
+                  const QString& file, const ErrorLog& log);
 
-// Reads keys of one file with the results of ReadINIFile, each read seeing the file as it is at
+// Reads keys of one file with the results of readIniValue, each read seeing the file as it is at
 // that moment. The parsed text is kept between reads and the file read again only when it may
 // have changed (another file, size or time stamp, or a time stamp too recent to tell a rewrite
 // in the same clock tick apart), so that the many keys of a start-up cost one parse, not one per

@@ -5,6 +5,7 @@
 #include "config/IniFile.h"
 #include "core/ErrorLog.h"
 #include "core/Files.h"
+#include "core/LogNames.h"
 
 #include <QFile>
 
@@ -14,7 +15,7 @@ namespace {
 
 // The count in the file plus one: the number of the section about to be appended.
 qint16 nextNumber(const QByteArray& countSection, const QString& file) {
-    const int next = textToInteger(ReadINIFile(countSection, "ZNRs", file)) + 1;
+    const int next = textToInteger(readIniValue(countSection, "ZNRs", file)) + 1;
     if (next > 32767)
         throw Failure::overflow();
     return qint16(next);
@@ -34,21 +35,21 @@ void appendSection(const AppSettings& s, const QByteArrayList& lines) {
 
 } // namespace
 
-int AddEthernetZNRINI(AppSettings& s, const ErrorLog& log) {
+int appendEthernetInstrument(AppSettings& s, const ErrorLog& log) {
     int result = 0;
-    guarded(log, "AddEthernetZNRINI", [&] {
+    guarded(log, logname::AppendEthernetInstrument, [&] {
         const qint16 n = nextNumber("ZNR NUM ETHERNET", s.IniFilePath);
         s.EthernetCount = n;
         appendSection(s, {"[ZNR-ENT" + QByteArray::number(n) + ']', "IP=" + s.CurrentIP,
                           "Port=" + QByteArray::number(s.CurrentPort)});
-        result = WriteINIFile("ZNR NUM ETHERNET", "ZNRs", numberToText(n), s.IniFilePath, log);
+        result = writeIniValue("ZNR NUM ETHERNET", "ZNRs", numberToText(n), s.IniFilePath, log);
     });
     return result;
 }
 
-int AddSerialZNRINI(AppSettings& s, const ErrorLog& log) {
+int appendSerialInstrument(AppSettings& s, const ErrorLog& log) {
     int result = 0;
-    guarded(log, "AddSerialZNRINI", [&] {
+    guarded(log, logname::AppendSerialInstrument, [&] {
         const qint16 n = nextNumber("ZNR NUM SERIAL", s.IniFilePath);
         s.SerialCount = n;
         appendSection(s,
@@ -56,7 +57,7 @@ int AddSerialZNRINI(AppSettings& s, const ErrorLog& log) {
                        "Settings=" + s.CurrentSettings,
                        "HandShaking=" + QByteArray::number(s.CurrentHandShaking),
                        "DTR=" + booleanToText(s.CurrentDTR), "RTS=" + booleanToText(s.CurrentRTS)});
-        result = WriteINIFile("ZNR NUM SERIAL", "ZNRs", numberToText(n), s.IniFilePath, log);
+        result = writeIniValue("ZNR NUM SERIAL", "ZNRs", numberToText(n), s.IniFilePath, log);
     });
     return result;
 }

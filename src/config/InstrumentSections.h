@@ -7,10 +7,10 @@ class ErrorLog;
 
 // Append the instrument held in the scratch fields of `s` as a new numbered section at the end
 // of the settings file, then store the new count, read from the file and raised by one, both in
-// `s` and (through WriteINIFile) in the file. They return what WriteINIFile returns; a count
+// `s` and (through writeIniValue) in the file. They return what writeIniValue returns; a count
 // that is not a number, or a failed append, is logged under the routine's name
 // ("AddEthernetZNRINI", "AddSerialZNRINI"), writes nothing more and gives 0.
-int AddEthernetZNRINI(AppSettings& s, const ErrorLog& log);
-int AddSerialZNRINI(AppSettings& s, const ErrorLog& log);
+int appendEthernetInstrument(AppSettings& s, const ErrorLog& log);
+int appendSerialInstrument(AppSettings& s, const ErrorLog& log);
 
 } // namespace znr

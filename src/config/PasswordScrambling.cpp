@@ -1,12 +1,14 @@
 #include "config/PasswordScrambling.h"
 
 #include "core/ErrorLog.h"
+#include "core/LogNames.h"
 
 namespace znr {
 
 namespace {
 
-QByteArray shifted(const QByteArray& text, int by, const ErrorLog& log, const char* procedure) {
+QByteArray shifted(const QByteArray& text, int by, const ErrorLog& log,
+                   std::string_view procedure) {
     QByteArray out;
     const bool ok = guarded(log, procedure, [&] {
         out.reserve(text.size());
@@ -22,12 +24,12 @@ QByteArray shifted(const QByteArray& text, int by, const ErrorLog& log, const ch
 
 } // namespace
 
-QByteArray EncryptPassword(const QByteArray& plain, const ErrorLog& log) {
-    return shifted(plain, -10, log, "Module.EncryptPassword");
+QByteArray scramblePassword(const QByteArray& plain, const ErrorLog& log) {
+    return shifted(plain, -10, log, logname::ScramblePassword);
 }
 
-QByteArray DecryptPassword(const QByteArray& stored, const ErrorLog& log) {
-    return shifted(stored, +10, log, "Module.DecryptPassword");
+QByteArray unscramblePassword(const QByteArray& stored, const ErrorLog& log) {
+    return shifted(stored, +10, log, logname::UnscramblePassword);
 }
 
 } // namespace znr

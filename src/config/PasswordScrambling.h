@@ -10,7 +10,7 @@ class ErrorLog;
 // no key. A character that cannot be shifted (a code below 10 to scramble, above 245 to
 // unscramble) is logged under "Module.EncryptPassword" / "Module.DecryptPassword" and gives the
 // empty text, never a partial one.
-QByteArray EncryptPassword(const QByteArray& plain, const ErrorLog& log);
-QByteArray DecryptPassword(const QByteArray& stored, const ErrorLog& log);
+QByteArray scramblePassword(const QByteArray& plain, const ErrorLog& log);
+QByteArray unscramblePassword(const QByteArray& stored, const ErrorLog& log);
 
 } // namespace znr

@@ -51,15 +51,15 @@ void takeOptions(AppSettings& s, const OptionTexts& f) {
 void writeOptions(const AppSettings& s, const ErrorLog& log) {
     auto write = [&](const char* section, const char* key, const QByteArray& value) {
         if (!value.isEmpty())
-            WriteINIFile(section, key, value, s.IniFilePath, log);
+            writeIniValue(section, key, value, s.IniFilePath, log);
     };
     write("DEFAULT", "MODE", s.DefaultStartup);
     write("DATA LAYOUT", "COLUMN", booleanToText(s.DataLayoutColumn));
     write("ARCHIVE RAW FILE", "SAVE", s.ArchiveRawFile);
     write("ARCHIVE RAW FILE", "DAYS", numberToText(s.ArchiveDays));
     // A password that cannot be scrambled comes back empty (and is logged): the stored one stays.
-    write("ADMIN", "PASSWORD", EncryptPassword(s.AdminPassword, log));
-    write("DISCONNECT", "PASSWORD", EncryptPassword(s.DisconnectPassword, log));
+    write("ADMIN", "PASSWORD", scramblePassword(s.AdminPassword, log));
+    write("DISCONNECT", "PASSWORD", scramblePassword(s.DisconnectPassword, log));
     write("CHECK RODS", "ID", s.CheckRodID);
     write("FILES", "Data", s.DataFolder);
     write("FILES", "Error", s.ErrorLogFolder);

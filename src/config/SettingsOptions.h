@@ -37,8 +37,8 @@ void takeOptions(AppSettings& s, const OptionTexts& fields);
 // Writes the thirteen keys the window owns from `s` into `s.IniFilePath`, passwords scrambled.
 // A key whose written value would be empty is left as the file has it: the window never empties
 // a setting, so an empty value is either what the file already holds or a setting the start-up
-// load never reached, whose stored value must not be wiped. Write failures are logged by
-// WriteINIFile and not looked at.
+// load never reached, whose stored value must not be wiped. Write failures are logged by//
+// writeIniValue and not looked at.
 void writeOptions(const AppSettings& s, const ErrorLog& log);
 
 // The folder of a path chosen in the open-file dialog: the path without its file-name part

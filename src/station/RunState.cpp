@@ -1,6 +1,6 @@
 #include "station/RunState.h"
 
-#include "config/LoadConstants.h"
+#include "config/LoadSettings.h"
 #include "core/ProgramPaths.h"
 #include "link/ElementSets.h"
 
@@ -48,7 +48,7 @@ void ConnectionEngine::loadConfiguration(const QString& programFolder,
                                          const std::function<void()>& beforeInstruments) {
     run_.settings.IniFilePath = iniFilePathIn(programFolder);
     HookedOpener opener(connections_, beforeInstruments);
-    LoadConstants(run_.settings, opener, run_.log);
+    loadSettings(run_.settings, opener, run_.log);
     opener.runHook();
 }
 

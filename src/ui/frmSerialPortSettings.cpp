@@ -90,8 +90,8 @@ frmSerialPortSettings::frmSerialPortSettings(AppSettings& settings, ConnectionOp
     };
     auto* cmdOK = button("cmdOK", "OK");
     auto* cmdCancel = button("cmdCancel", "Cancel");
-    connect(cmdOK, &QPushButton::clicked, this, &frmSerialPortSettings::cmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmSerialPortSettings::cmdCancel_Click);
+    connect(cmdOK, &QPushButton::clicked, this, &frmSerialPortSettings::onOk);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmSerialPortSettings::onCancel);
 
     // Port list, baud rates, buttons with Auto Restart on top; the other groups in a row below,
     // DTR and RTS under the stop bits.
@@ -117,7 +117,7 @@ frmSerialPortSettings::frmSerialPortSettings(AppSettings& settings, ConnectionOp
     layout->addLayout(stopColumn, 1, 2);
     layout->addWidget(frmFlowControl, 1, 3, Qt::AlignTop);
 
-    Form_Load();
+    load();
     setFixedSize(sizeHint());
 }
 
@@ -142,9 +142,9 @@ QGroupBox* frmSerialPortSettings::addOptionGroup(const char* frameName, const ch
     return frame;
 }
 
-void frmSerialPortSettings::Form_Load() {
+void frmSerialPortSettings::load() {
     guarded(log_, "frmSerialPortSettings.Form_Load", [&] {
-        LoadCommPorts();
+        fillPortList();
         settings_.CurrentHandShaking = 0;
         settings_.CurrentDTR = false;
         settings_.CurrentRTS = false;
@@ -160,7 +160,7 @@ void frmSerialPortSettings::Form_Load() {
     });
 }
 
-void frmSerialPortSettings::LoadCommPorts() {
+void frmSerialPortSettings::fillPortList() {
     guarded(log_, "frmSerialPortSettings.LoadCommPorts", [&] {
         lstConnector_->clear();
         for (int n = 1; n <= ComPortCount; ++n)
@@ -168,7 +168,7 @@ void frmSerialPortSettings::LoadCommPorts() {
     });
 }
 
-void frmSerialPortSettings::GetValues() {
+void frmSerialPortSettings::takeLineSettings() {
     guarded(log_, "frmSerialPortSettings.GetValues", [&] {
         settings_.CurrentCommPort = QByteArray::number(lstConnector_->currentRow() + 1);
         const QByteArray baud = valueOf(optBaudRate_, {"110", "300", "600", "1200", "2400", "4800",
@@ -183,15 +183,15 @@ void frmSerialPortSettings::GetValues() {
     });
 }
 
-void frmSerialPortSettings::cmdOK_Click() {
+void frmSerialPortSettings::onOk() {
     // Opening a port may process events; a second press meanwhile must not open it twice.
     if (inOK_ || finished_)
         return;
     inOK_ = true;
     guarded(log_, "frmSerialPortSettings.cmdOK_Click", [&] {
-        GetValues();
+        takeLineSettings();
         if (chkAutoRestart_->isChecked())
-            AddSerialZNRINI(settings_, log_);
+            appendSerialInstrument(settings_, log_);
         opener_.CreateSerialConnection(settings_.CurrentCommPort, settings_.CurrentSettings);
         finished_ = true;
         close();
@@ -199,7 +199,7 @@ void frmSerialPortSettings::cmdOK_Click() {
     inOK_ = false;
 }
 
-void frmSerialPortSettings::cmdCancel_Click() {
+void frmSerialPortSettings::onCancel() {
     guarded(log_, "frmSerialPortSettings.cmdCancel_Click", [&] {
         settings_.CurrentCommPort = "0";
         settings_.CurrentSettings.clear();

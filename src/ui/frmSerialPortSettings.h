@@ -23,11 +23,11 @@ public:
     frmSerialPortSettings(AppSettings& settings, ConnectionOpener& opener, const ErrorLog& log,
                           QWidget* parent = nullptr);
 
-    void Form_Load();
-    void LoadCommPorts();
-    void GetValues();
-    void cmdOK_Click();
-    void cmdCancel_Click();
+    void load();
+    void fillPortList();
+    void takeLineSettings();
+    void onOk();
+    void onCancel();
 
 protected:
     void reject() override;                   // Esc does not cancel

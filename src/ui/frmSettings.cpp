@@ -76,19 +76,19 @@ void frmSettings::showEvent(QShowEvent* e) {
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     imgFileSetup_->setFocus(); // no option field has the focus after opening
-    Form_Load();
+    load();
 }
 
-void frmSettings::Form_Load() {
+void frmSettings::load() {
     guarded(log_, "frmSettings_Form_Load", [&] {
-        lblFileSetup_Click();
-        LoadOptions();
-        UpdateOptions();
-        ValuesSaved_ = true;
+        showFileSetupPage();
+        showOptions();
+        rewriteOptions();
+        valuesSaved_ = true;
     });
 }
 
-void frmSettings::LoadOptions() {
+void frmSettings::showOptions() {
     guarded(log_, "frmSettings_LoadOptions", [&] {
         const std::pair<QComboBox*, QStringList> lists[] = {
             {cboDataLayout_, {QStringLiteral("COLUMN"), QStringLiteral("ROW")}},
@@ -103,7 +103,7 @@ void frmSettings::LoadOptions() {
     });
 }
 
-void frmSettings::UpdateOptions() {
+void frmSettings::rewriteOptions() {
     guarded(log_, "frmSettings_UpdateOptions", [&] {
         const OptionTexts t = shownOptions(settings_);
         auto show = [](auto* field, const QByteArray& text) {
@@ -148,19 +148,19 @@ OptionTexts frmSettings::fieldTexts() const {
     return t;
 }
 
-void frmSettings::UpdateValues() {
+void frmSettings::storeValues() {
     guarded(log_, "frmSettings_UpdateValues", [&] {
         takeOptions(settings_, fieldTexts());
         writeOptions(settings_, log_);
-        ValuesSaved_ = true;
+        valuesSaved_ = true;
     });
 }
 
-void frmSettings::lblFileSetup_Click() {
+void frmSettings::showFileSetupPage() {
     switchPage(Page::FileSetup);
 }
 
-void frmSettings::lblGeneral_Click() {
+void frmSettings::showGeneralPage() {
     switchPage(Page::General);
 }
 
@@ -182,35 +182,35 @@ void frmSettings::switchPage(Page page) {
             for (QWidget* w : generalPage_)
                 w->setVisible(!files);
         });
-        skippingInvalidArgument([&] { UpdateValues(); });
+        skippingInvalidArgument([&] { storeValues(); });
     });
 }
 
-void frmSettings::lblSave_Click() {
+void frmSettings::save() {
     guarded(log_, "frmSettings_lblSave_Click", [&] {
-        UpdateValues();
+        storeValues();
         prompts_.information(QStringLiteral("Values Saved Successfully"),
                              QStringLiteral("Data Saved"), UserPrompts::Icon::None);
     });
 }
 
-void frmSettings::lblCancel_Click() {
+void frmSettings::cancel() {
     guarded(log_, "frmSettings_lblCancel_Click", [&] { close(); });
 }
 
 void frmSettings::closeEvent(QCloseEvent* e) {
-    if (Form_Unload())
+    if (confirmClose())
         e->ignore();
     else
         e->accept();
 }
 
-bool frmSettings::Form_Unload() {
+bool frmSettings::confirmClose() {
     bool stayOpen = false;
     guarded(log_, "frmSettings_Form_Unload", [&] {
-        if (!ValuesSaved_ && prompts_.askYesNo(QStringLiteral("Do you want to Save your changes?"),
+        if (!valuesSaved_ && prompts_.askYesNo(QStringLiteral("Do you want to Save your changes?"),
                                                QStringLiteral("Data will be Lost"))) {
-            UpdateValues();
+            storeValues();
             stayOpen = true;
         }
         if (bytesOf(cboDebugMode_) == "YES") {
@@ -229,7 +229,7 @@ bool frmSettings::Form_Unload() {
 
 bool frmSettings::eventFilter(QObject* watched, QEvent* e) {
     if (e->type() == QEvent::KeyPress && watched == txtArchiveDays_)
-        return txtArchiveDays_KeyPress(static_cast<QKeyEvent*>(e));
+        return filterArchiveDaysKey(static_cast<QKeyEvent*>(e));
     if (e->type() == QEvent::FocusIn) {
         // Coming back from another window or a list's popup is not the user entering a field.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
@@ -245,11 +245,11 @@ void frmSettings::gotFocus(const HelpEntry& entry) {
     guarded(log_, entry.procedure, [&] {
         lblOption_->setText(QString::fromLatin1(entry.title));
         lblDescription_->setText(QString::fromLatin1(entry.text));
-        ValuesSaved_ = false;
+        valuesSaved_ = false;
     });
 }
 
-bool frmSettings::txtArchiveDays_KeyPress(QKeyEvent* e) {
+bool frmSettings::filterArchiveDaysKey(QKeyEvent* e) {
     // Every key that yields a character is checked, Ctrl combinations too (Ctrl+V yields 22);
     // moving keys and Tab, which yield none or move on, pass.
     if (e->text().isEmpty() || e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab)
@@ -277,7 +277,7 @@ void frmSettings::browse(const FolderRow& row) {
     if (!folder)
         return;
     row.field->setText(QString::fromLatin1(*folder));
-    ValuesSaved_ = false;
+    valuesSaved_ = false;
 }
 
 } // namespace znr

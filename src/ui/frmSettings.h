@@ -22,7 +22,7 @@ class ErrorLog;
 class UserPrompts;
 
 // The settings window: two pages of options stored into AppSettings and the settings file by
-// UpdateValues. Not modal; it deletes itself when closed. Its load runs when it is first shown.
+// storeValues. Not modal; it deletes itself when closed. Its load runs when it is first shown.
 // `showDebugWindow` shows the trouble-shooting window (creating it when needed); the window
 // then sets `debugMode` itself. All references must outlive the window.
 class frmSettings final : public QWidget {
@@ -34,16 +34,16 @@ public:
 
     // False while edits may be unsaved: cleared when an option field gets the focus or a browse
     // fills a field, set by every store. Closing asks about saving only while it is false.
-    bool valuesSaved() const { return ValuesSaved_; }
+    bool valuesSaved() const { return valuesSaved_; }
 
-    void Form_Load();
-    void LoadOptions();
-    void UpdateOptions();
-    void UpdateValues();
-    void lblFileSetup_Click();
-    void lblGeneral_Click();
-    void lblSave_Click();
-    void lblCancel_Click();
+    void load();
+    void showOptions();
+    void rewriteOptions();
+    void storeValues();
+    void showFileSetupPage();
+    void showGeneralPage();
+    void save();
+    void cancel();
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -79,10 +79,10 @@ private:
     // Behaviour (frmSettings.cpp).
     void switchPage(Page page);
     void gotFocus(const HelpEntry& entry);
-    bool txtArchiveDays_KeyPress(QKeyEvent* e); // true when the key is discarded
+    bool filterArchiveDaysKey(QKeyEvent* e); // true when the key is discarded
     void browse(const FolderRow& row);
     OptionTexts fieldTexts() const;
-    bool Form_Unload(); // the closing sequence; true when the window stays open
+    bool confirmClose(); // the closing sequence; true when the window stays open
 
     AppSettings& settings_;
     LoginState& login_;
@@ -91,7 +91,7 @@ private:
     UserPrompts& prompts_;
     const ErrorLog& log_;
     std::function<void()> showDebugWindow_;
-    bool ValuesSaved_ = false;
+    bool valuesSaved_ = false;
     bool loaded_ = false;
 
     ClickableLabel* imgFileSetup_ = nullptr;

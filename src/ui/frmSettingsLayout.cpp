@@ -93,12 +93,12 @@ void frmSettings::buildPanel() {
         e.caption->setCursor(Qt::PointingHandCursor);
         y += 56;
     }
-    imgFileSetup_->onClick = [this] { lblFileSetup_Click(); };
-    lblFileSetup_->onClick = [this] { lblFileSetup_Click(); };
-    imgGeneral_->onClick = [this] { lblGeneral_Click(); };
-    lblGeneral_->onClick = [this] { lblGeneral_Click(); };
-    lblSave_->onClick = [this] { lblSave_Click(); };
-    lblCancel_->onClick = [this] { lblCancel_Click(); };
+    imgFileSetup_->onClick = [this] { showFileSetupPage(); };
+    lblFileSetup_->onClick = [this] { showFileSetupPage(); };
+    imgGeneral_->onClick = [this] { showGeneralPage(); };
+    lblGeneral_->onClick = [this] { showGeneralPage(); };
+    lblSave_->onClick = [this] { save(); };
+    lblCancel_->onClick = [this] { cancel(); };
 }
 
 void frmSettings::buildHeadings() {

@@ -42,8 +42,8 @@ frmWinsock::frmWinsock(AppSettings& settings, ConnectionOpener& opener, const Er
     cmdOK->setDefault(true);
     auto* cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    connect(cmdOK, &QPushButton::clicked, this, &frmWinsock::cmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmWinsock::cmdCancel_Click);
+    connect(cmdOK, &QPushButton::clicked, this, &frmWinsock::onOk);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmWinsock::onCancel);
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(lblHost, 0, 0);
@@ -62,21 +62,21 @@ frmWinsock::frmWinsock(AppSettings& settings, ConnectionOpener& opener, const Er
     txtHost_->setFocus();
 }
 
-void frmWinsock::cmdOK_Click() {
+void frmWinsock::onOk() {
     if (finished_)
         return;
     guarded(log_, "frmWinsock.cmdOK_Click", [&] {
         settings_.CurrentIP = txtHost_->text().toLatin1();
         settings_.CurrentPort = textToWholePort(txtPort_->text().toLatin1());
         if (chkAutoRestart_->isChecked())
-            AddEthernetZNRINI(settings_, log_);
+            appendEthernetInstrument(settings_, log_);
         finished_ = true;
         close(); // deletion waits for the event loop, so connecting below is still safe
         opener_.CreateEthernetConnection(settings_.CurrentIP, settings_.CurrentPort);
     });
 }
 
-void frmWinsock::cmdCancel_Click() {
+void frmWinsock::onCancel() {
     guarded(log_, "frmWinsock.cmdCancel_Click", [&] {
         settings_.CurrentIP.clear();
         settings_.CurrentPort = 0;

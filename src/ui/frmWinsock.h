@@ -21,8 +21,8 @@ public:
     frmWinsock(AppSettings& settings, ConnectionOpener& opener, const ErrorLog& log,
                QWidget* parent = nullptr);
 
-    void cmdOK_Click();
-    void cmdCancel_Click();
+    void onOk();
+    void onCancel();
 
 protected:
     void reject() override;                   // Esc does not cancel

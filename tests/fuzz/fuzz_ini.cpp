@@ -1,4 +1,4 @@
-// Writes the input as an INI file, reads keys from it, sets one key with WriteINIFile and
+// Writes the input as an INI file, reads keys from it, sets one key with writeIniValue and
 // checks the profile contract:
 // - a read never fails and gives a value of at most 127 characters without LF, without blanks
 //   around it unless the cut to 127 left one at its end;
@@ -199,15 +199,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The keys the file holds, read before and after the write.
     std::vector<std::pair<std::pair<QByteArray, QByteArray>, QByteArray>> reads;
     for (const auto& pair : names.pairs)
-        reads.push_back({pair, ReadINIFile(pair.first, pair.second, file)});
+        reads.push_back({pair, readIniValue(pair.first, pair.second, file)});
     for (const auto& r : reads)
         checkReadValue(r.second);
-    checkReadValue(ReadINIFile(section, key, file));
+    checkReadValue(readIniValue(section, key, file));
 
     AppSettings settings; // no error folder: a refused write is not logged anywhere
     test::FakeClock clock;
     const ErrorLog log(settings.ErrorLogFolder, clock);
-    const int written = WriteINIFile(section, key, value, file, log);
+    const int written = writeIniValue(section, key, value, file, log);
     FUZZ_CHECK(written == (storable(section, key, value) ? 1 : 0));
 
     bool exists = false;
@@ -218,13 +218,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(exists == existed && after == before);
         return 0;
     }
-    FUZZ_CHECK(ReadINIFile(section, key, file) == trim(value).left(MaxValue));
+    FUZZ_CHECK(readIniValue(section, key, file) == trim(value).left(MaxValue));
     FUZZ_CHECK(onlyTheKeyChanged(before, after, section, key, value));
     for (const auto& [pair, was] : reads) {
         const bool same =
             namesMatch(trim(pair.first), trim(section)) && namesMatch(trim(pair.second), trim(key));
         if (!same)
-            FUZZ_CHECK(ReadINIFile(pair.first, pair.second, file) == was);
+            FUZZ_CHECK(readIniValue(pair.first, pair.second, file) == was);
     }
     return 0;
 }

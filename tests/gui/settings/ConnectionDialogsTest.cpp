@@ -32,7 +32,7 @@ template <class D> struct DialogTest : test::WindowFixture<D> {
     void pressAgainWhileOpening() {
         this->opener.during = [this] {
             if (this->w)
-                this->w->cmdOK_Click();
+                this->w->onOk();
         };
     }
 };
@@ -104,7 +104,7 @@ TEST_F(SerialDialog, FailureWhileOpeningIsLoggedAndOkOpensOnceWhenPressedAgain) 
     EXPECT_FALSE(gone());
     pressAgainWhileOpening();
     press("cmdOK");
-    w->cmdOK_Click(); // and once more after closing, before the deletion
+    w->onOk(); // and once more after closing, before the deletion
     EXPECT_EQ(opener.calls.size(), 2);
     EXPECT_TRUE(gone());
 }

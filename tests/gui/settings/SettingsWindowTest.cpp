@@ -1,5 +1,5 @@
 // The settings window: what it stores, writes, asks and refuses.
-#include "config/LoadConstants.h"
+#include "config/LoadSettings.h"
 #include "gui/settings/WindowFixture.h"
 #include "station/Login.h"
 #include "station/MemoryConnectionList.h"
@@ -31,7 +31,7 @@ struct SettingsWindowTest : test::WindowFixture<frmSettings> {
         dir.sub("Error Log");
         test::writeBytes(iniPath, withDir(test::testData("settings/before-open.ini")));
         s.IniFilePath = QFile::decodeName(iniPath);
-        LoadConstants(s, opener, log);
+        loadSettings(s, opener, log);
         open();
     }
     void open() {
@@ -182,7 +182,7 @@ TEST_F(SettingsWindowTest, EachBrowseButtonFillsOnlyItsOwnFieldAndCancelChangesN
     };
     for (const auto& [button, field] : rows) {
         SCOPED_TRACE(button);
-        w->UpdateValues();
+        w->storeValues();
         const QString before = edit(field)->text();
         prompts.fileChoice = std::nullopt;
         find<QPushButton>(button)->click();

@@ -22,10 +22,10 @@ using test::writeBytes;
 struct IniFileTest : test::ConfigFixture {
     QString file = QFile::decodeName(iniPath);
     QByteArray read(const QByteArray& section, const QByteArray& key) const {
-        return ReadINIFile(section, key, file);
+        return readIniValue(section, key, file);
     }
     int write(const QByteArray& section, const QByteArray& key, const QByteArray& value) {
-        return WriteINIFile(section, key, value, file, log);
+        return writeIniValue(section, key, value, file, log);
     }
     QByteArrayList files() const { return test::listFiles(dir.folder()); }
 };
@@ -71,14 +71,14 @@ TEST_F(IniFileTest, UnreadableOrOddFilesReadAsEmpty) {
     writeBytes(iniPath, binary);
     EXPECT_EQ(read("DEFAULT", "MODE"), "");
     for (const QString& odd : {QFile::decodeName(dir.folder()), QStringLiteral("/dev/zero"), {}})
-        EXPECT_EQ(ReadINIFile("DEFAULT", "MODE", odd), "") << odd.toStdString();
+        EXPECT_EQ(readIniValue("DEFAULT", "MODE", odd), "") << odd.toStdString();
 }
 
 TEST_F(IniFileTest, FolderOrDeviceInPlaceOfTheFileIsNotReplaced) {
     const QString folder = QFile::decodeName(dir.sub("ini-is-a-folder"));
-    EXPECT_EQ(WriteINIFile("A", "x", "1", folder, log), 0);
-    EXPECT_EQ(WriteINIFile("A", "x", "1", QStringLiteral("/dev/null"), log), 0);
-    EXPECT_EQ(WriteINIFile("A", "x", "1", QFile::decodeName(dir.path("missing/x.ini")), log), 0);
+    EXPECT_EQ(writeIniValue("A", "x", "1", folder, log), 0);
+    EXPECT_EQ(writeIniValue("A", "x", "1", QStringLiteral("/dev/null"), log), 0);
+    EXPECT_EQ(writeIniValue("A", "x", "1", QFile::decodeName(dir.path("missing/x.ini")), log), 0);
     EXPECT_EQ(logText().count("WriteINIFile, "), 3);
     EXPECT_EQ(logText().count("WriteINIFile, 76, Path not found, "), 1);
     EXPECT_TRUE(test::listFiles(QFile::encodeName(folder)).isEmpty());
@@ -180,7 +180,7 @@ TEST_F(IniFileTest, WritableFileInAFolderThatTakesNoNewFilesIsRewrittenInPlace) 
     EXPECT_EQ(files(), QByteArrayList({"ZNRExtractor.ini"}));
 }
 
-// One reader over a whole start-up gives, read after read, what ReadINIFile gives at that
+// One reader over a whole start-up gives, read after read, what readIniValue gives at that
 // moment, whatever happened to the file in between; an unchanged old file keeps its values.
 TEST_F(IniFileTest, ReaderGivesWhatEachReadOfTheFileGivesAtThatMoment) {
     IniFileReader reader(file);

@@ -14,10 +14,10 @@ TEST_F(InstrumentSectionsTest, EachAppendTakesTheCountFromTheFileAndRaisesIt) {
     s.EthernetCount = 7; // the count in memory does not matter
     s.CurrentIP = "10.1.2.3";
     s.CurrentPort = 50000;
-    EXPECT_EQ(AddEthernetZNRINI(s, log), 1);
+    EXPECT_EQ(appendEthernetInstrument(s, log), 1);
     s.CurrentIP = "b";
     s.CurrentPort = 2;
-    EXPECT_EQ(AddEthernetZNRINI(s, log), 1);
+    EXPECT_EQ(appendEthernetInstrument(s, log), 1);
     EXPECT_EQ(s.EthernetCount, 4);
     EXPECT_EQ(ini(), "[ZNR NUM ETHERNET]\r\nZNRs= 4\r\n"
                      "\r\n[ZNR-ENT3]\r\nIP=10.1.2.3\r\nPort=50000\r\n"
@@ -32,7 +32,7 @@ TEST_F(InstrumentSectionsTest, SerialSectionEndsAnUnterminatedLastLineAndNamesEv
     s.CurrentHandShaking = 2;
     s.CurrentDTR = true;
     s.CurrentRTS = false;
-    EXPECT_EQ(AddSerialZNRINI(s, log), 1);
+    EXPECT_EQ(appendSerialInstrument(s, log), 1);
     EXPECT_EQ(s.SerialCount, 2);
     EXPECT_EQ(ini(), test::testData("config/serial-after-append.ini"));
 }
@@ -59,7 +59,7 @@ TEST_F(InstrumentSectionsTest, CountThatIsNoNumberOrAForgingFieldAppendsNothing)
             writeBytes(iniPath, c.file);
         clearLog();
         s.EthernetCount = s.SerialCount = 5;
-        EXPECT_EQ(c.serial ? AddSerialZNRINI(s, log) : AddEthernetZNRINI(s, log), 0);
+        EXPECT_EQ(c.serial ? appendSerialInstrument(s, log) : appendEthernetInstrument(s, log), 0);
         EXPECT_EQ(ini(), c.file ? c.file : "");
         EXPECT_EQ(test::fileExists(iniPath), c.file != nullptr);
         EXPECT_EQ(s.EthernetCount, 5);

@@ -8,23 +8,23 @@ namespace {
 struct PasswordScramblingTest : test::ConfigFixture {};
 
 TEST_F(PasswordScramblingTest, EveryShiftableCodeShiftsByTenAndComesBack) {
-    EXPECT_EQ(EncryptPassword("abc", log), "WXY");
-    EXPECT_EQ(DecryptPassword("WXY", log), "abc");
-    EXPECT_EQ(EncryptPassword("", log), "");
+    EXPECT_EQ(scramblePassword("abc", log), "WXY");
+    EXPECT_EQ(unscramblePassword("WXY", log), "abc");
+    EXPECT_EQ(scramblePassword("", log), "");
     QByteArray plain;
     for (int c = 10; c <= 255; ++c)
         plain += char(c);
-    const QByteArray stored = EncryptPassword(plain, log);
+    const QByteArray stored = scramblePassword(plain, log);
     ASSERT_EQ(stored.size(), plain.size());
     EXPECT_EQ(stored.front(), '\0');
     EXPECT_EQ(static_cast<unsigned char>(stored.back()), 245);
-    EXPECT_EQ(DecryptPassword(stored, log), plain);
+    EXPECT_EQ(unscramblePassword(stored, log), plain);
     EXPECT_TRUE(logText().isEmpty());
 }
 
 TEST_F(PasswordScramblingTest, UnshiftableCharacterGivesEmptyTextAndOneLogLine) {
-    EXPECT_EQ(DecryptPassword("abc\xf6xyz", log), "");
-    EXPECT_EQ(EncryptPassword("pass\tword", log), "");
+    EXPECT_EQ(unscramblePassword("abc\xf6xyz", log), "");
+    EXPECT_EQ(scramblePassword("pass\tword", log), "");
     EXPECT_EQ(logText().count("\r\n"), 2);
     EXPECT_TRUE(
         logText().startsWith("Module.DecryptPassword, 5, Invalid procedure call or argument, "));

@@ -3,7 +3,7 @@
 // The retry timer is not waited for: the tests run the retry rounds themselves.
 
 #include "config/AppSettings.h"
-#include "config/LoadConstants.h"
+#include "config/LoadSettings.h"
 #include "core/ErrorLog.h"
 #include "protocol/Channel.h"
 #include "protocol/ControlChars.h"
@@ -415,7 +415,7 @@ TEST(ReconnectSecondsKey, OnlyAPositiveNumberTurnsTheReconnectOn) {
         SCOPED_TRACE(text);
         const QByteArray path = dir.path("ZNRExtractor.ini");
         writeBytes(path, QByteArray("[DEFAULT]\r\nMODE=ETHERNET\r\n") + text);
-        EXPECT_EQ(ReadReconnectSeconds(QString::fromLocal8Bit(path)), seconds);
+        EXPECT_EQ(readReconnectSeconds(QString::fromLocal8Bit(path)), seconds);
     }
 }
 

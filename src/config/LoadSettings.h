@@ -15,13 +15,13 @@ class ErrorLog;
 // was read before it stays, the rest keeps its old value. The log writes nothing until the
 // error folder has been read, so early failures pass silently. The [SERIAL PORTS] device names
 // are read first and never fail.
-void LoadConstants(AppSettings& s, ConnectionOpener& opener, const ErrorLog& log);
+void loadSettings(AppSettings& s, ConnectionOpener& opener, const ErrorLog& log);
 
 // The [SERIAL PORTS] section: COM1..COM255 mapped to the device paths it names.
-std::map<int, QByteArray> ReadSerialPortDevices(const QString& file);
+std::map<int, QByteArray> readSerialPortDevices(const QString& file);
 
 // [RECONNECT] SECONDS: the retry interval of the automatic reconnect. Missing, empty, not a
 // number, 0 or negative all mean off (0). Never fails.
-qint16 ReadReconnectSeconds(const QString& file);
+qint16 readReconnectSeconds(const QString& file);
 
 } // namespace znr

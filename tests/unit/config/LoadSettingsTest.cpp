@@ -1,4 +1,4 @@
-#include "config/LoadConstants.h"
+#include "config/LoadSettings.h"
 
 #include "config/ConnectionOpener.h"
 #include "unit/config/ConfigFixture.h"
@@ -33,7 +33,7 @@ struct Edit {
     std::optional<QByteArray> value; // nothing: the key is left out
 };
 
-struct LoadConstantsTest : test::ConfigFixture {
+struct LoadSettingsTest : test::ConfigFixture {
     RecordingOpener opener{s};
     QByteArray logFolder = dir.sub("log");
 
@@ -54,7 +54,7 @@ struct LoadConstantsTest : test::ConfigFixture {
         s.IniFilePath = QFile::decodeName(iniPath);
         opener.calls.clear();
         QFile::remove(QFile::decodeName(logFolder + "ZNRError.log"));
-        LoadConstants(s, opener, log);
+        loadSettings(s, opener, log);
     }
 
     // How many of the steps 1..12 left their field as the complete file has it.
@@ -81,7 +81,7 @@ struct LoadConstantsTest : test::ConfigFixture {
     }
 };
 
-TEST_F(LoadConstantsTest, CompleteFileFillsEverySettingAndHandsOverTheCountedInstrumentsInOrder) {
+TEST_F(LoadSettingsTest, CompleteFileFillsEverySettingAndHandsOverTheCountedInstrumentsInOrder) {
     load();
     EXPECT_EQ(stepsDone(), 12);
     EXPECT_EQ(s.ReconnectSeconds, 7);
@@ -97,9 +97,9 @@ TEST_F(LoadConstantsTest, CompleteFileFillsEverySettingAndHandsOverTheCountedIns
     EXPECT_EQ(opener.calls, SerialCalls);
 }
 
-TEST_F(LoadConstantsTest, MissingFileEndsAtTheFirstConversionWithNothingSet) {
+TEST_F(LoadSettingsTest, MissingFileEndsAtTheFirstConversionWithNothingSet) {
     s.ErrorLogFolder.clear();
-    LoadConstants(s, opener, log);
+    loadSettings(s, opener, log);
     EXPECT_EQ(s.DefaultStartup, "");
     EXPECT_FALSE(s.DataLayoutColumn);
     EXPECT_TRUE(opener.calls.isEmpty());
@@ -114,7 +114,7 @@ struct Case {
     const char* logged;   // the one line's start, or "" when nothing is logged
 };
 
-TEST_F(LoadConstantsTest, BadValueEndsTheLoadAtItsStepAndOddValuesDoNot) {
+TEST_F(LoadSettingsTest, BadValueEndsTheLoadAtItsStepAndOddValuesDoNot) {
     const char* mismatch = "LoadConstants, 13, Type mismatch, ";
     const char* overflow = "LoadConstants, 6, Overflow, ";
     const Case cases[] = {

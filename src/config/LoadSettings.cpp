@@ -1,4 +1,4 @@
-#include "config/LoadConstants.h"
+#include "config/LoadSettings.h"
 
 #include "config/AppSettings.h"
 #include "config/ConnectionOpener.h"
@@ -7,6 +7,7 @@
 #include "config/IniText.h"
 #include "config/PasswordScrambling.h"
 #include "core/ErrorLog.h"
+#include "core/LogNames.h"
 
 namespace znr {
 
@@ -46,8 +47,8 @@ void readSettings(AppSettings& s, IniFileReader& ini, const ErrorLog& log) {
     s.CheckRodID = read("CHECK RODS", "ID");
     s.ArchiveRawFile = read("ARCHIVE RAW FILE", "SAVE");
     s.ArchiveDays = textToNumber(read("ARCHIVE RAW FILE", "DAYS"));
-    s.AdminPassword = DecryptPassword(read("ADMIN", "PASSWORD"), log);
-    s.DisconnectPassword = DecryptPassword(read("DISCONNECT", "PASSWORD"), log);
+    s.AdminPassword = unscramblePassword(read("ADMIN", "PASSWORD"), log);
+    s.DisconnectPassword = unscramblePassword(read("DISCONNECT", "PASSWORD"), log);
     const qint16 rawDataTempNumber = textToNumber(read("RAW DATA TEMP", "NUMBER"));
     // Kept for the settings file only (every connection has its own raw record), but a negative
     // number still ends the load here, as it always has.
@@ -69,7 +70,7 @@ void readFolders(AppSettings& s, IniFileReader& ini) {
 
 } // namespace
 
-std::map<int, QByteArray> ReadSerialPortDevices(const QString& file) {
+std::map<int, QByteArray> readSerialPortDevices(const QString& file) {
     std::map<int, QByteArray> devices;
     const IniText text = readIniText(file);
     for (int n = 1; n <= HighestComPort; ++n) {
@@ -80,18 +81,18 @@ std::map<int, QByteArray> ReadSerialPortDevices(const QString& file) {
     return devices;
 }
 
-qint16 ReadReconnectSeconds(const QString& file) {
+qint16 readReconnectSeconds(const QString& file) {
     try {
-        return std::max<qint16>(0, textToNumber(ReadINIFile("RECONNECT", "SECONDS", file)));
+        return std::max<qint16>(0, textToNumber(readIniValue("RECONNECT", "SECONDS", file)));
     } catch (const Failure&) {
         return 0;
     }
 }
 
-void LoadConstants(AppSettings& s, ConnectionOpener& opener, const ErrorLog& log) {
-    guarded(log, "LoadConstants", [&] {
-        s.SerialPortDevices = ReadSerialPortDevices(s.IniFilePath);
-        s.ReconnectSeconds = ReadReconnectSeconds(s.IniFilePath);
+void loadSettings(AppSettings& s, ConnectionOpener& opener, const ErrorLog& log) {
+    guarded(log, logname::LoadSettings, [&] {
+        s.SerialPortDevices = readSerialPortDevices(s.IniFilePath);
+        s.ReconnectSeconds = readReconnectSeconds(s.IniFilePath);
         // Every key is read as the file stands at that moment, but parsed once while unchanged.
         IniFileReader ini(s.IniFilePath);
         readSettings(s, ini, log);
