@@ -3,8 +3,6 @@
 #include "config/ConnectionOpener.h"
 #include "unit/config/ConfigFixture.h"
 
-#include <optional>
-
 namespace znr {
 namespace {
 
@@ -27,26 +25,23 @@ public:
 const QByteArrayList SerialCalls = {"SER 1 9600,n,8,1 hs0 dtr", "SER 12 19200,e,7,2 hs2 rts"};
 const QByteArrayList EthernetCalls = {"ENT 10.0.0.5:4001", "ENT host2:50000"};
 
-struct Edit {
-    const char* section;
-    const char* key;
-    std::optional<QByteArray> value; // nothing: the key is left out
-};
-
 struct LoadSettingsTest : test::ConfigFixture {
     RecordingOpener opener{s};
     QByteArray logFolder = dir.sub("log");
 
-    // Loads the complete file with some keys changed, into fresh settings.
-    void load(std::initializer_list<Edit> edits = {}) {
+    // Loads the complete file with keys changed ("SECTION/key=value", or "SECTION/key" to leave
+    // the key out, ";" between) into fresh settings.
+    void load(const QByteArray& changes = {}) {
         QByteArrayList lines = test::testData("config/load-complete.ini").split('\n');
         QByteArray section;
         for (QByteArray& line : lines) {
             if (line.startsWith('['))
                 section = line.mid(1, line.indexOf(']') - 1);
-            for (const Edit& e : edits)
-                if (section == e.section && line.startsWith(QByteArray(e.key) + '='))
-                    line = e.value ? QByteArray(e.key) + '=' + *e.value + '\r' : QByteArray();
+            for (const QByteArray& change : changes.split(';')) {
+                const QByteArray key = change.mid(section.size() + 1).split('=').first();
+                if (change.startsWith(section + '/') && line.startsWith(key + '='))
+                    line = change.contains('=') ? change.mid(section.size() + 1) + '\r' : "";
+            }
         }
         test::writeBytes(iniPath,
                          lines.join('\n').replace("\n\n", "\n").replace("@LOG@", logFolder));
@@ -60,7 +55,7 @@ struct LoadSettingsTest : test::ConfigFixture {
     // How many of the steps 1..12 left their field as the complete file has it.
     int stepsDone() const {
         const bool done[] = {
-            s.DefaultStartup == "SERIAL" || s.DefaultStartup == "ETHERNET",
+            !s.DefaultStartup.isEmpty(),
             s.DataLayoutColumn,
             s.EthernetCount == 2,
             s.SerialCount == 2,
@@ -89,12 +84,6 @@ TEST_F(LoadSettingsTest, CompleteFileFillsEverySettingAndHandsOverTheCountedInst
     const std::map<int, QByteArray> devices{{1, "/dev/pts/7"}, {20, "/dev/ttyUSB0"}};
     EXPECT_EQ(s.SerialPortDevices, devices);
     EXPECT_TRUE(logText().isEmpty());
-
-    load({{"DEFAULT", "MODE", "ETHERNET"}});
-    EXPECT_EQ(stepsDone(), 12);
-    EXPECT_EQ(opener.calls, EthernetCalls);  // port 50000 opens, ZNR-ENT3 does not
-    load({{"DEFAULT", "MODE", "ethernet"}}); // only upper case selects Ethernet
-    EXPECT_EQ(opener.calls, SerialCalls);
 }
 
 TEST_F(LoadSettingsTest, MissingFileEndsAtTheFirstConversionWithNothingSet) {
@@ -106,59 +95,17 @@ TEST_F(LoadSettingsTest, MissingFileEndsAtTheFirstConversionWithNothingSet) {
     EXPECT_TRUE(test::listFiles(logFolder).isEmpty());
 }
 
-struct Case {
-    const char* name;
-    std::initializer_list<Edit> edits;
-    int stepsDone;        // of the steps 1..12
-    QByteArrayList calls; // instruments handed over before the stop
-    const char* logged;   // the one line's start, or "" when nothing is logged
-};
-
 TEST_F(LoadSettingsTest, BadValueEndsTheLoadAtItsStepAndOddValuesDoNot) {
-    const char* mismatch = "LoadConstants, 13, Type mismatch, ";
-    const char* overflow = "LoadConstants, 6, Overflow, ";
-    const Case cases[] = {
-        // Before the error folder is known nothing can be logged.
-        {"column maybe", {{"DATA LAYOUT", "COLUMN", "maybe"}}, 1, {}, ""},
-        {"column missing", {{"DATA LAYOUT", "COLUMN", {}}}, 1, {}, ""},
-        {"ethernet count 99999", {{"ZNR NUM ETHERNET", "ZNRs", "99999"}}, 2, {}, ""},
-        {"serial count -40000", {{"ZNR NUM SERIAL", "ZNRs", "-40000"}}, 3, {}, ""},
-        {"days 32768", {{"ARCHIVE RAW FILE", "DAYS", "32768"}}, 6, {}, ""},
-        {"raw data temp -1", {{"RAW DATA TEMP", "NUMBER", "-1"}}, 9, {}, ""},
-        {"raw data temp 40000", {{"RAW DATA TEMP", "NUMBER", "40000"}}, 9, {}, ""},
-        {"first DTR empty", {{"ZNR-SER1", "DTR", ""}}, 12, {}, mismatch},
-        {"second HandShaking missing",
-         {{"ZNR-SER2", "HandShaking", {}}},
-         12,
-         {SerialCalls[0]},
-         mismatch},
-        {"second RTS maybe", {{"ZNR-SER2", "RTS", "maybe"}}, 12, {SerialCalls[0]}, mismatch},
-        {"handshaking 70000", {{"ZNR-SER1", "HandShaking", "70000"}}, 12, {}, overflow},
-        {"first port 70000",
-         {{"DEFAULT", "MODE", "ETHERNET"}, {"ZNR-ENT1", "Port", "70000"}},
-         12,
-         {},
-         overflow},
-        {"second port -1",
-         {{"DEFAULT", "MODE", "ETHERNET"}, {"ZNR-ENT2", "Port", "-1"}},
-         12,
-         {EthernetCalls[0]},
-         overflow},
-        // A count that is no number is 0, a missing RAW DATA TEMP number too; the load goes on.
-        {"ethernet count abc", {{"ZNR NUM ETHERNET", "ZNRs", "abc"}}, 2, SerialCalls, ""},
-        {"raw data temp missing", {{"RAW DATA TEMP", "NUMBER", {}}}, 9, SerialCalls, ""},
-        // A stored password that cannot be unscrambled becomes empty, silently at that step.
-        {"admin password unshiftable", {{"ADMIN", "PASSWORD", "ab\xf6"}}, 7, SerialCalls, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        load(c.edits);
-        EXPECT_EQ(stepsDone(), c.stepsDone);
-        EXPECT_EQ(opener.calls, c.calls);
+    for (const QByteArrayList& c : test::caseTable("config/load-stops.txt")) {
+        SCOPED_TRACE(c[0].toStdString());
+        load(c[0]);
+        EXPECT_EQ(stepsDone(), c[1].toInt());
+        EXPECT_EQ(opener.calls,
+                  (s.isEthernetRun() ? EthernetCalls : SerialCalls).first(c[2].toInt()));
         EXPECT_EQ(s.SerialPortDevices.size(), 2u); // read first, whatever stops the load
-        if (*c.logged) {
+        if (!c[3].isEmpty()) {
             EXPECT_EQ(logText().count("\r\n"), 1);
-            EXPECT_TRUE(logText().startsWith(c.logged)) << logText().constData();
+            EXPECT_TRUE(logText().startsWith(c[3])) << logText().constData();
         } else {
             EXPECT_TRUE(test::listFiles(logFolder).isEmpty());
         }

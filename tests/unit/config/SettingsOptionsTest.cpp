@@ -1,41 +1,11 @@
 #include "config/SettingsOptions.h"
 
-#include "core/Failure.h"
 #include "unit/config/ConfigFixture.h"
 
 namespace znr {
 namespace {
 
 struct SettingsOptionsTest : test::ConfigFixture {};
-
-TEST_F(SettingsOptionsTest, TakingStopsAtDaysThatDoNotConvertWithTheEarlierFieldsTaken) {
-    for (const auto& [days, failure] :
-         {std::pair{"40000", FailureNo::Overflow}, std::pair{"3x", FailureNo::TypeMismatch}}) {
-        SCOPED_TRACE(days);
-        s = AppSettings{};
-        s.ArchiveDays = 30;
-        s.CheckRodID = "R1";
-        OptionTexts f;
-        f.DataLayout = "COLUMN";
-        f.DefaultStartup = "SERIAL";
-        f.ArchiveRawFile = "NO";
-        f.ArchiveDays = days;
-        f.CheckRodID = "R2";
-        f.DataFolder = "/d/";
-        try {
-            takeOptions(s, f);
-            ADD_FAILURE() << "no failure";
-        } catch (const Failure& e) {
-            EXPECT_EQ(e.number(), failure);
-        }
-        EXPECT_TRUE(s.DataLayoutColumn);
-        EXPECT_EQ(s.DefaultStartup, "SERIAL");
-        EXPECT_EQ(s.ArchiveRawFile, "NO");
-        EXPECT_EQ(s.ArchiveDays, 30);
-        EXPECT_EQ(s.CheckRodID, "R1");
-        EXPECT_TRUE(s.DataFolder.isEmpty());
-    }
-}
 
 TEST_F(SettingsOptionsTest, WritesTheThirteenKeysInOrderIntoAnEmptyFile) {
     s.DefaultStartup = "ETHERNET";
