@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -132,13 +133,22 @@ double StartupReport::median() const {
     return v[v.size() / 2];
 }
 
-StartupReport runStartupScenario(const Options& o, Subject::Kind kind) {
+namespace {
+
+// Process start to the last greeting of the farm's instruments; `unanswered` ports come first
+// in the INI.
+StartupReport measureStartups(const Options& o, Subject::Kind kind,
+                              const std::vector<std::uint16_t>& unanswered) {
     StartupReport rep;
     rep.instruments = o.startupInstruments;
     for (int run = 0; run < o.startupRuns; ++run) {
         Farm farm(o.startupInstruments, Script(o.rows));
-        Subject s = startSubject(o, kind, farm.ports());
+        std::vector<std::uint16_t> ports = unanswered;
+        ports.insert(ports.end(), farm.ports().begin(), farm.ports().end());
+        Subject s = startSubject(o, kind, ports);
         rep.subject = s.name();
+        if (!unanswered.empty())
+            rep.subject += " after " + std::to_string(unanswered.size()) + " unreachable";
         std::string error;
         const bool ok = farm.awaitGreetings(s, 60, error);
         if (ok)
@@ -151,6 +161,12 @@ StartupReport runStartupScenario(const Options& o, Subject::Kind kind) {
         removeFolder(o, s, ok && code == 0, rep.errors);
     }
     return rep;
+}
+
+} // namespace
+
+StartupReport runStartupScenario(const Options& o, Subject::Kind kind) {
+    return measureStartups(o, kind, {});
 }
 
 namespace {
@@ -211,6 +227,16 @@ bool fileContains(const fs::path& p, const std::string& needle) {
 }
 
 } // namespace
+
+StartupReport runUnreachableStartupScenario(const Options& o) {
+    std::vector<std::unique_ptr<FullListener>> listeners;
+    std::vector<std::uint16_t> ports;
+    for (int k = 0; k < o.unreachableInstruments; ++k) {
+        listeners.push_back(std::make_unique<FullListener>());
+        ports.push_back(listeners.back()->port);
+    }
+    return measureStartups(o, Subject::Kind::Program, ports);
+}
 
 ConnectWaitReport runConnectWaitScenario(const Options& o) {
     ConnectWaitReport rep;

@@ -17,11 +17,13 @@ struct Options {
     std::vector<int> sizes{1, 10, 100, 500};
     double seconds = 10;
     int rows = 20;
-    std::set<std::string> scenarios{"load", "paced", "startup", "connect-wait", "leak", "idle"};
+    std::set<std::string> scenarios{"load",         "paced", "startup", "startup-unreachable",
+                                    "connect-wait", "leak",  "idle"};
     std::vector<int> pacedSizes{100, 500};
     double paceMs = 10; // paced runs: wait after each ACK8
     int startupInstruments = 100;
     int startupRuns = 3;
+    int unreachableInstruments = 20; // startup-unreachable: listeners that never answer
     long leakBatches = 10000;
     int leakInstruments = 10;
     int idleConnections = 500;
@@ -68,6 +70,8 @@ struct StartupReport {
     double median() const;
 };
 StartupReport runStartupScenario(const Options& o, Subject::Kind kind);
+// The program's start-up with the unreachable instruments listed before the reachable ones.
+StartupReport runUnreachableStartupScenario(const Options& o);
 
 struct ConnectWaitReport {
     bool ok = false;

@@ -26,7 +26,8 @@ const char* const Usage =
     "  --sizes LIST         instrument counts of the load runs (default 1,10,100,500)\n"
     "  --seconds S          length of each load run (default 10)\n"
     "  --rows R             DAT rows per batch (default 20)\n"
-    "  --scenarios LIST     any of load,paced,startup,connect-wait,leak,idle (default: all),\n"
+    "  --scenarios LIST     any of load,paced,startup,startup-unreachable,connect-wait,leak,\n"
+    "                       idle (default: all),\n"
     "                       or soak alone: two headless programs, 50 znr-sim instruments over\n"
     "                       TCP and 4 on ptys, killed at random and coming back; fails unless\n"
     "                       every acknowledged batch has its exact data file and one raw file,\n"
@@ -37,6 +38,7 @@ const char* const Usage =
     "  --pace MS            paced runs: wait after each ACK8 (default 10)\n"
     "  --leak-batches B     batches of the RSS growth run (default 10000)\n"
     "  --idle N             idle connections of the memory run (default 500)\n"
+    "  --unreachable N      listeners that never answer in startup-unreachable (default 20)\n"
     "  --work DIR           where the program folders are made (default /tmp)\n"
     "  --out DIR            where results.md and results.json go (default: build/bench-results)\n"
     "  --keep               keep the program folders\n"
@@ -91,6 +93,8 @@ bool parse(int argc, char** argv, lg::Options& o) {
             o.leakBatches = std::stol(value());
         else if (a == "--idle")
             o.idleConnections = std::stoi(value());
+        else if (a == "--unreachable")
+            o.unreachableInstruments = std::stoi(value());
         else if (a == "--work")
             o.workRoot = value();
         else if (a == "--out")
@@ -154,6 +158,11 @@ lg::SuiteResults runSuite(const lg::Options& o) {
             progress("start-up with " + std::to_string(o.startupInstruments) + " instruments");
             r.startups.push_back(lg::runStartupScenario(o, kind));
         }
+    if (wants(o, "startup-unreachable")) {
+        progress("start-up with " + std::to_string(o.unreachableInstruments) +
+                 " unreachable instruments first");
+        r.startups.push_back(lg::runUnreachableStartupScenario(o));
+    }
     if (wants(o, "connect-wait")) {
         progress("connect wait on an instrument that never answers");
         r.connectWait = lg::runConnectWaitScenario(o);

@@ -1,6 +1,6 @@
 #include "config/AppSettings.h"
-#include "config/Conversions.h"
 #include "core/ErrorLog.h"
+#include "core/LogNames.h"
 #include "protocol/Channel.h"
 #include "station/ConnectionList.h"
 #include "station/Connections.h"
@@ -8,143 +8,151 @@
 #include <QPointer>
 
 namespace znr {
+namespace {
 
-bool Connections::waitForClose(int index) {
-    QPointer<ISocketElement> socket = &sockets_.at(index);
-    for (;;) {
-        if (!socket || socket->State() != SocketState::Connected)
-            return true;
-        turnUntilDeadline(index);
-        if (deadlinePassed(index))
-            return false;
-        if (socket && socket->State() == SocketState::Error)
-            return false;
+constexpr const char* StuckClose = "Winsock Error Closing Connection";
+
+} // namespace
+
+void Connections::awaitClose(Link& link, std::function<void(bool)> then) {
+    if (!link.isOpen()) {
+        then(true);
+        return;
     }
+    QPointer<Link> watched = &link;
+    auto* deadline = new QTimer(this);
+    deadline->setSingleShot(true);
+    auto finish = std::make_shared<std::function<void(bool)>>(std::move(then));
+    const auto end = [deadline, finish](bool closed) {
+        if (!*finish)
+            return;
+        const std::function<void(bool)> run = std::move(*finish);
+        *finish = nullptr;
+        deadline->stop();
+        deadline->deleteLater();
+        run(closed);
+    };
+    connect(&link, &Link::closed, deadline, [end] { end(true); });
+    connect(deadline, &QTimer::timeout, this,
+            [end, watched] { end(!watched || !watched->isOpen()); });
+    deadline->start(deadlineMs);
 }
 
-void Connections::DisconnectConnection() {
-    static constexpr std::string_view name = "frmZNRInterface.DisconnectConnection";
-    guarded(s_.log, name, [&] {
+void Connections::disconnectSelected() {
+    guarded(s_.log, logname::Disconnect, [&] {
         const std::optional<int> selected = s_.list.selectedPosition();
         if (!selected)
             return;
-        const int rowIndex = s_.list.indexAt(*selected);
-        forgetDropped(rowIndex);
-        if (ethernetRun()) {
-            const QByteArray ip = s_.list.cell(*selected, ConnectionList::EndpointColumn);
-            const quint16 port =
-                textToPort(s_.list.cell(*selected, ConnectionList::ParameterColumn));
-            if (ip.isEmpty() || port == 0)
-                return;
-            if (const std::optional<int> i = lastSocketMatching(ip, port)) {
-                sockets_.at(*i).Close();
-                armDeadline(*i);
-                if (!waitForClose(*i)) {
-                    s_.log.WriteErrorLog(name, 0, "Winsock Error Closing Connection");
-                    return;
-                }
-            }
-        } else if (ports_.at(rowIndex).PortOpen()) {
-            ports_.at(rowIndex).setPortOpen(false);
+        const int index = s_.list.indexAt(*selected);
+        forgetDropped(index);
+        cancelReopening(index);
+        const auto marked = [this, index] {
+            if (const std::optional<int> row = s_.list.positionOf(index))
+                markRow(*row, "Disconnected");
+            s_.list.recount();
+        };
+        const auto it = entries_.find(index);
+        if (it == entries_.end() || !it->second.link) {
+            marked();
+            return;
         }
-        if (const std::optional<int> row = s_.list.positionOf(rowIndex))
-            markRow(*row, "Disconnected");
-        s_.list.recount();
+        it->second.link->close();
+        awaitClose(*it->second.link, [this, marked](bool closed) {
+            if (closed)
+                marked();
+            else
+                s_.log.WriteErrorLog(logname::Disconnect, 0, StuckClose);
+        });
     });
 }
 
-void Connections::DisconnectAll() {
-    guarded(s_.log, "frmZNRInterface.DisconnectAll", [&] {
+void Connections::disconnectAll() {
+    guarded(s_.log, logname::DisconnectAll, [&] {
         forgetAllDropped();
-        if (ethernetRun()) {
-            for (int i = 1; i <= sockets_.highestIndex(); ++i)
-                if (sockets_.exists(i))
-                    sockets_.at(i).Close();
-        } else {
-            for (int i = 1; i <= ports_.highestIndex(); ++i)
-                if (ports_.exists(i) && ports_.at(i).PortOpen())
-                    ports_.at(i).setPortOpen(false);
-        }
+        cancelReopening(0);
+        for (auto& [index, entry] : entries_)
+            if (entry.link)
+                entry.link->close();
         for (int p = 0; p < s_.list.rowCount(); ++p)
             s_.list.setCell(p, ConnectionList::StatusColumn, "Disconnected");
         s_.list.setCountText("0");
     });
 }
 
-void Connections::DeleteConnection() {
-    guarded(s_.log, "frmZNRInterface.DeleteConnection", [&] {
+// The index goes to the free list at once and comes back when the line does not close.
+void Connections::deleteSelected() {
+    guarded(s_.log, logname::Delete, [&] {
         const std::optional<int> selected = s_.list.selectedPosition();
         if (!selected)
             return;
-        const int rowIndex = s_.list.indexAt(*selected);
-        forgetDropped(rowIndex);
-        const QByteArray endpoint = s_.list.cell(*selected, ConnectionList::EndpointColumn);
-        const QByteArray parameter = s_.list.cell(*selected, ConnectionList::ParameterColumn);
-        if (ethernetRun()) {
-            const quint16 port = textToPort(parameter);
-            if (endpoint.isEmpty() || port == 0)
-                return;
-            const std::optional<int> i = lastSocketMatching(endpoint, port);
-            if (!i)
-                return;
-            nodes_.appendFree(*i);
-            sockets_.at(*i).Close();
-            armDeadline(*i);
-            if (!waitForClose(*i)) {
-                s_.log.WriteErrorLog("frmZNRInterface.cmdDeleteConnection_Click", 0,
-                                     "Winsock Error Closing Connection");
-                // The connection stays, so its index must not be handed out again.
-                nodes_.removeFree(*i);
+        const int index = s_.list.indexAt(*selected);
+        forgetDropped(index);
+        cancelReopening(index);
+        if (!holdsConnection(index) || !entries_[index].link)
+            return;
+        indexes_.release(index);
+        Link& link = *entries_[index].link;
+        link.close();
+        awaitClose(link, [this, index](bool closed) {
+            if (!closed) {
+                s_.log.WriteErrorLog(logname::DeleteClick, 0, StuckClose);
+                indexes_.reclaim(index); // the connection stays, so must its index
                 return;
             }
-            sockets_.create(*i); // a fresh, closed element replaces the old one
-            s_.channels.drop(*i);
-        } else {
-            const qint16 comPort = textToInteger(endpoint);
-            if (parameter.isEmpty() || comPort == 0)
-                return;
-            const std::optional<int> i = lastPortMatching(comPort, parameter);
-            if (!i)
-                return;
-            nodes_.appendFree(*i);
-            if (ports_.at(*i).PortOpen())
-                ports_.at(*i).setPortOpen(false);
-            ports_.create(*i);
-            s_.channels.drop(*i);
-        }
-        if (const std::optional<int> row = s_.list.positionOf(rowIndex))
-            s_.list.removeRow(*row);
-        s_.list.recount();
-        callGetCurrentNode();
+            guarded(s_.log, logname::Delete, [&] {
+                Entry& entry = entries_[index];
+                const bool serial = entry.endpoint.serial;
+                entry.endpoint = LinkEndpoint();
+                entry.endpoint.serial = serial;
+                attach(index, LinkPtr()); // a fresh, empty entry replaces the old one
+                s_.channels.drop(index);
+                if (const std::optional<int> row = s_.list.positionOf(index))
+                    s_.list.removeRow(*row);
+                s_.list.recount();
+            });
+            updateNextIndex();
+        });
     });
 }
 
-void Connections::closeAllForShutdown() {
-    closedForShutdown_ = true;
-    guarded(s_.log, "frmZNRInterface.Form_Unload", [&] {
-        forgetAllDropped();
-        if (ethernetRun()) {
-            for (int i = 1; i <= sockets_.highestIndex(); ++i) {
-                if (!sockets_.exists(i))
-                    continue;
-                sockets_.at(i).Close();
-                armDeadline(i);
-                // A socket that does not close is logged and the others are still closed.
-                if (!waitForClose(i))
-                    s_.log.WriteErrorLog("frmZNRInterface.Form_Unload", 0,
-                                         "Winsock Error Closing Connection");
-                sockets_.destroy(i);
-            }
-        } else {
-            for (int i = 1; i <= ports_.highestIndex(); ++i) {
-                if (!ports_.exists(i))
-                    continue;
-                if (ports_.at(i).PortOpen())
-                    ports_.at(i).setPortOpen(false);
-                ports_.destroy(i);
-            }
-        }
+void Connections::shutDown(std::function<void()> done) {
+    shutDown_ = true;
+    forgetAllDropped();
+    openings_.clear(); // an opening the closing cuts short says nothing
+    auto waiting = std::make_shared<int>(0);
+    auto finish = [this, done = std::move(done)] { finishShutdown(done); };
+    auto finishOnce = std::make_shared<std::function<void()>>(finish);
+    for (auto& [index, entry] : entries_) {
+        if (!entry.link)
+            continue;
+        entry.link->close();
+        if (!entry.link->isOpen())
+            continue;
+        ++*waiting;
+        connect(entry.link.get(), &Link::closed, this, [waiting, finishOnce] {
+            if (--*waiting == 0 && *finishOnce)
+                std::exchange(*finishOnce, nullptr)();
+        });
+    }
+    if (*waiting == 0) {
+        std::exchange(*finishOnce, nullptr)();
+        return;
+    }
+    QTimer::singleShot(deadlineMs, this, [this, finishOnce] {
+        if (!*finishOnce)
+            return;
+        // A line that does not close is logged and the others are still closed.
+        for (const auto& [index, entry] : entries_)
+            if (entry.link && entry.link->isOpen())
+                s_.log.WriteErrorLog(logname::Shutdown, 0, StuckClose);
+        std::exchange(*finishOnce, nullptr)();
     });
+}
+
+void Connections::finishShutdown(const std::function<void()>& done) {
+    entries_.clear();
+    if (done)
+        done();
 }
 
 } // namespace znr

@@ -1,12 +1,11 @@
 #include "config/AppSettings.h"
 #include "config/Conversions.h"
 #include "core/ErrorLog.h"
-#include "protocol/Channel.h"
+#include "core/LogNames.h"
 #include "protocol/ControlChars.h"
+#include "protocol/ReceivePath.h"
 #include "station/ConnectionList.h"
 #include "station/Connections.h"
-
-#include <QPointer>
 
 namespace znr {
 namespace {
@@ -15,178 +14,231 @@ const QByteArray ack8() {
     return QByteArray(ctl::ACK8.data(), qsizetype(ctl::ACK8.size()));
 }
 
-} // namespace
-
-// A connection whose greeting cannot be sent gets no row; it is closed, so that the same
-// endpoint can be tried again instead of counting as already open.
-void Connections::greetOrClose(ISocketElement& socket) {
-    try {
-        socket.SendData(ack8());
-    } catch (...) {
-        socket.Close();
-        throw;
-    }
+bool sameLine(const LinkEndpoint& a, const LinkEndpoint& b) {
+    if (a.serial != b.serial)
+        return false;
+    return a.serial ? a.comPort == b.comPort : a.host == b.host && a.port == b.port;
 }
 
-bool Connections::waitForConnect(int index, std::string_view procedure) {
-    const auto outer = connectWaits_.find(index);
-    const std::optional<bool> outerSawError =
-        outer == connectWaits_.end() ? std::nullopt : std::optional<bool>(outer->second);
-    connectWaits_[index] = false;
-    QPointer<ISocketElement> socket = &sockets_.at(index);
-    const char* failure = nullptr;
-    for (;;) {
-        if (!socket) { // destroyed by a handler that ran inside the wait
-            failure = "Winsock Error Connection Unavailable";
-            break;
-        }
-        if (socket->State() == SocketState::Connected)
-            break;
-        turnUntilDeadline(index);
-        if (deadlinePassed(index)) {
-            failure = "Winsock Error IP Address Unavailable";
-            break;
-        }
-        if (socket && (socket->State() == SocketState::Error || connectWaits_[index])) {
-            failure = "Winsock Error Connection Unavailable";
-            break;
-        }
-    }
-    if (outerSawError)
-        connectWaits_[index] = *outerSawError;
-    else
-        connectWaits_.erase(index);
-    // A wait that the program's closing ended says nothing: the run is over.
-    if (failure && !closedForShutdown_)
-        s_.log.WriteErrorLog(procedure, 0, failure);
-    return failure == nullptr && !closedForShutdown_;
+} // namespace
+
+bool Connections::openingFor(const LinkEndpoint& endpoint) const {
+    for (const auto& o : openings_)
+        if (o->index == 0 && sameLine(o->endpoint, endpoint))
+            return true;
+    for (const auto& [index, entry] : entries_)
+        if (holdsConnection(index) && sameLine(entry.endpoint, endpoint))
+            return true;
+    return false;
 }
 
 void Connections::CreateEthernetConnection(const QByteArray& ip, quint16 port) {
-    static constexpr std::string_view name = "frmZNRInterface.CreateEthernetConnection";
-    guarded(s_.log, name, [&] {
-        if (ip.isEmpty() || port == 0 || lastSocketMatching(ip, port))
+    guarded(s_.log, logname::OpenEthernet, [&] {
+        auto o = std::make_unique<Opening>();
+        o->procedure = logname::OpenEthernet;
+        o->endpoint = LinkEndpoint::tcp(ip, port);
+        if (ip.isEmpty() || port == 0 || openingFor(o->endpoint))
             return;
-        const int i = nodes_.CurrentNode;
-        s_.channels.ensure(i);
-        if (!sockets_.exists(i))
-            sockets_.create(i);
-        resetBatchRows(i);
-        Endpoint& endpoint = endpoints_[i];
-        endpoint.ip = s_.settings.CurrentIP;
-        endpoint.port = s_.settings.CurrentPort;
-        ISocketElement& socket = sockets_.at(i);
-        socket.Close();
-        socket.Connect(ip, port);
-        armDeadline(i);
-        if (!waitForConnect(i, name)) {
-            sockets_.destroy(i);
-            return;
-        }
-        greetOrClose(sockets_.at(i));
-        appendConnectedRow(i, ip, QByteArray::number(port));
-        addOneToCount();
-        callGetCurrentNode();
+        o->rowEndpoint = ip;
+        o->rowParameter = QByteArray::number(port);
+        startOpening(std::move(o));
     });
-}
-
-void Connections::configureAndOpenPort(ISerialElement& port, const QByteArray& commPort,
-                                       const QByteArray& settings, bool dtr, bool rts) {
-    if (port.PortOpen())
-        port.setPortOpen(false);
-    port.setCommPort(textToInteger(commPort));
-    port.setSettings(settings);
-    port.setDTREnable(dtr);
-    port.setRTSEnable(rts);
-    port.setRThreshold(1);
-    port.setSThreshold(0);
-    port.setPortOpen(true);
 }
 
 void Connections::CreateSerialConnection(const QByteArray& commPort, const QByteArray& settings) {
-    guarded(s_.log, "frmZNRInterface.CreateSerialConnection", [&] {
-        const qint16 comNumber = textToInteger(commPort);
-        if (settings.isEmpty() || comNumber == 0)
+    guarded(s_.log, logname::OpenSerial, [&] {
+        auto o = std::make_unique<Opening>();
+        o->procedure = logname::OpenSerial;
+        o->endpoint = LinkEndpoint::serialPort(textToInteger(commPort), settings,
+                                               s_.settings.CurrentDTR, s_.settings.CurrentRTS);
+        if (settings.isEmpty() || o->endpoint.comPort == 0 || openingFor(o->endpoint))
             return;
-        for (int i = 1; i <= ports_.highestIndex(); ++i)
-            if (holdsConnection(i) && ports_.at(i).CommPort() == comNumber)
-                return;
-        const int i = nodes_.CurrentNode;
-        s_.channels.ensure(i);
-        if (!ports_.exists(i))
-            ports_.create(i);
-        resetBatchRows(i);
-        Endpoint& endpoint = endpoints_[i];
-        endpoint.commPort = s_.settings.CurrentCommPort;
-        endpoint.settings = s_.settings.CurrentSettings;
-        endpoint.handShaking = s_.settings.CurrentHandShaking;
-        endpoint.dtr = s_.settings.CurrentDTR;
-        endpoint.rts = s_.settings.CurrentRTS;
-        ISerialElement& port = ports_.at(i);
-        configureAndOpenPort(port, s_.settings.CurrentCommPort, s_.settings.CurrentSettings,
-                             s_.settings.CurrentDTR, s_.settings.CurrentRTS);
-        port.Output(ack8());
-        appendConnectedRow(i, s_.settings.CurrentCommPort, s_.settings.CurrentSettings);
-        addOneToCount();
-        callGetCurrentNode();
+        o->rowEndpoint = commPort;
+        o->rowParameter = settings;
+        startOpening(std::move(o));
     });
 }
 
-void Connections::cmdConnect_Click() {
-    static constexpr std::string_view name = "frmZNRInterface.cmdConnect_Click";
-    guarded(s_.log, name, [&] {
+void Connections::reopenSelected() {
+    guarded(s_.log, logname::Reopen, [&] {
         const std::optional<int> selected = s_.list.selectedPosition();
         if (!selected)
             return;
-        const int i = s_.list.indexAt(*selected);
-        const QByteArray endpoint = s_.list.cell(*selected, ConnectionList::EndpointColumn);
-        const QByteArray parameter = s_.list.cell(*selected, ConnectionList::ParameterColumn);
-        if (ethernetRun()) {
-            s_.settings.CurrentIP = endpoint;
-            s_.settings.CurrentPort = textToPort(parameter);
-            if (s_.settings.CurrentIP.isEmpty() || s_.settings.CurrentPort == 0)
+        auto o = std::make_unique<Opening>();
+        o->index = s_.list.indexAt(*selected);
+        o->procedure = logname::Reopen;
+        o->rowEndpoint = s_.list.cell(*selected, ConnectionList::EndpointColumn);
+        o->rowParameter = s_.list.cell(*selected, ConnectionList::ParameterColumn);
+        Entry& entry = entryAt(o->index);
+        if (entry.endpoint.serial) {
+            s_.settings.CurrentCommPort = o->rowEndpoint;
+            s_.settings.CurrentSettings = o->rowParameter;
+            if (o->rowParameter.isEmpty())
                 return;
-            ISocketElement& socket = sockets_.at(i);
-            if (socket.State() == SocketState::Connected)
+            o->endpoint = LinkEndpoint::serialPort(textToInteger(o->rowEndpoint), o->rowParameter,
+                                                   s_.settings.CurrentDTR, s_.settings.CurrentRTS);
+            if (o->endpoint.comPort == 0)
                 return;
-            resetBatchRows(i);
-            const bool wasDropped = dropped_.count(i) > 0;
-            forgetDropped(i);
-            socket.Close();
-            socket.Connect(s_.settings.CurrentIP, s_.settings.CurrentPort);
-            armDeadline(i);
-            if (!waitForConnect(i, name)) {
-                if (wasDropped)
-                    noteDropped(i); // still a connection that dropped by itself
-                return;
-            }
-            sockets_.at(i).SendData(ack8());
         } else {
-            s_.settings.CurrentCommPort = endpoint;
-            s_.settings.CurrentSettings = parameter;
-            if (parameter.isEmpty() || textToInteger(endpoint) == 0)
+            s_.settings.CurrentIP = o->rowEndpoint;
+            s_.settings.CurrentPort = textToPort(o->rowParameter);
+            o->endpoint = LinkEndpoint::tcp(o->rowEndpoint, s_.settings.CurrentPort);
+            if (o->endpoint.host.isEmpty() || o->endpoint.port == 0)
                 return;
-            ISerialElement& port = ports_.at(i);
-            if (port.PortOpen())
-                return;
-            resetBatchRows(i);
-            const bool wasDropped = dropped_.count(i) > 0;
-            forgetDropped(i);
-            try {
-                configureAndOpenPort(port, endpoint, parameter, s_.settings.CurrentDTR,
-                                     s_.settings.CurrentRTS);
-            } catch (const Failure&) {
-                if (wasDropped)
-                    noteDropped(i); // still a connection that dropped by itself
-                throw;
-            }
-            port.Output(ack8());
         }
+        if (isOpen(o->index))
+            return;
+        for (const auto& pending : openings_)
+            if (pending->index == o->index)
+                return; // the last attempt is still under way
+        resetBatchRows(o->index);
+        o->wasDropped = dropped_.count(o->index) > 0;
+        forgetDropped(o->index);
+        if (entry.link)
+            entry.link->close();
+        entry.retrying = false;
+        startOpening(std::move(o));
+    });
+}
+
+void Connections::cancelReopening(int index) {
+    openings_.remove_if([index](const std::unique_ptr<Opening>& o) {
+        return o->index != 0 && (index == 0 || o->index == index);
+    });
+}
+
+// The line is opened at once; a line that does not open at once gets a deadline, and whatever
+// it reports is kept until the opening is settled.
+void Connections::startOpening(std::unique_ptr<Opening> opening) {
+    if (shutDown_)
+        return;
+    Opening& o = *opening;
+    o.link = makeLink(o.endpoint);
+    openings_.push_back(std::move(opening));
+    const auto settle = [this, &o](std::optional<Failure> failure) {
+        if (o.settled)
+            return;
+        o.settled = true;
+        o.failure = std::move(failure);
+        o.deadline.reset();
+        settleOpenings();
+    };
+    connect(o.link.get(), &Link::opened, this, [settle] { settle(std::nullopt); });
+    connect(o.link.get(), &Link::received, this, [&o](const QByteArray& b) { o.early += b; });
+    connect(o.link.get(), &Link::dropped, this, [&o, settle](int number, const QByteArray& text) {
+        if (o.settled)
+            o.lateDrop = Failure(number, text);
+        settle(Failure(0, "Winsock Error Connection Unavailable"));
+    });
+    try {
+        o.link->open();
+    } catch (const Failure& f) {
+        settle(f);
+        return;
+    }
+    if (o.link->isOpen()) {
+        settle(std::nullopt);
+        return;
+    }
+    o.deadline = TimerPtr(new QTimer, TimerDisposer{this});
+    o.deadline->setSingleShot(true);
+    connect(o.deadline.get(), &QTimer::timeout, this,
+            [settle] { settle(Failure(0, "Winsock Error IP Address Unavailable")); });
+    o.deadline->start(deadlineMs);
+}
+
+// Settled openings are finished in the order they were asked for: a new connection waits for
+// the new ones before it, so rows and indexes come as if they had been opened one by one.
+void Connections::settleOpenings() {
+    for (;;) {
+        const auto ready = firstReadyOpening();
+        if (ready == openings_.end())
+            break;
+        const std::unique_ptr<Opening> done = std::move(*ready);
+        openings_.erase(ready);
+        finishOpening(*done);
+        if (shutDown_)
+            return;
+    }
+    if (openings_.empty())
+        Q_EMIT openingsSettled();
+}
+
+std::list<std::unique_ptr<Connections::Opening>>::iterator Connections::firstReadyOpening() {
+    bool newOneWaiting = false;
+    for (auto it = openings_.begin(); it != openings_.end(); ++it) {
+        const Opening& o = **it;
+        if (o.settled && (o.index != 0 || !newOneWaiting))
+            return it;
+        newOneWaiting = newOneWaiting || o.index == 0;
+    }
+    return openings_.end();
+}
+
+void Connections::finishOpening(Opening& o) {
+    if (o.failure)
+        s_.log.WriteErrorLog(o.procedure, *o.failure);
+    if (o.index == 0)
+        finishNew(o);
+    else
+        finishReopen(o);
+}
+
+// A connection whose greeting cannot be sent gets no row; its line is closed, so that the same
+// endpoint can be tried again instead of counting as already open. A serial line that failed to
+// open keeps its entry; a TCP one leaves none.
+void Connections::finishNew(Opening& o) {
+    const int i = indexes_.next;
+    if (o.failure) {
+        if (!o.endpoint.serial) {
+            entries_.erase(i);
+            return;
+        }
+        entries_[i].endpoint = o.endpoint;
+        attach(i, std::move(o.link));
+        return;
+    }
+    resetBatchRows(i);
+    entries_[i].endpoint = o.endpoint;
+    attach(i, std::move(o.link));
+    const bool greeted = guarded(s_.log, o.procedure, [&] {
+        try {
+            linkOf(i).write(ack8());
+        } catch (...) {
+            linkOf(i).close();
+            throw;
+        }
+        appendConnectedRow(i, o.rowEndpoint, o.rowParameter);
+        addOneToCount();
+    });
+    if (!greeted)
+        return;
+    updateNextIndex();
+    if (!o.early.isEmpty())
+        onReceived(i, o.early);
+    if (o.lateDrop)
+        onDropped(i, o.lateDrop->number(), o.lateDrop->description());
+}
+
+void Connections::finishReopen(Opening& o) {
+    const int i = o.index;
+    if (o.failure || !entries_.count(i)) {
+        if (o.wasDropped && entries_.count(i))
+            noteDropped(i); // still a connection that dropped by itself
+        return;
+    }
+    attach(i, std::move(o.link));
+    guarded(s_.log, o.procedure, [&] {
+        linkOf(i).write(ack8());
         // The row of the reopened connection, wherever it stands now.
         if (const std::optional<int> row = s_.list.positionOf(i))
             markRow(*row, "Connected");
         addOneToCount();
     });
+    if (!o.early.isEmpty())
+        onReceived(i, o.early);
+    if (o.lateDrop)
+        onDropped(i, o.lateDrop->number(), o.lateDrop->description());
 }
 
 } // namespace znr

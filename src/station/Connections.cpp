@@ -5,53 +5,96 @@
 #include "core/Clock.h"
 #include "core/DateTimeText.h"
 #include "core/ErrorLog.h"
+#include "core/LogNames.h"
 #include "protocol/Channel.h"
 #include "station/ConnectionList.h"
-#include "station/EventPump.h"
 
 namespace znr {
 
-Connections::Connections(Services services, SocketSet::Factory makeSocket,
-                         SerialSet::Factory makePort)
-    : s_(services), sockets_(std::move(makeSocket), [this](ISocketElement& e) { wireSocket(e); }),
-      ports_(std::move(makePort), [this](ISerialElement& e) { wirePort(e); }) {
+void Connections::LinkDisposer::operator()(Link* link) const {
+    link->disconnect();
+    link->close();
+    owner->retire(link);
+}
+
+void Connections::TimerDisposer::operator()(QTimer* timer) const {
+    timer->stop();
+    timer->disconnect();
+    owner->retire(timer);
+}
+
+Connections::Connections(Services services, LinkFactory makeLink)
+    : s_(services), makeLink_(std::move(makeLink)) {
     connect(&retryTimer_, &QTimer::timeout, this, &Connections::retryDropped);
+    purge_.setSingleShot(true);
+    connect(&purge_, &QTimer::timeout, this, [this] { retired_.clear(); });
+}
+
+Connections::LinkPtr Connections::makeLink(const LinkEndpoint& endpoint) {
+    return LinkPtr(makeLink_(endpoint).release(), LinkDisposer{this});
+}
+
+void Connections::retire(QObject* object) {
+    retired_.emplace_back(object);
+    if (!purge_.isActive())
+        purge_.start(0);
 }
 
 Connections::~Connections() = default;
 
-bool Connections::ethernetRun() const {
-    return s_.settings.isEthernetRun();
+void Connections::attach(int index, LinkPtr link) {
+    Entry& entry = entries_[index];
+    entry.link = std::move(link);
+    entry.retrying = false;
+    if (!entry.link)
+        return;
+    Link* l = entry.link.get();
+    l->disconnect(this);
+    connect(l, &Link::received, this, [this, index](const QByteArray& b) { onReceived(index, b); });
+    connect(l, &Link::dropped, this,
+            [this, index](int number, const QByteArray& text) { onDropped(index, number, text); });
+    connect(l, &Link::opened, this, [this, index] { onOpened(index); });
 }
 
-NodeAllocator::Elements Connections::elementsOfRun() const {
-    if (ethernetRun())
-        return {sockets_.highestIndex(), [this](int i) { return !sockets_.exists(i); },
-                [this](int i) { return sockets_.at(i).State() == SocketState::Connected; }};
-    return {ports_.highestIndex(), [this](int i) { return !ports_.exists(i); },
-            [this](int i) { return ports_.at(i).PortOpen(); }};
+Connections::Entry& Connections::entryAt(int index) {
+    const auto it = entries_.find(index);
+    if (it == entries_.end())
+        throw Failure(340,
+                      "Control array element '" + QByteArray::number(index) + "' doesn't exist");
+    return it->second;
 }
 
-void Connections::callGetCurrentNode() {
-    guarded(s_.log, "frmZNRInterface.GetCurrentNode",
-            [&] { nodes_.GetCurrentNode(elementsOfRun()); });
+Link& Connections::linkOf(int index) {
+    Entry& entry = entryAt(index);
+    if (!entry.link)
+        throw Failure(LinkErrorNo::NotOpen,
+                      "Wrong protocol or connection state for the requested transaction or "
+                      "request");
+    return *entry.link;
 }
 
-void Connections::armDeadline(int index) {
-    s_.channels.ensure(index).receive.deadline = s_.clock.monotonicMs() + WaitMs;
+bool Connections::isOpen(int index) const {
+    const auto it = entries_.find(index);
+    return it != entries_.end() && it->second.link && it->second.link->isOpen();
 }
 
-bool Connections::deadlinePassed(int index) const {
-    return s_.clock.monotonicMs() >= s_.channels.at(index).receive.deadline;
+// An index that carries a connection: it has an entry and a row in the list. An entry whose
+// opening failed part-way has no row, so its endpoint can be tried again.
+bool Connections::holdsConnection(int index) const {
+    return entries_.count(index) && s_.list.positionOf(index).has_value();
 }
 
-void Connections::turnUntilDeadline(int index) {
-    const qint64 left = s_.channels.at(index).receive.deadline - s_.clock.monotonicMs();
-    s_.pump.turn(std::max<qint64>(1, left));
+IndexAllocator::Occupancy Connections::occupancy() const {
+    return {entries_.empty() ? 0 : entries_.rbegin()->first,
+            [this](int i) { return !entries_.count(i); }, [this](int i) { return isOpen(i); }};
+}
+
+void Connections::updateNextIndex() {
+    guarded(s_.log, logname::NextIndex, [&] { indexes_.update(occupancy()); });
 }
 
 void Connections::resetBatchRows(int index) {
-    Batch& batch = s_.channels.at(index).batch;
+    Batch& batch = s_.channels.ensure(index).batch;
     batch.rowCount = 0;
     batch.rowIndex = 0;
 }
@@ -72,40 +115,10 @@ void Connections::addOneToCount() {
     s_.list.setCountText(QByteArray::number(textToNumber(s_.list.countText()) + 1));
 }
 
-std::optional<int> Connections::lastSocketMatching(const QByteArray& ip, quint16 port) const {
-    std::optional<int> match;
-    for (int i = 1; i <= sockets_.highestIndex(); ++i)
-        if (holdsConnection(i) && sockets_.at(i).RemoteHost() == ip &&
-            sockets_.at(i).RemotePort() == port)
-            match = i;
-    return match;
-}
-
-// A port element on its own says nothing: a fresh one (after a delete) still names COM1, and
-// one that failed to open keeps its number. Only an index with a row uses its COM port.
-bool Connections::holdsConnection(int index) const {
-    const bool element = ethernetRun() ? sockets_.exists(index) : ports_.exists(index);
-    return element && s_.list.positionOf(index).has_value();
-}
-
-std::optional<int> Connections::lastPortMatching(qint16 comPort, const QByteArray& settings) const {
-    std::optional<int> match;
-    for (int i = 1; i <= ports_.highestIndex(); ++i)
-        if (holdsConnection(i) && ports_.at(i).CommPort() == comPort &&
-            ports_.at(i).Settings() == settings)
-            match = i;
-    return match;
-}
-
-void Connections::wireSocket(ISocketElement& socket) {
-    connect(&socket, &ISocketElement::dataArrival, this, &Connections::ZNRSocket_DataArrival);
-    connect(&socket, &ISocketElement::error, this, &Connections::ZNRSocket_Error);
-    connect(&socket, &ISocketElement::connected, this, &Connections::ZNRSocket_Connected);
-}
-
-void Connections::wirePort(ISerialElement& port) {
-    connect(&port, &ISerialElement::commEvent, this, &Connections::ZNRComm_OnComm);
-    connect(&port, &ISerialElement::deviceLost, this, &Connections::ZNRComm_DeviceLost);
+std::string_view Connections::receivedName(int index) const {
+    const auto it = entries_.find(index);
+    const bool serial = it != entries_.end() && it->second.endpoint.serial;
+    return serial ? logname::SerialReceived : logname::SocketReceived;
 }
 
 } // namespace znr

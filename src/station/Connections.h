@@ -1,16 +1,21 @@
 #pragma once
 
 #include "config/ConnectionOpener.h"
-#include "link/ElementSets.h"
-#include "station/Endpoint.h"
-#include "station/NodeAllocator.h"
+#include "core/Failure.h"
+#include "link/Link.h"
+#include "station/IndexAllocator.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QTimer>
+#include <functional>
+#include <list>
 #include <map>
+#include <memory>
+#include <optional>
 #include <set>
 #include <string_view>
+#include <vector>
 
 namespace znr {
 
@@ -19,12 +24,12 @@ class Channels;
 class Clock;
 class ConnectionList;
 class ErrorLog;
-class EventPump;
 class ReceivePath;
 
 // Everything the main window does with connections, without the window: opening, reopening,
 // disconnecting, deleting and closing them, choosing their indexes, and handling what their
-// transport elements report. The window (or a headless run) supplies the list and the pump.
+// links report. Every operation returns at once; its outcome shows in the list's rows and the
+// error log. The window (or a headless run) supplies the list.
 class Connections final : public QObject, public ConnectionOpener {
     Q_OBJECT
 public:
@@ -33,100 +38,134 @@ public:
         Channels& channels;
         const ErrorLog& log;
         const Clock& clock;
-        EventPump& pump;
         ConnectionList& list;
         ReceivePath& receivePath;
     };
 
-    Connections(Services services, SocketSet::Factory makeSocket, SerialSet::Factory makePort);
+    Connections(Services services, LinkFactory makeLink);
     ~Connections() override;
 
-    // Opening (ConnectionOpener): a new connection on CurrentNode, greeted with ACK8.
+    // Opening (ConnectionOpener): once the line is open the instrument is greeted with ACK8 and
+    // its connection gets the next index and a row. Openings run side by side; their rows and
+    // log lines follow the order they were asked for in.
     void CreateEthernetConnection(const QByteArray& ip, quint16 port) override;
     void CreateSerialConnection(const QByteArray& commPort, const QByteArray& settings) override;
     // Reopens the connection of the selected row.
-    void cmdConnect_Click();
+    void reopenSelected();
 
     // Closing: the operations behind the three password-guarded buttons.
-    void DisconnectConnection();
-    void DisconnectAll();
-    void DeleteConnection();
-    // Closes every connection and destroys its element, as closing the main window does.
-    void closeAllForShutdown();
-
-    // Transport events.
-    void ZNRSocket_DataArrival(int index, qint64 bytesWaiting);
-    void ZNRSocket_Error(int index, int number, const QByteArray& description);
-    void ZNRComm_OnComm(int index);
-    void ZNRComm_DeviceLost(int index, int number, const QByteArray& description);
+    void disconnectSelected();
+    void disconnectAll();
+    void deleteSelected();
+    // Closes every line, waits for all of them together (at most the deadline), forgets every
+    // connection and then runs `done`: at once when no line has bytes left to deliver.
+    void shutDown(std::function<void()> done = {});
 
     // Connections that dropped by themselves and are retried while ReconnectSeconds > 0.
     const std::set<int>& dropped() const { return dropped_; }
-    // One round of retries, as the retry timer runs it every ReconnectSeconds while any
-    // connection is in dropped().
+    // One round of retries, as the retry timer runs it every ReconnectSeconds.
     void retryDropped();
     bool retryTimerRunning() const { return retryTimer_.isActive(); }
 
-    NodeAllocator& nodes() { return nodes_; }
-    // What each index was last opened with.
-    const std::map<int, Endpoint>& endpoints() const { return endpoints_; }
-    SocketSet& ZNRSocket() { return sockets_; }
-    SerialSet& ZNRComm() { return ports_; }
+    IndexAllocator& indexes() { return indexes_; }
+    // The index has a connection entry (a live, closed or freshly deleted connection).
+    bool hasEntry(int index) const { return entries_.count(index) != 0; }
+    bool openingsPending() const { return !openings_.empty(); }
 
-    static constexpr qint64 WaitMs = 5000;
+Q_SIGNALS:
+    // The last of the openings under way has been settled.
+    void openingsSettled();
+
+public:
+    // How long an opening or a close may take.
+    int deadlineMs = 5000;
 
 private:
-    bool ethernetRun() const;
-    NodeAllocator::Elements elementsOfRun() const;
-    void callGetCurrentNode();
+    // A link or timer may be thrown away inside one of its own events: it is silenced at once
+    // and deleted from the event loop (or with the connections).
+    struct LinkDisposer {
+        Connections* owner; // unused for a null pointer
+        void operator()(Link* link) const;
+    };
+    struct TimerDisposer {
+        Connections* owner; // unused for a null pointer
+        void operator()(QTimer* timer) const;
+    };
+    using LinkPtr = std::unique_ptr<Link, LinkDisposer>;
+    using TimerPtr = std::unique_ptr<QTimer, TimerDisposer>;
 
-    // The connect wait on socket `index`; true once connected. On failure the message is logged
-    // under `procedure` with number 0.
-    bool waitForConnect(int index, std::string_view procedure);
-    // The close wait after Close(); true when the socket left the connected state.
-    bool waitForClose(int index);
-    void armDeadline(int index);
-    bool deadlinePassed(int index) const;
-    void turnUntilDeadline(int index);
+    // One connection index: the endpoint it was created with and its line.
+    struct Entry {
+        LinkEndpoint endpoint;
+        LinkPtr link;
+        bool retrying = false; // an automatic retry is under way
+    };
+    // A line being opened for a new connection (index 0) or for an existing one.
+    struct Opening {
+        int index = 0;
+        std::string_view procedure;
+        LinkEndpoint endpoint;
+        QByteArray rowEndpoint, rowParameter;
+        LinkPtr link;
+        TimerPtr deadline;
+        bool settled = false;
+        std::optional<Failure> failure;
+        bool wasDropped = false;
+        QByteArray early; // bytes that came before the connection was set up
+        std::optional<Failure> lateDrop;
+    };
 
-    void greetOrClose(ISocketElement& socket);
+    void startOpening(std::unique_ptr<Opening> opening);
+    void settleOpenings();
+    // The first settled opening that no earlier new one holds back.
+    std::list<std::unique_ptr<Opening>>::iterator firstReadyOpening();
+    void finishOpening(Opening& o);
+    void finishNew(Opening& o);
+    void finishReopen(Opening& o);
+    bool openingFor(const LinkEndpoint& endpoint) const;
+    // Drops the reopening of `index` (of every connection when 0) without a word.
+    void cancelReopening(int index);
+
+    // Runs `then(true)` once `link` has closed, `then(false)` when it has not by the deadline.
+    void awaitClose(Link& link, std::function<void(bool)> then);
+    void finishShutdown(const std::function<void()>& done);
+
+    LinkPtr makeLink(const LinkEndpoint& endpoint);
+    void retire(QObject* object);
+    void attach(int index, LinkPtr link);
+    Entry& entryAt(int index);
+    Link& linkOf(int index);
+    bool isOpen(int index) const;
+    bool holdsConnection(int index) const;
+    IndexAllocator::Occupancy occupancy() const;
+    void updateNextIndex();
     void resetBatchRows(int index);
-    void configureAndOpenPort(ISerialElement& port, const QByteArray& commPort,
-                              const QByteArray& settings, bool dtr, bool rts);
     void appendConnectedRow(int index, const QByteArray& endpoint, const QByteArray& parameter);
     void markRow(int position, const char* status);
     void addOneToCount();
-    std::optional<int> lastSocketMatching(const QByteArray& ip, quint16 port) const;
-    // An index that carries a connection: it has an element and a row in the list. An element
-    // whose opening failed part-way has no row, so its endpoint can be tried again.
-    bool holdsConnection(int index) const;
-    std::optional<int> lastPortMatching(qint16 comPort, const QByteArray& settings) const;
+    std::string_view receivedName(int index) const;
+
+    void onReceived(int index, const QByteArray& bytes);
+    void onDropped(int index, int number, const QByteArray& text);
+    void onOpened(int index);
 
     // Automatic reconnect (off unless ReconnectSeconds > 0).
     void noteDropped(int index);
     void forgetDropped(int index);
     void forgetAllDropped();
-    void retrySocket(int index);
-    void retryPort(int index);
-    void ZNRSocket_Connected(int index);
+    void retry(int index);
     void restored(int index);
 
-    void wireSocket(ISocketElement& socket);
-    void wirePort(ISerialElement& port);
-
     Services s_;
-    NodeAllocator nodes_;
-    SocketSet sockets_;
-    SerialSet ports_;
-    // What each index was last opened with.
-    std::map<int, Endpoint> endpoints_;
-    // The sockets that connect waits are running on (waits nest when a click inside one starts
-    // another), each with whether its error event has arrived.
-    std::map<int, bool> connectWaits_;
+    LinkFactory makeLink_;
+    IndexAllocator indexes_;
+    std::vector<std::unique_ptr<QObject>> retired_; // before what retires into it
+    QTimer purge_;
+    std::map<int, Entry> entries_;
+    std::list<std::unique_ptr<Opening>> openings_; // in the order they were asked for
     std::set<int> dropped_;
     QTimer retryTimer_;
-    // Set once closeAllForShutdown has run; connect waits still running then end silently.
-    bool closedForShutdown_ = false;
+    bool shutDown_ = false;
 };
 
 } // namespace znr

@@ -50,33 +50,34 @@ bool HeadlessRun::start() {
     connect(stopNotifier_, &QSocketNotifier::activated, this, &HeadlessRun::onStopSignal);
 
     list_.setCountText("0");
-    loading_ = true;
     engine_.loadConfiguration(programFolder_);
-    loading_ = false;
-    if (stopRequested_)
-        stop();
     return true;
 }
 
-// A signal that comes while the instruments are being opened (their connect waits run the
-// event loop) is kept until the opening is over, so no connection is closed under its wait.
 void HeadlessRun::onStopSignal() {
     signalfd_siginfo info;
     while (::read(signalFd_, &info, sizeof info) == ssize_t(sizeof info)) {
     }
-    stopRequested_ = true;
-    if (!loading_)
-        stop();
+    stop();
 }
 
+// A stop that comes while the configured instruments are being opened waits until each of them
+// is connected or has failed, so every opening is logged as in a run that is not stopped.
 void HeadlessRun::stop() {
+    Connections& connections = engine_.connections();
+    if (connections.openingsPending()) {
+        connect(&connections, &Connections::openingsSettled, this, &HeadlessRun::stop,
+                Qt::SingleShotConnection);
+        return;
+    }
     if (stopped_)
         return;
     stopped_ = true;
-    engine_.connections().closeAllForShutdown();
     // Queued, so that the exit also holds when the event loop has not started yet.
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    engine_.connections().shutDown([] {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    });
 }
 
 // One line per data file: local time, connection index, path.

@@ -48,8 +48,6 @@ private:
                              [this](int index, const QByteArray& path) { announce(index, path); }};
     int signalFd_ = -1;
     QSocketNotifier* stopNotifier_ = nullptr;
-    bool loading_ = false;       // the instruments of the INI are being opened
-    bool stopRequested_ = false; // a stop signal came
     bool stopped_ = false;
 };
 

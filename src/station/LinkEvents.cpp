@@ -1,5 +1,4 @@
 #include "config/AppSettings.h"
-#include "config/Conversions.h"
 #include "core/ErrorLog.h"
 #include "core/LogNames.h"
 #include "protocol/Channel.h"
@@ -9,75 +8,43 @@
 
 namespace znr {
 
-void Connections::ZNRSocket_DataArrival(int index, qint64 /*bytesWaiting*/) {
-    QByteArray bytes;
-    ISocketElement* socket = nullptr;
+void Connections::onReceived(int index, const QByteArray& bytes) {
+    const std::string_view name = receivedName(index);
     Channel* channel = nullptr;
-    if (!guarded(s_.log, logname::SocketReceived, [&] {
-            socket = &sockets_.at(index);
-            bytes = socket->GetData();
-            channel = &s_.channels.at(index);
-        }))
+    if (!guarded(s_.log, name, [&] { channel = &s_.channels.at(index); }))
         return;
     s_.receivePath.onArrival(
-        *channel, bytes, [socket](const QByteArray& reply) { socket->SendData(reply); },
-        logname::SocketReceived);
+        *channel, bytes, [this, index](const QByteArray& reply) { linkOf(index).write(reply); },
+        name);
 }
 
-void Connections::ZNRComm_OnComm(int index) {
-    QByteArray bytes;
-    ISerialElement* port = nullptr;
-    Channel* channel = nullptr;
-    if (!guarded(s_.log, logname::SerialReceived, [&] {
-            port = &ports_.at(index);
-            bytes = port->Input();
-            channel = &s_.channels.at(index);
-        }))
-        return;
-    s_.receivePath.onArrival(
-        *channel, bytes, [port](const QByteArray& reply) { port->Output(reply); },
-        logname::SerialReceived);
-}
-
-void Connections::ZNRSocket_Error(int index, int number, const QByteArray& description) {
-    // A connect wait reports the failure of its own attempt, once.
-    if (const auto wait = connectWaits_.find(index); wait != connectWaits_.end()) {
-        wait->second = true;
-        return;
-    }
-    // A failed attempt of the automatic reconnect: the next retry follows, nothing is logged.
+// A failed attempt of the automatic reconnect is followed by the next retry, nothing is logged.
+// Any other drop closes the line, shows the row disconnected and is logged with the line's words.
+void Connections::onDropped(int index, int number, const QByteArray& text) {
+    Entry& entry = entries_[index];
+    entry.retrying = false;
     if (dropped_.count(index))
         return;
-    guarded(s_.log, "frmZNRInterface.ZNRSocket_Error", [&] {
-        ISocketElement& socket = sockets_.at(index);
-        std::optional<int> row;
-        // Every row's port cell must be a whole number, a serial row's settings text too: one
-        // that is not ends the search with its conversion failure.
-        for (int p = 0; p < s_.list.rowCount(); ++p) {
-            const quint16 port = textToWholePort(s_.list.cell(p, ConnectionList::ParameterColumn));
-            if (s_.list.cell(p, ConnectionList::EndpointColumn) == socket.RemoteHost() &&
-                port == socket.RemotePort())
-                row = p;
-        }
-        socket.Close();
-        if (!row)
+    const bool serial = entry.endpoint.serial;
+    const std::string_view name = serial ? logname::SerialReceived : logname::SocketError;
+    guarded(s_.log, name, [&] {
+        if (entry.link)
+            entry.link->close();
+        const std::optional<int> row = s_.list.positionOf(index);
+        if (!row && !serial)
             throw Failure::outOfRange();
-        markRow(*row, "Disconnected");
+        if (row)
+            markRow(*row, "Disconnected");
         s_.list.recount();
-        s_.log.WriteErrorLog("frmZNRInterface.ZNRSocket_Error", number, description);
+        s_.log.WriteErrorLog(name, number, text);
         noteDropped(index);
     });
 }
 
-// The port has already closed itself, once; the row and the count follow, as for a socket.
-void Connections::ZNRComm_DeviceLost(int index, int number, const QByteArray& description) {
-    guarded(s_.log, logname::SerialReceived, [&] {
-        if (const std::optional<int> row = s_.list.positionOf(index))
-            markRow(*row, "Disconnected");
-        s_.list.recount();
-        s_.log.WriteErrorLog(logname::SerialReceived, number, description);
-        noteDropped(index);
-    });
+void Connections::onOpened(int index) {
+    entries_[index].retrying = false;
+    if (dropped_.count(index))
+        restored(index);
 }
 
 } // namespace znr

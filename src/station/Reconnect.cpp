@@ -1,12 +1,13 @@
 #include "config/AppSettings.h"
 #include "core/ErrorLog.h"
+#include "core/LogNames.h"
 #include "protocol/Channel.h"
 #include "protocol/ControlChars.h"
 #include "protocol/ReceivePath.h"
 #include "station/ConnectionList.h"
 #include "station/Connections.h"
 
-// Automatic reconnect: a connection that dropped by itself (a socket error, a vanished serial
+// Automatic reconnect: a connection that dropped by itself (a broken TCP line, a vanished serial
 // device) is tried again every ReconnectSeconds without blocking anything. Operator actions on
 // a connection take it out of the retries for good.
 
@@ -33,73 +34,50 @@ void Connections::forgetAllDropped() {
 
 void Connections::retryDropped() {
     const std::set<int> indexes = dropped_; // a retry may change the set
-    for (int i : indexes) {
-        if (!dropped_.count(i))
-            continue;
-        if (ethernetRun())
-            retrySocket(i);
-        else
-            retryPort(i);
-    }
+    for (int i : indexes)
+        if (dropped_.count(i))
+            retry(i);
 }
 
-void Connections::retrySocket(int index) {
-    if (!sockets_.exists(index)) {
+// Each attempt gets a fresh line to the endpoint the connection was created with.
+void Connections::retry(int index) {
+    const auto it = entries_.find(index);
+    if (it == entries_.end() || !it->second.link) {
         forgetDropped(index);
         return;
     }
-    ISocketElement& socket = sockets_.at(index);
-    switch (socket.State()) {
-    case SocketState::Connected:
+    Entry& entry = it->second;
+    if (entry.link->isOpen()) {
         restored(index);
         return;
-    case SocketState::ConnectionPending:
-    case SocketState::ResolvingHost:
-    case SocketState::HostResolved:
-    case SocketState::Connecting:
+    }
+    if (entry.retrying)
         return; // the last attempt is still under way
-    default:
-        socket.Connect(socket.RemoteHost(), socket.RemotePort());
-    }
-}
-
-void Connections::retryPort(int index) {
-    if (!ports_.exists(index)) {
-        forgetDropped(index);
-        return;
-    }
-    const Endpoint& endpoint = endpoints_[index];
-    ISerialElement& port = ports_.at(index);
+    attach(index, makeLink(entry.endpoint));
+    entry.retrying = true;
     try {
-        configureAndOpenPort(port, endpoint.commPort, endpoint.settings, endpoint.dtr,
-                             endpoint.rts);
+        entry.link->open();
     } catch (const Failure&) {
-        if (port.PortOpen())
-            port.setPortOpen(false);
+        entry.retrying = false;
         return; // still gone; the next retry follows
     }
-    restored(index);
-}
-
-void Connections::ZNRSocket_Connected(int index) {
-    if (dropped_.count(index) && !connectWaits_.count(index))
+    if (entry.link->isOpen()) {
+        entry.retrying = false;
         restored(index);
+    }
 }
 
 // Greets the instrument, starts its traffic afresh and shows the connection again.
 void Connections::restored(int index) {
     forgetDropped(index);
-    guarded(s_.log, "frmZNRInterface.ReconnectConnection", [&] {
+    guarded(s_.log, logname::Reconnect, [&] {
         const QByteArray ack8(ctl::ACK8.data(), qsizetype(ctl::ACK8.size()));
         s_.channels.at(index).restart();
-        if (ethernetRun())
-            sockets_.at(index).SendData(ack8);
-        else
-            ports_.at(index).Output(ack8);
+        linkOf(index).write(ack8);
         if (const std::optional<int> row = s_.list.positionOf(index))
             markRow(*row, "Connected");
         s_.list.recount();
-        s_.log.WriteErrorLog("frmZNRInterface.ReconnectConnection", 0, "Connection restored");
+        s_.log.WriteErrorLog(logname::Reconnect, 0, "Connection restored");
     });
 }
 

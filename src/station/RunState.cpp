@@ -2,7 +2,7 @@
 
 #include "config/LoadSettings.h"
 #include "core/ProgramPaths.h"
-#include "link/ElementSets.h"
+#include "link/Links.h"
 
 namespace znr {
 namespace {
@@ -41,8 +41,8 @@ ConnectionEngine::ConnectionEngine(RunState& run, ConnectionList& list, DebugTex
       rows_(list), protocol_{run.settings, run.log, run.clock, rows_, std::move(dataFileWritten),
                              &run.rawSweep},
       receivePath_(protocol_, run.debugMode, debugSink),
-      connections_({run.settings, run.channels, run.log, run.clock, run.pump, list, receivePath_},
-                   socketElementFactory(), serialElementFactory(run.settings)) {}
+      connections_({run.settings, run.channels, run.log, run.clock, list, receivePath_},
+                   realLinks(run.settings)) {}
 
 void ConnectionEngine::loadConfiguration(const QString& programFolder,
                                          const std::function<void()>& beforeInstruments) {

@@ -140,7 +140,7 @@ void frmZNRInterface::cmdNewConnection_Click() {
 
 void frmZNRInterface::cmdConnect_Click() {
     if (connections_)
-        connections_->cmdConnect_Click();
+        connections_->reopenSelected();
 }
 
 void frmZNRInterface::behindDisconnectPassword(const char* procedure,
@@ -155,16 +155,16 @@ void frmZNRInterface::behindDisconnectPassword(const char* procedure,
 
 void frmZNRInterface::cmdDisconnect_Click() {
     behindDisconnectPassword("frmZNRInterface.cmdDisconnect_Click",
-                             &Connections::DisconnectConnection);
+                             &Connections::disconnectSelected);
 }
 
 void frmZNRInterface::cmdDisconnectAll_Click() {
-    behindDisconnectPassword("frmZNRInterface.cmdDisconnectAll_Click", &Connections::DisconnectAll);
+    behindDisconnectPassword("frmZNRInterface.cmdDisconnectAll_Click", &Connections::disconnectAll);
 }
 
 void frmZNRInterface::cmdDeleteConnection_Click() {
     behindDisconnectPassword("frmZNRInterface.cmdDeleteConnection_Click",
-                             &Connections::DeleteConnection);
+                             &Connections::deleteSelected);
 }
 
 void frmZNRInterface::mnuConfigure_Click() {
@@ -190,11 +190,18 @@ void frmZNRInterface::closeEvent(QCloseEvent* e) {
     guarded(log_, "frmZNRInterface.Form_Unload", [&] {
         if (!gate_.ask("CLOSE"))
             return;
+        // Ends the run once every line is closed; at once when none has bytes left to send.
+        const auto finish = [this] {
+            closedForGood_ = true;
+            close();
+            QCoreApplication::exit(0);
+        };
         if (connections_)
-            connections_->closeAllForShutdown();
-        closedForGood_ = true;
-        e->accept();
-        QCoreApplication::exit(0);
+            connections_->shutDown(finish);
+        else
+            finish();
+        if (closedForGood_)
+            e->accept();
     });
 }
 

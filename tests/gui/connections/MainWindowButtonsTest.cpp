@@ -58,12 +58,12 @@ TEST_P(PasswordGuardTest, EachGuardedButtonActsOnlyAfterTheDisconnectPassword) {
     if (k.answer != Answer::Right) {
         EXPECT_EQ(statuses(), (QStringList{"Connected", "Connected"}));
         EXPECT_EQ(count(), QStringLiteral("2"));
-        EXPECT_EQ(sockets[1]->closeCalls + sockets[2]->closeCalls, 2);
+        EXPECT_EQ(socket(1)->closeCalls + socket(2)->closeCalls, 0);
     } else if (button == "cmdDisconnect") {
         EXPECT_EQ(statuses(), (QStringList{"Disconnected", "Connected"}));
         EXPECT_EQ(cell(0, Col::LastUpdatedColumn), now());
         EXPECT_EQ(count(), QStringLiteral("1"));
-        EXPECT_EQ(sockets[1]->State(), SocketState::Closed);
+        EXPECT_FALSE(socket(1)->isOpen());
     } else if (button == "cmdDisconnectAll") {
         EXPECT_EQ(statuses(), (QStringList{"Disconnected", "Disconnected"}));
         EXPECT_EQ(count(), QStringLiteral("0"));
@@ -71,7 +71,7 @@ TEST_P(PasswordGuardTest, EachGuardedButtonActsOnlyAfterTheDisconnectPassword) {
         ASSERT_EQ(tree()->topLevelItemCount(), 1);
         EXPECT_EQ(cell(0, Col::EndpointColumn), QStringLiteral("10.0.0.2"));
         EXPECT_EQ(count(), QStringLiteral("1"));
-        EXPECT_EQ(c().nodes().CurrentNode, 1);
+        EXPECT_EQ(c().indexes().next, 1);
     }
     EXPECT_TRUE(logLines().isEmpty());
 }
@@ -107,30 +107,27 @@ TEST_F(MainWindowButtonsTest, DisconnectedRowIsReopenedByConnectWithoutAPassword
     EXPECT_EQ(statuses(), (QStringList{"Connected", "Connected"}));
     EXPECT_EQ(cell(1, Col::LastUpdatedColumn), now());
     EXPECT_EQ(count(), QStringLiteral("2"));
-    EXPECT_EQ(sockets[2]->sent, (QByteArrayList{Ack8Reply, Ack8Reply}));
+    EXPECT_EQ(socket(2)->written, QByteArrayList{Ack8Reply});
 }
 
 TEST_F(MainWindowButtonsTest, DeleteRemovesTheRowAndTheNextConnectionTakesItsIndex) {
-    QPointer<FakeSocketElement> old = sockets[1];
+    QPointer<FakeLink> old = socket(1);
     answerLogin({QStringLiteral("disc")});
     clickRow(0);
     clickButton("cmdDeleteConnection");
-    EXPECT_TRUE(old.isNull());
-    ASSERT_TRUE(sockets[1]);
-    EXPECT_EQ(sockets[1]->RemoteHost(), "");
+    EXPECT_EQ(socket(1), nullptr);
+    EXPECT_TRUE(c().hasEntry(1));
     EXPECT_EQ(count(), QStringLiteral("1"));
 
-    settings.CurrentIP = "10.0.0.9";
-    settings.CurrentPort = 10009;
-    c().CreateEthernetConnection(settings.CurrentIP, settings.CurrentPort);
+    c().CreateEthernetConnection("10.0.0.9", 10009);
     ASSERT_EQ(tree()->topLevelItemCount(), 2);
     EXPECT_EQ(cell(1, Col::EndpointColumn), QStringLiteral("10.0.0.9"));
-    EXPECT_EQ(sockets[1]->RemoteHost(), "10.0.0.9");
+    EXPECT_EQ(window().list().indexAt(1), 1);
     EXPECT_EQ(count(), QStringLiteral("2"));
 }
 
 TEST_F(MainWindowButtonsTest, SocketErrorMarksTheRowInTheList) {
-    sockets[2]->raiseError(10054, "Connection is reset by remote side");
+    socket(2)->drop(10054, "Connection is reset by remote side");
     EXPECT_EQ(statuses(), (QStringList{"Connected", "Disconnected"}));
     EXPECT_EQ(cell(1, Col::LastUpdatedColumn), now());
     EXPECT_EQ(count(), QStringLiteral("1"));
@@ -145,7 +142,7 @@ TEST_F(MainWindowButtonsTest, InstrumentIdArrivesInTheFirstColumnOfItsRow) {
     clickButton("cmdDeleteConnection");
     const QByteArray frame =
         QByteArray(1, ctl::SOH) + "1IST" + ctl::STX + "RUN MODE,a,b,4711" + ctl::ETX + ctl::EOT;
-    sockets[2]->feed(frame);
+    socket(2)->receive(frame);
     ASSERT_EQ(tree()->topLevelItemCount(), 1);
     EXPECT_EQ(cell(0, Col::IdColumn), QStringLiteral("4711"));
     EXPECT_EQ(cell(0, Col::LastUpdatedColumn), now());

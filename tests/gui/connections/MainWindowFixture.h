@@ -9,13 +9,12 @@
 #include "protocol/ProtocolContext.h"
 #include "protocol/ReceivePath.h"
 #include "station/Connections.h"
+#include "station/EventPump.h"
 #include "station/ListRows.h"
 #include "station/Login.h"
 #include "support/FakeClock.h"
+#include "support/FakeLink.h"
 #include "support/FakePrompts.h"
-#include "support/FakePump.h"
-#include "support/FakeSerialElement.h"
-#include "support/FakeSocketElement.h"
 #include "support/FileBytes.h"
 #include "support/GuiActions.h"
 #include "support/QtPrinters.h"
@@ -46,7 +45,7 @@ public:
 };
 
 // The real main window with the real password window in front of its guarded commands, over
-// connections with fake elements. The waits turn a fake clock.
+// connections with fake links.
 struct MainWindowFixture : ::testing::Test {
     TempDir dir;
     AppSettings settings;
@@ -55,14 +54,13 @@ struct MainWindowFixture : ::testing::Test {
     Channels channels;
     LoginState login;
     FakePrompts prompts;
-    FakePump pump{clock};
+    QtEventPump pump;
     PasswordGate gate{settings, login, prompts, log, pump};
     IgnoredDebugText debugText;
     bool debugMode = false;
     int settingsShown = 0;
     int newConnectionShown = 0;
-    std::map<int, QPointer<FakeSocketElement>> sockets;
-    std::map<int, QPointer<FakeSerialElement>> ports;
+    FakeLinks links;
 
     // What the window is built over; made once the settings are in place, as the window reads
     // DefaultStartup when it loads.
@@ -77,18 +75,7 @@ struct MainWindowFixture : ::testing::Test {
             : window(f.settings, f.login, f.gate, f.log),
               rows(window.list()), ctx{f.settings, f.log, f.clock, rows},
               path(ctx, f.debugMode, f.debugText),
-              c(
-                  {f.settings, f.channels, f.log, f.clock, f.pump, window.list(), path},
-                  [&f](int i) {
-                      auto e = std::make_unique<FakeSocketElement>(i);
-                      f.sockets[i] = e.get();
-                      return e;
-                  },
-                  [&f](int i) {
-                      auto e = std::make_unique<FakeSerialElement>(i);
-                      f.ports[i] = e.get();
-                      return e;
-                  }) {
+              c({f.settings, f.channels, f.log, f.clock, window.list(), path}, f.links.factory()) {
             window.attach(c, {[&f] { ++f.settingsShown; }, [&f] { ++f.newConnectionShown; }});
             window.Form_Load(); // as the start-up does once the settings are read
         }
@@ -119,11 +106,13 @@ struct MainWindowFixture : ::testing::Test {
 
     // Instruments 10.0.0.1..n on port 10001, opened as the start-up opens them.
     void createHosts(int n) {
-        for (int k = 1; k <= n; ++k) {
-            settings.CurrentIP = "10.0.0." + QByteArray::number(k);
-            settings.CurrentPort = 10001;
-            c().CreateEthernetConnection(settings.CurrentIP, settings.CurrentPort);
-        }
+        for (int k = 1; k <= n; ++k)
+            c().CreateEthernetConnection("10.0.0." + QByteArray::number(k), 10001);
+    }
+    // The latest line to instrument k (null once thrown away).
+    FakeLink* socket(int k) {
+        QApplication::processEvents(); // lines thrown away are deleted from the event loop
+        return links.to("10.0.0." + QByteArray::number(k));
     }
 
     template <class T> T* find(const char* name) {

@@ -82,17 +82,15 @@ INSTANTIATE_TEST_SUITE_P(Runs, MainWindowHeadingsTest,
 
 TEST_F(MainWindowTest, LowerCaseSerialGivesEthernetHeadingsButASerialRun) {
     openWindow("serial");
-    settings.CurrentCommPort = "3";
-    settings.CurrentSettings = "9600,n,8,1";
-    c().CreateSerialConnection(settings.CurrentCommPort, settings.CurrentSettings);
+    c().CreateSerialConnection("3", "9600,n,8,1");
     ASSERT_EQ(tree()->topLevelItemCount(), 1);
     EXPECT_EQ(cell(0, ConnectionList::EndpointColumn), QStringLiteral("3"));
-    ASSERT_TRUE(ports[1] && ports[1]->PortOpen());
+    ASSERT_TRUE(links.toCom(3) && links.toCom(3)->isOpen());
 
     answerLogin({QStringLiteral("disc")});
     clickRow(0);
     clickButton("cmdDisconnect");
-    EXPECT_FALSE(ports[1]->PortOpen()); // the serial way: the port of the row, no socket
+    EXPECT_FALSE(links.toCom(3)->isOpen()); // the serial way: the port of the row, no socket
     EXPECT_EQ(statuses(), QStringList{QStringLiteral("Disconnected")});
     EXPECT_EQ(count(), QStringLiteral("0"));
 }
@@ -141,8 +139,8 @@ TEST_F(MainWindowTest, CloseWithTheAdministratorPasswordClosesEveryConnection) {
     EXPECT_TRUE(window().closedForGood());
     EXPECT_FALSE(window().isVisible());
     for (int i = 1; i <= 3; ++i) {
-        EXPECT_FALSE(c().ZNRSocket().exists(i)) << i;
-        EXPECT_TRUE(sockets[i].isNull()) << i;
+        EXPECT_FALSE(c().hasEntry(i)) << i;
+        EXPECT_EQ(socket(i), nullptr) << i;
     }
     EXPECT_TRUE(logLines().isEmpty());
 }
@@ -162,9 +160,9 @@ TEST_F(MainWindowTest, CloseWithoutTheAdministratorPasswordChangesNothing) {
         EXPECT_TRUE(window().isVisible());
         EXPECT_FALSE(window().closedForGood());
         for (int i = 1; i <= 2; ++i) {
-            ASSERT_TRUE(sockets[i]) << i;
-            EXPECT_EQ(sockets[i]->State(), SocketState::Connected);
-            EXPECT_EQ(sockets[i]->closeCalls, 1);
+            ASSERT_TRUE(socket(i)) << i;
+            EXPECT_TRUE(socket(i)->isOpen());
+            EXPECT_EQ(socket(i)->closeCalls, 0);
         }
         EXPECT_EQ(statuses(), (QStringList{"Connected", "Connected"}));
         EXPECT_EQ(count(), QStringLiteral("2"));
@@ -172,19 +170,17 @@ TEST_F(MainWindowTest, CloseWithoutTheAdministratorPasswordChangesNothing) {
     EXPECT_EQ(loginsAnswered, 2);
 }
 
-TEST_F(MainWindowTest, ClosingDuringAConnectWaitWritesNothingAfterTheConnectionsAreClosed) {
+TEST_F(MainWindowTest, ClosingWhileALineOpensWritesNothingAfterTheConnectionsAreClosed) {
     openWindow();
-    createHosts(1);
-    sockets[1]->setState(SocketState::Closed);
-    sockets[1]->stateAfterConnect = SocketState::Connecting;
-    clickRow(0);
-    pump.onTurn(1, [this] {
-        answerLogin({QStringLiteral("admin")});
-        window().close();
-    });
-    clickButton("cmdConnect");
+    links.opening = FakeLink::Opening::Later;
+    createHosts(1); // still opening
+    QPointer<FakeLink> opening = socket(1);
+    answerLogin({QStringLiteral("admin")});
+    window().close();
     EXPECT_TRUE(window().closedForGood());
-    EXPECT_FALSE(c().ZNRSocket().exists(1));
+    EXPECT_FALSE(c().openingsPending());
+    EXPECT_TRUE(opening.isNull() || opening->closeCalls == 1);
+    EXPECT_EQ(socket(1), nullptr);
     EXPECT_EQ(logLines(), QByteArrayList{});
 }
 
@@ -194,15 +190,14 @@ TEST_F(MainWindowTest, ExitIsTheSameAsClosingTheWindow) {
     answerLogin({std::nullopt});
     find<QAction>("mnuExit")->trigger();
     EXPECT_TRUE(window().isVisible());
-    EXPECT_TRUE(c().ZNRSocket().exists(1));
+    EXPECT_TRUE(c().hasEntry(1));
 
     answerLogin({QStringLiteral("admin")});
     find<QAction>("mnuExit")->trigger();
     EXPECT_EQ(login.LoginPurpose, "CLOSE");
     EXPECT_TRUE(window().closedForGood());
     EXPECT_FALSE(window().isVisible());
-    EXPECT_FALSE(c().ZNRSocket().exists(1));
-    EXPECT_FALSE(c().ZNRSocket().exists(2));
+    EXPECT_FALSE(c().hasEntry(1) || c().hasEntry(2));
     EXPECT_EQ(loginsAnswered, 2);
 }
 

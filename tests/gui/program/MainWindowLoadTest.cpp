@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTcpServer>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -86,9 +87,9 @@ frmWinsock* shownEthernetDialog() {
     return nullptr;
 }
 
-// The Ethernet dialog's OK waits for its connection after closing the dialog; New Connection
-// pressed meanwhile opens a fresh dialog, not the finished one, whose OK does nothing.
-TEST(MainWindowLoad, NewConnectionDuringTheDialogsConnectWaitOpensAFreshDialog) {
+// The Ethernet dialog's OK closes it and leaves the connection opening; New Connection pressed
+// meanwhile opens a fresh dialog, not the finished one.
+TEST(MainWindowLoad, NewConnectionWhileTheDialogsLineOpensOpensAFreshDialog) {
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::Any, 0));
     TempDir dir;
@@ -103,17 +104,14 @@ TEST(MainWindowLoad, NewConnectionDuringTheDialogsConnectWaitOpensAFreshDialog) 
     first->findChild<QLineEdit*>(QStringLiteral("txtHost"))->setText(QStringLiteral("localhost"));
     first->findChild<QLineEdit*>(QStringLiteral("txtPort"))
         ->setText(QString::number(server.serverPort()));
-    QPointer<frmWinsock> second;
-    QTimer::singleShot(0, [&] { // runs inside the connect wait (the host name is looked up)
-        click(newConnection);
-        second = shownEthernetDialog();
-        ASSERT_NE(second, nullptr);
-        EXPECT_NE(second.data(), first);
-        EXPECT_EQ(second->findChild<QLineEdit*>(QStringLiteral("txtHost"))->text(), QString());
-    });
     click(first->findChild<QPushButton*>(QStringLiteral("cmdOK")));
+    click(newConnection); // the host name is still being looked up
+    QPointer<frmWinsock> second = shownEthernetDialog();
     ASSERT_FALSE(second.isNull());
-    EXPECT_EQ(inTopLevelWindows<QTreeWidget>("lstConnections")->topLevelItemCount(), 1);
+    EXPECT_NE(second.data(), first);
+    EXPECT_EQ(second->findChild<QLineEdit*>(QStringLiteral("txtHost"))->text(), QString());
+    auto* rows = inTopLevelWindows<QTreeWidget>("lstConnections");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rows->topLevelItemCount() == 1; }));
     click(second->findChild<QPushButton*>(QStringLiteral("cmdCancel")));
     runDeferredDeletes();
 }

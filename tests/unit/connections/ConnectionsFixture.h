@@ -12,17 +12,13 @@
 #include "station/ListRows.h"
 #include "station/MemoryConnectionList.h"
 #include "support/FakeClock.h"
-#include "support/FakePump.h"
-#include "support/FakeSerialElement.h"
-#include "support/FakeSocketElement.h"
+#include "support/FakeLink.h"
 #include "support/FileBytes.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
 
-#include <QFile>
-#include <QPointer>
+#include <QCoreApplication>
 #include <gtest/gtest.h>
-#include <map>
 
 namespace znr::test {
 
@@ -38,8 +34,8 @@ public:
     void appendText(const QByteArray&) override {}
 };
 
-// The connection operations over a list in memory, fake elements, a fake clock and a pump
-// that advances it: an Ethernet run unless a test switches DefaultStartup.
+// The connection operations over a list in memory, fake links and a fake clock. Deadlines are
+// not waited for: a test that needs one to pass sets deadlineMs to 0 and runs the events.
 struct ConnectionsFixture : ::testing::Test {
     TempDir dir;
     AppSettings settings;
@@ -52,89 +48,53 @@ struct ConnectionsFixture : ::testing::Test {
     bool debugMode = false;
     NoDebugText debugText;
     ReceivePath receivePath{ctx, debugMode, debugText};
-    FakePump pump{clock};
-
-    // What the next socket made reaches on Connect, and what a port's opening throws.
-    int nextConnectState = SocketState::Connected;
-    std::optional<Failure> nextSendFailure;
-    std::optional<Failure> nextOpenFailure;
-    // The latest element made for each index, and how many were made.
-    std::map<int, QPointer<FakeSocketElement>> sockets;
-    std::map<int, int> socketsMade;
-    std::map<int, QPointer<FakeSerialElement>> ports;
-    std::map<int, int> portsMade;
-
-    Connections c{{settings, channels, log, clock, pump, list, receivePath},
-                  [this](int i) {
-                      auto e = std::make_unique<FakeSocketElement>(i);
-                      e->stateAfterConnect = nextConnectState;
-                      e->sendFailure = nextSendFailure;
-                      sockets[i] = e.get();
-                      ++socketsMade[i];
-                      return e;
-                  },
-                  [this](int i) {
-                      auto e = std::make_unique<FakeSerialElement>(i);
-                      e->openFailure = nextOpenFailure;
-                      ports[i] = e.get();
-                      ++portsMade[i];
-                      return e;
-                  }};
+    FakeLinks links;
+    Connections c{{settings, channels, log, clock, list, receivePath}, links.factory()};
 
     ConnectionsFixture() {
-        settings.DefaultStartup = "ETHERNET";
         settings.ArchiveRawFile = "NO";
         settings.DataLayoutColumn = true;
         settings.ErrorLogFolder = dir.sub("Error Log");
         settings.DataFolder = dir.sub("Data Files");
+        settings.RawFileFolder = dir.sub("Raw Files");
+        list.setCountText("0");
     }
 
-    void serialRun() { settings.DefaultStartup = "SERIAL"; }
-
-    // As the start-up and the dialog call it: the current values first.
-    void createEthernet(const QByteArray& ip, quint16 port) {
-        settings.CurrentIP = ip;
-        settings.CurrentPort = port;
-        c.CreateEthernetConnection(settings.CurrentIP, settings.CurrentPort);
+    // As the start-up and the dialogs call them.
+    void openHost(const QByteArray& ip, quint16 port = 10001) {
+        c.CreateEthernetConnection(ip, port);
     }
-    void createSerial(const QByteArray& com, const QByteArray& lineSettings = "9600,n,8,1",
-                      bool dtr = false, bool rts = false) {
+    void openCom(const QByteArray& com, const QByteArray& lineSettings = "9600,n,8,1") {
         settings.CurrentCommPort = com;
         settings.CurrentSettings = lineSettings;
-        settings.CurrentHandShaking = 2;
-        settings.CurrentDTR = dtr;
-        settings.CurrentRTS = rts;
-        c.CreateSerialConnection(settings.CurrentCommPort, settings.CurrentSettings);
-    }
-    // Connections to 10.0.0.1..n on port 10001, indexes 1..n.
-    void createHosts(int n) {
-        for (int k = 1; k <= n; ++k)
-            createEthernet(host(k), 10001);
+        c.CreateSerialConnection(com, lineSettings);
     }
     static QByteArray host(int k) { return "10.0.0." + QByteArray::number(k); }
-
-    FakeSocketElement& socket(int i) {
-        EXPECT_TRUE(sockets[i]) << "no socket " << i;
-        return *sockets[i];
+    // Instrument k: 10.0.0.k:10001, or COM (10 + k) in a serial run.
+    void openInstrument(int k, bool serial) {
+        serial ? openCom(QByteArray::number(10 + k)) : openHost(host(k));
     }
-    FakeSerialElement& port(int i) {
-        EXPECT_TRUE(ports[i]) << "no port " << i;
-        return *ports[i];
+    FakeLink& link(int k, bool serial = false) {
+        FakeLink* l = serial ? links.toCom(10 + k) : links.to(host(k));
+        EXPECT_NE(l, nullptr) << "no link to instrument " << k;
+        return *l;
+    }
+    static void runEvents() {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    void select(int position) { list.select(position); }
+    void act(void (Connections::*operation)(), int position = 0) {
+        list.select(position);
+        (c.*operation)();
+    }
     QByteArray cell(int position, ConnectionList::Column column) const {
         return list.cell(position, column);
     }
-    // The texts of every row, one list per row.
-    QList<QByteArrayList> rowTexts() const {
-        QList<QByteArrayList> out;
-        for (int p = 0; p < list.rowCount(); ++p) {
-            QByteArrayList texts;
-            for (int col = 0; col < ConnectionList::ColumnCount; ++col)
-                texts.append(list.cell(p, ConnectionList::Column(col)));
-            out.append(texts);
-        }
+    QByteArrayList column(ConnectionList::Column col) const {
+        QByteArrayList out;
+        for (int p = 0; p < list.rowCount(); ++p)
+            out.append(list.cell(p, col));
         return out;
     }
     QList<int> rowIndexes() const {
@@ -144,28 +104,19 @@ struct ConnectionsFixture : ::testing::Test {
         return out;
     }
     QByteArray now() const { return generalDateTime(clock.now()); }
-
-    QByteArrayList logLines() const {
-        QByteArrayList lines = readBytes(settings.ErrorLogFolder + "ZNRError.log").split('\n');
-        QByteArrayList out;
-        for (QByteArray& l : lines)
-            if (!l.isEmpty())
-                out.append(l.chopped(l.endsWith('\r') ? 1 : 0));
-        return out;
-    }
     // The log's lines without their time stamps.
     QByteArrayList logEntries() const {
         QByteArrayList out;
-        for (const QByteArray& l : logLines())
-            out.append(l.left(l.lastIndexOf(", ")));
+        for (const QByteArray& l : readBytes(settings.ErrorLogFolder + "ZNRError.log").split('\n'))
+            if (!l.isEmpty())
+                out.append(l.left(l.lastIndexOf(", ")));
         return out;
     }
-    void clearLog() const { QFile::remove(QString::fromLocal8Bit(log.logPath())); }
-    // A log line as the log writes it, stamped with the fake clock's time now.
-    QByteArray logLine(const char* procedure, int number, const char* description) const {
-        return QByteArray(procedure) + ", " + QByteArray::number(number) + ", " + description +
-               ", " + now();
-    }
+};
+
+// A fixture of its own for each row of a table.
+struct FreshRun final : ConnectionsFixture {
+    void TestBody() override {}
 };
 
 } // namespace znr::test

@@ -1,4 +1,4 @@
-#include "station/NodeAllocator.h"
+#include "station/IndexAllocator.h"
 
 #include "core/Failure.h"
 
@@ -37,27 +37,27 @@ QByteArray joined(const QByteArrayList& entries) {
 
 } // namespace
 
-void NodeAllocator::GetCurrentNode(const Elements& elements) {
-    QByteArrayList entries = entriesOf(FreeNodeList);
+void IndexAllocator::update(const Occupancy& occupancy) {
+    QByteArrayList entries = entriesOf(freeList);
     if (entries.isEmpty()) {
-        if (elements.highestIndex + 1 > 32767)
+        if (occupancy.highestIndex + 1 > 32767)
             throw Failure::overflow();
-        CurrentNode = qint16(elements.highestIndex + 1);
+        next = qint16(occupancy.highestIndex + 1);
         return;
     }
-    const bool pastTheEnd = CurrentNode == elements.highestIndex + 1;
-    if (!pastTheEnd && (elements.isEmpty(CurrentNode) || !elements.inUse(CurrentNode)))
+    const bool pastTheEnd = next == occupancy.highestIndex + 1;
+    if (!pastTheEnd && (occupancy.isEmpty(next) || !occupancy.inUse(next)))
         return;
-    CurrentNode = qint16(leadingNumber(entries.takeFirst()));
-    FreeNodeList = joined(entries);
+    next = qint16(leadingNumber(entries.takeFirst()));
+    freeList = joined(entries);
 }
 
-void NodeAllocator::appendFree(int index) {
-    FreeNodeList += QByteArray::number(index) + ',';
+void IndexAllocator::release(int index) {
+    freeList += QByteArray::number(index) + ',';
 }
 
-void NodeAllocator::removeFree(int index) {
-    QByteArrayList entries = entriesOf(FreeNodeList);
+void IndexAllocator::reclaim(int index) {
+    QByteArrayList entries = entriesOf(freeList);
     const QByteArray text = QByteArray::number(index);
     for (qsizetype i = entries.size() - 1; i >= 0; --i) {
         if (entries[i] == text) {
@@ -65,7 +65,7 @@ void NodeAllocator::removeFree(int index) {
             break;
         }
     }
-    FreeNodeList = joined(entries);
+    freeList = joined(entries);
 }
 
 } // namespace znr

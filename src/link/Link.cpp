@@ -1,12 +1,12 @@
-#include "link/TransportElement.h"
+#include "link/Link.h"
 
 #include <QMetaObject>
 
 namespace znr {
 
-void TransportElement::raise(std::function<void()> emitFn) {
+void Link::raise(std::function<void()> emitFn) {
     if (inOperation_ == 0) {
-        emitNow(emitFn);
+        emitFn();
         return;
     }
     const quint64 generation = generation_;
@@ -14,18 +14,9 @@ void TransportElement::raise(std::function<void()> emitFn) {
         this,
         [this, generation, fn = std::move(emitFn)] {
             if (generation == generation_)
-                emitNow(fn);
+                fn();
         },
         Qt::QueuedConnection);
-}
-
-void TransportElement::emitNow(const std::function<void()>& emitFn) {
-    ++emitting_;
-    struct Leave {
-        int& n;
-        ~Leave() { --n; }
-    } leave{emitting_};
-    emitFn();
 }
 
 } // namespace znr
