@@ -2,19 +2,88 @@
 
 namespace znr {
 
+void ConnectionList::setCell(int position, Column column, const QByteArray& text) {
+    rows_[position].texts[column] = text;
+    emit cellChanged(position, column);
+}
+
+void ConnectionList::appendRow(int index, const QByteArray (&texts)[ColumnCount]) {
+    Row row;
+    row.index = index;
+    for (int c = 0; c < ColumnCount; ++c)
+        row.texts[c] = texts[c];
+    emit rowAboutToBeAppended(rowCount());
+    rows_.append(row);
+    emit rowAppended();
+}
+
+// The selection stays on its row: it goes with a removed row and moves up with a later one.
+void ConnectionList::removeRow(int position) {
+    const std::optional<int> before = selected_;
+    emit rowAboutToBeRemoved(position);
+    rows_.removeAt(position);
+    if (selected_ && *selected_ == position)
+        selected_.reset();
+    else if (selected_ && *selected_ > position)
+        --*selected_;
+    emit rowRemoved();
+    if (selected_ != before)
+        emit selectionChanged();
+}
+
+void ConnectionList::select(std::optional<int> position) {
+    if (position == selected_)
+        return;
+    selected_ = position;
+    emit selectionChanged();
+}
+
+void ConnectionList::setCountText(const QByteArray& text) {
+    count_ = text;
+    emit countChanged();
+}
+
+void ConnectionList::recount() {
+    int connected = 0;
+    for (const Row& row : rows_)
+        if (row.texts[StatusColumn] == "Connected")
+            ++connected;
+    setCountText(QByteArray::number(connected));
+}
+
+QByteArray ConnectionList::heading(Column column) const {
+    switch (column) {
+    case IdColumn:
+        return "ZNR ID";
+    case EndpointColumn:
+        return headings_[0];
+    case ParameterColumn:
+        return headings_[1];
+    case StatusColumn:
+        return "Status";
+    default:
+        return "Last Updated";
+    }
+}
+
+void ConnectionList::setEndpointHeadings(const QByteArray& endpoint, const QByteArray& parameter) {
+    headings_[0] = endpoint;
+    headings_[1] = parameter;
+    emit headingsChanged();
+}
+
+void ConnectionList::setHeadingsOfRun(const QByteArray& defaultStartup) {
+    if (defaultStartup == "SERIAL")
+        setEndpointHeadings("COMM Port", "Settings");
+    else
+        setEndpointHeadings("IP Address", "Port Number");
+}
+
 std::optional<int> ConnectionList::positionOf(int index) const {
     for (int p = 0; p < rowCount(); ++p)
         if (indexAt(p) == index)
             return p;
     return std::nullopt;
-}
-
-void ConnectionList::recount() {
-    int connected = 0;
-    for (int p = 0; p < rowCount(); ++p)
-        if (cell(p, StatusColumn) == "Connected")
-            ++connected;
-    setCountText(QByteArray::number(connected));
 }
 
 } // namespace znr

@@ -1,14 +1,17 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QObject>
 #include <optional>
 
 namespace znr {
 
-// The connection list as the logic sees it: one row per connection, bound to its connection
-// index, five columns of 8-bit text, at most one selected row, and the connected count. The
-// main window implements it on its list widget; headless runs and tests keep it in memory.
-class ConnectionList {
+// The connection list: one row per connection, bound to its connection index, five columns of
+// 8-bit text, at most one selected row, the connected count and the headings of the endpoint
+// columns. It is the state; a window shows it through an item model and follows its signals.
+class ConnectionList final : public QObject {
+    Q_OBJECT
 public:
     enum Column {
         IdColumn = 0,
@@ -19,27 +22,53 @@ public:
         ColumnCount = 5
     };
 
-    virtual ~ConnectionList() = default;
-
-    virtual int rowCount() const = 0;
-    virtual int indexAt(int position) const = 0; // the connection index bound to a row
-    virtual QByteArray cell(int position, Column column) const = 0;
-    virtual void setCell(int position, Column column, const QByteArray& text) = 0;
+    int rowCount() const { return int(rows_.size()); }
+    int indexAt(int position) const { return rows_.at(position).index; } // the row's connection
+    QByteArray cell(int position, Column column) const { return rows_.at(position).texts[column]; }
+    void setCell(int position, Column column, const QByteArray& text);
     // Appends a row bound to `index` with the five texts.
-    virtual void appendRow(int index, const QByteArray (&texts)[ColumnCount]) = 0;
-    virtual void removeRow(int position) = 0;
-    virtual std::optional<int> selectedPosition() const = 0;
+    void appendRow(int index, const QByteArray (&texts)[ColumnCount]);
+    void removeRow(int position);
 
-    virtual QByteArray countText() const = 0;
-    virtual void setCountText(const QByteArray& text) = 0;
+    std::optional<int> selectedPosition() const { return selected_; }
+    void select(std::optional<int> position);
 
+    QByteArray countText() const { return count_; }
+    void setCountText(const QByteArray& text);
+    // Shows the number of rows whose Status is exactly "Connected".
+    void recount();
+
+    QByteArray heading(Column column) const;
     // Headings of the endpoint and parameter columns.
-    virtual void setEndpointHeadings(const QByteArray& endpoint, const QByteArray& parameter) = 0;
+    void setEndpointHeadings(const QByteArray& endpoint, const QByteArray& parameter);
+    // The endpoint headings of a run: exactly "SERIAL" names the serial ones; any other text
+    // gives the Ethernet headings (though it makes a serial run).
+    void setHeadingsOfRun(const QByteArray& defaultStartup);
+    const QByteArray* endpointHeadings() const { return headings_; }
 
     // The row bound to `index`, if any.
     std::optional<int> positionOf(int index) const;
-    // Shows the number of rows whose Status is exactly "Connected".
-    void recount();
+
+signals:
+    void rowAboutToBeAppended(int position);
+    void rowAppended();
+    void rowAboutToBeRemoved(int position);
+    void rowRemoved();
+    void cellChanged(int position, int column);
+    void selectionChanged();
+    void countChanged();
+    void headingsChanged();
+
+private:
+    struct Row {
+        int index = 0;
+        QByteArray texts[ColumnCount];
+    };
+
+    QList<Row> rows_;
+    std::optional<int> selected_;
+    QByteArray count_ = "0";
+    QByteArray headings_[2] = {"IP Address", "Port"};
 };
 
 } // namespace znr

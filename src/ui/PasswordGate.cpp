@@ -1,23 +1,22 @@
 #include "ui/PasswordGate.h"
 
-#include "station/EventPump.h"
 #include "station/Login.h"
 #include "ui/frmLogin.h"
 
-#include <QPointer>
-
 namespace znr {
 
-bool PasswordGate::ask(const QByteArray& purpose) {
+void PasswordGate::ask(const QByteArray& purpose, Answer answered) {
+    if (open_ && open_->isVisible()) {
+        open_->raise();
+        open_->activateWindow();
+        return;
+    }
     login_.LoginPurpose = purpose;
-    QPointer<frmLogin> window = new frmLogin(settings_, login_, prompts_, log_);
-    window->show();
-    window->activateWindow();
-    while (window && window->isVisible())
-        pump_.turn(60'000);
-    if (window)
-        window->deleteLater();
-    return login_.LoginOK;
+    open_ = new frmLogin(settings_, login_, prompts_, log_);
+    QObject::connect(open_, &QDialog::finished, open_,
+                     [this, answered = std::move(answered)] { answered(login_.LoginOK); });
+    open_->open();
+    open_->activateWindow();
 }
 
 } // namespace znr

@@ -1,32 +1,37 @@
 #pragma once
 
 #include <QByteArray>
+#include <QPointer>
+#include <functional>
 
 namespace znr {
 
 struct AppSettings;
 struct LoginState;
 class ErrorLog;
-class EventPump;
 class UserPrompts;
+class frmLogin;
 
-// Runs the password window's contract for a caller: sets the purpose, shows the window without
-// blocking, keeps the program live until it has closed, and returns LoginOK. The caller acts on
-// the answer and then sets LoginOK back to false.
+// Runs the password window's contract for a caller: sets the purpose, opens the window without
+// waiting for it, and once it has closed calls back with LoginOK. The caller acts on the answer
+// and then sets LoginOK back to false. While a window is open, a further request only brings it
+// to the front.
 class PasswordGate {
 public:
-    PasswordGate(const AppSettings& settings, LoginState& login, UserPrompts& prompts,
-                 const ErrorLog& log, EventPump& pump)
-        : settings_(settings), login_(login), prompts_(prompts), log_(log), pump_(pump) {}
+    using Answer = std::function<void(bool allowed)>;
 
-    bool ask(const QByteArray& purpose);
+    PasswordGate(const AppSettings& settings, LoginState& login, UserPrompts& prompts,
+                 const ErrorLog& log)
+        : settings_(settings), login_(login), prompts_(prompts), log_(log) {}
+
+    void ask(const QByteArray& purpose, Answer answered);
 
 private:
     const AppSettings& settings_;
     LoginState& login_;
     UserPrompts& prompts_;
     const ErrorLog& log_;
-    EventPump& pump_;
+    QPointer<frmLogin> open_;
 };
 
 } // namespace znr

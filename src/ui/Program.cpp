@@ -41,7 +41,7 @@ template <class Window> static void bringUp(Window* window) {
 
 void Program::showSettings() {
     if (!settingsWindow_)
-        settingsWindow_ = new frmSettings(run_.settings, run_.login, run_.debugMode, window_.list(),
+        settingsWindow_ = new frmSettings(run_.settings, run_.login, run_.debugMode, list_,
                                           prompts_, run_.log, [this] { showDebugWindow(); });
     bringUp(settingsWindow_.data());
 }

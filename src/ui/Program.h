@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/DebugTextSink.h"
+#include "station/ConnectionList.h"
 #include "station/RunState.h"
 #include "ui/PasswordGate.h"
 #include "ui/QtUserPrompts.h"
@@ -34,9 +35,10 @@ private:
     QString programFolder_;
     RunState run_;
     QtUserPrompts prompts_;
-    PasswordGate gate_{run_.settings, run_.login, prompts_, run_.log, run_.pump};
-    frmZNRInterface window_{run_.settings, run_.login, gate_, run_.log};
-    ConnectionEngine engine_{run_, window_.list(), *this};
+    PasswordGate gate_{run_.settings, run_.login, prompts_, run_.log};
+    ConnectionList list_;
+    frmZNRInterface window_{run_.settings, run_.login, gate_, run_.log, list_};
+    ConnectionEngine engine_{run_, list_, *this};
     QPointer<frmDebug> debugWindow_;
     QPointer<frmSettings> settingsWindow_;
     QPointer<QWidget> connectionDialog_;

@@ -53,7 +53,7 @@ void frmLogin::cmdOK_Click() {
     guarded(log_, "frmLogin_cmdOK_Click", [&] {
         if (passwordAccepted(settings_, login_.LoginPurpose, txtPassword_->text())) {
             login_.LoginOK = true;
-            close();
+            done(Accepted);
             return;
         }
         prompts_.information(QStringLiteral("Invalid Password, try again!"),
@@ -66,7 +66,7 @@ void frmLogin::cmdOK_Click() {
 void frmLogin::cmdCancel_Click() {
     guarded(log_, "frmLogin_cmdCancel_Click", [&] {
         login_.LoginOK = false;
-        close();
+        done(Rejected);
     });
 }
 
@@ -74,8 +74,12 @@ void frmLogin::reject() {
     cmdCancel_Click();
 }
 
+// The close box answers with LoginOK as it stands. (OK and Cancel end through done(), which
+// closes without this event.)
 void frmLogin::closeEvent(QCloseEvent* e) {
     e->accept();
+    if (isVisible())
+        emit finished(Rejected);
 }
 
 } // namespace znr

@@ -16,8 +16,9 @@ class UserPrompts;
 // Masks `field` and shows each typed character as "*", whatever the style's own mask.
 void showTypedAsStars(QLineEdit& field);
 
-// The password window. Shown without blocking; it deletes itself on OK with the right password
-// and on Cancel, so every showing starts empty. The title-bar close box changes nothing.
+// The password window. Shown without blocking; it closes and deletes itself on OK with the right
+// password, on Cancel and on the close box (which leaves LoginOK as it was), so every showing
+// starts empty. Each way out emits `finished` once.
 class frmLogin final : public QDialog {
     Q_OBJECT
 public:

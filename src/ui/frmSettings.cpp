@@ -219,10 +219,7 @@ bool frmSettings::confirmClose() {
             debugMode_ = true;
         }
         login_.LoginOK = false;
-        if (settings_.DefaultStartup == "SERIAL")
-            list_.setEndpointHeadings("COMM Port", "Settings");
-        else
-            list_.setEndpointHeadings("IP Address", "Port Number");
+        list_.setHeadingsOfRun(settings_.DefaultStartup);
     });
     return stayOpen;
 }

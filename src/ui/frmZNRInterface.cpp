@@ -2,10 +2,12 @@
 
 #include "config/AppSettings.h"
 #include "core/ErrorLog.h"
+#include "core/LogNames.h"
+#include "station/ConnectionList.h"
 #include "station/Connections.h"
 #include "station/Login.h"
+#include "ui/ConnectionListModel.h"
 #include "ui/PasswordGate.h"
-#include "ui/TreeConnectionList.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -15,7 +17,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace znr {
@@ -42,8 +44,9 @@ QIcon windowMark() {
 } // namespace
 
 frmZNRInterface::frmZNRInterface(const AppSettings& settings, LoginState& login, PasswordGate& gate,
-                                 const ErrorLog& log, QWidget* parent)
-    : QMainWindow(parent), settings_(settings), login_(login), gate_(gate), log_(log) {
+                                 const ErrorLog& log, ConnectionList& list, QWidget* parent)
+    : QMainWindow(parent), settings_(settings), login_(login), gate_(gate), log_(log), list_(list),
+      model_(new ConnectionListModel(list, this)) {
     setObjectName(QStringLiteral("frmZNRInterface"));
     setWindowTitle(QStringLiteral("ZNR Data Extractor"));
     setWindowIcon(windowMark());
@@ -53,10 +56,11 @@ frmZNRInterface::frmZNRInterface(const AppSettings& settings, LoginState& login,
     Label1->setObjectName(QStringLiteral("Label1"));
     lblNumZNR_ = new QLabel(central);
     lblNumZNR_->setObjectName(QStringLiteral("lblNumZNR"));
-    lstConnections_ = new QTreeWidget(central);
+    connect(&list, &ConnectionList::countChanged, lblNumZNR_,
+            [this] { lblNumZNR_->setText(QString::fromLatin1(list_.countText())); });
+    lstConnections_ = new QTreeView(central);
     lstConnections_->setObjectName(QStringLiteral("lstConnections"));
-    TreeConnectionList::setUpColumns(*lstConnections_);
-    list_ = std::make_unique<TreeConnectionList>(*lstConnections_, *lblNumZNR_);
+    model_->showIn(*lstConnections_);
 
     auto* countRow = new QHBoxLayout;
     countRow->addWidget(Label1);
@@ -72,10 +76,6 @@ frmZNRInterface::frmZNRInterface(const AppSettings& settings, LoginState& login,
 }
 
 frmZNRInterface::~frmZNRInterface() = default;
-
-ConnectionList& frmZNRInterface::list() {
-    return *list_;
-}
 
 void frmZNRInterface::attach(Connections& connections, Actions actions) {
     connections_ = &connections;
@@ -119,15 +119,11 @@ void frmZNRInterface::buildMenus() {
     connect(mnuConfigure, &QAction::triggered, this, &frmZNRInterface::mnuConfigure_Click);
 }
 
-// The count starts at "0"; the headings follow the transport, exactly "SERIAL" choosing the
-// serial ones (any other text gives the Ethernet headings, though it means a serial run).
+// The count starts at "0"; the headings are those of the run's transport.
 void frmZNRInterface::Form_Load() {
     guarded(log_, "frmZNRInterface.Form_Load", [&] {
-        list_->setCountText("0");
-        if (settings_.DefaultStartup == "SERIAL")
-            list_->setEndpointHeadings("COMM Port", "Settings");
-        else
-            list_->setEndpointHeadings("IP Address", "Port Number");
+        list_.setCountText("0");
+        list_.setHeadingsOfRun(settings_.DefaultStartup);
     });
 }
 
@@ -143,13 +139,16 @@ void frmZNRInterface::cmdConnect_Click() {
         connections_->reopenSelected();
 }
 
-void frmZNRInterface::behindDisconnectPassword(const char* procedure,
+void frmZNRInterface::behindDisconnectPassword(std::string_view procedure,
                                                void (Connections::*operation)()) {
     guarded(log_, procedure, [&] {
-        const bool allowed = gate_.ask("DISCONNECT");
-        if (allowed && connections_)
-            (connections_->*operation)();
-        login_.LoginOK = false;
+        gate_.ask("DISCONNECT", [this, procedure, operation](bool allowed) {
+            guarded(log_, procedure, [&] {
+                if (allowed && connections_)
+                    (connections_->*operation)();
+                login_.LoginOK = false;
+            });
+        });
     });
 }
 
@@ -163,17 +162,21 @@ void frmZNRInterface::cmdDisconnectAll_Click() {
 }
 
 void frmZNRInterface::cmdDeleteConnection_Click() {
-    behindDisconnectPassword("frmZNRInterface.cmdDeleteConnection_Click",
-                             &Connections::deleteSelected);
+    behindDisconnectPassword(logname::DeleteClick, &Connections::deleteSelected);
 }
 
 void frmZNRInterface::mnuConfigure_Click() {
-    guarded(log_, "frmZNRInterface.mnuConfigure_Click", [&] {
-        if (!gate_.ask("MENU"))
-            return;
-        if (actions_.showSettings)
-            actions_.showSettings();
-        login_.LoginOK = false;
+    constexpr std::string_view procedure = "frmZNRInterface.mnuConfigure_Click";
+    guarded(log_, procedure, [&] {
+        gate_.ask("MENU", [this, procedure](bool allowed) {
+            guarded(log_, procedure, [&] {
+                if (!allowed)
+                    return;
+                if (actions_.showSettings)
+                    actions_.showSettings();
+                login_.LoginOK = false;
+            });
+        });
     });
 }
 
@@ -181,28 +184,35 @@ void frmZNRInterface::mnuExit_Click() {
     guarded(log_, "frmZNRInterface.mnuExit_Click", [&] { close(); });
 }
 
+// Closing asks for the administrator password; the window stays until it is given.
 void frmZNRInterface::closeEvent(QCloseEvent* e) {
     if (closedForGood_) {
         e->accept();
         return;
     }
     e->ignore();
-    guarded(log_, "frmZNRInterface.Form_Unload", [&] {
-        if (!gate_.ask("CLOSE"))
-            return;
-        // Ends the run once every line is closed; at once when none has bytes left to send.
-        const auto finish = [this] {
-            closedForGood_ = true;
-            close();
-            QCoreApplication::exit(0);
-        };
-        if (connections_)
-            connections_->shutDown(finish);
-        else
-            finish();
-        if (closedForGood_)
-            e->accept();
+    constexpr std::string_view procedure = logname::Shutdown;
+    guarded(log_, procedure, [&] {
+        gate_.ask("CLOSE", [this, procedure](bool allowed) {
+            guarded(log_, procedure, [&] {
+                if (allowed)
+                    closeForGood();
+            });
+        });
     });
+}
+
+// Ends the run once every line is closed; at once when none has bytes left to send.
+void frmZNRInterface::closeForGood() {
+    const auto finish = [this] {
+        closedForGood_ = true;
+        close();
+        QCoreApplication::exit(0);
+    };
+    if (connections_)
+        connections_->shutDown(finish);
+    else
+        finish();
 }
 
 } // namespace znr

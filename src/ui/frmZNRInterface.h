@@ -2,10 +2,10 @@
 
 #include <QMainWindow>
 #include <functional>
-#include <memory>
+#include <string_view>
 
 class QLabel;
-class QTreeWidget;
+class QTreeView;
 
 namespace znr {
 
@@ -13,12 +13,13 @@ struct AppSettings;
 struct LoginState;
 class Connections;
 class ConnectionList;
+class ConnectionListModel;
 class ErrorLog;
 class PasswordGate;
-class TreeConnectionList;
 
 // The main window: the connection list with its count, the five buttons and the File and
-// Tools menus. It owns only its widgets; the connections are driven through `Connections`.
+// Tools menus. It owns only its widgets; it shows `list` and drives the connections through
+// `Connections`. The password-guarded commands act once the password window has been answered.
 class frmZNRInterface final : public QMainWindow {
     Q_OBJECT
 public:
@@ -28,11 +29,10 @@ public:
     };
 
     frmZNRInterface(const AppSettings& settings, LoginState& login, PasswordGate& gate,
-                    const ErrorLog& log, QWidget* parent = nullptr);
+                    const ErrorLog& log, ConnectionList& list, QWidget* parent = nullptr);
     ~frmZNRInterface() override;
 
-    // The list as the logic sees it; valid for the window's lifetime.
-    ConnectionList& list();
+    ConnectionList& list() { return list_; }
     void attach(Connections& connections, Actions actions);
     // The window's load: the count "0" and the list headings of the transport in the settings.
     // Runs once the settings are read, before the first instrument is handed to the window.
@@ -55,15 +55,17 @@ protected:
 private:
     void buildMenus();
     QWidget* buildButtons();
-    void behindDisconnectPassword(const char* procedure, void (Connections::*operation)());
+    void behindDisconnectPassword(std::string_view procedure, void (Connections::*operation)());
+    void closeForGood();
 
     const AppSettings& settings_;
     LoginState& login_;
     PasswordGate& gate_;
     const ErrorLog& log_;
-    QTreeWidget* lstConnections_;
+    ConnectionList& list_;
+    ConnectionListModel* model_;
+    QTreeView* lstConnections_;
     QLabel* lblNumZNR_;
-    std::unique_ptr<TreeConnectionList> list_;
     Connections* connections_ = nullptr;
     Actions actions_;
     bool closedForGood_ = false;

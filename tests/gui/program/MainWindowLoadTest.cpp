@@ -7,7 +7,6 @@
 #include "ui/frmSplash.h"
 #include "ui/frmWinsock.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,7 +14,7 @@
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <gtest/gtest.h>
 
 namespace znr {
@@ -23,17 +22,13 @@ namespace {
 
 using namespace test;
 
-template <class T> T* inTopLevelWindows(const char* name) {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (T* found = w->findChild<T*>(QString::fromLatin1(name)))
+template <class T> T* shown(const char* name = nullptr) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (!name && qobject_cast<T*>(w) && w->isVisible())
+            return static_cast<T*>(w);
+        if (T* found = name ? w->findChild<T*>(QString::fromLatin1(name)) : nullptr)
             return found;
-    return nullptr;
-}
-
-frmSplash* splashWindow() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* splash = qobject_cast<frmSplash*>(w))
-            return splash;
+    }
     return nullptr;
 }
 
@@ -44,47 +39,29 @@ TEST(MainWindowLoad, HeadingsNameTheConfiguredTransportAndTheInstrumentOpenedIsC
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
     Pty pty;
     ASSERT_TRUE(pty.ok());
-    const struct {
-        bool ethernet;
-        const char* endpoint;
-        const char* parameter;
-    } cases[] = {{true, "IP Address", "Port Number"}, {false, "COMM Port", "Settings"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.endpoint);
+    for (const bool ethernet : {true, false}) {
         TempDir dir;
         ProgramConfig config;
-        config.ethernet = c.ethernet;
-        if (c.ethernet) {
-            config.ethernetInstruments = {{"127.0.0.1", server.serverPort()}};
-        } else {
-            config.serialInstruments = {ProgramConfig::Serial{"3"}};
-            config.serialPorts[3] = pty.slavePath();
-        }
+        config.ethernet = ethernet;
+        config.ethernetInstruments = {{"127.0.0.1", server.serverPort()}};
+        config.serialInstruments = {ProgramConfig::Serial{"3"}};
+        config.serialPorts[3] = pty.slavePath();
         writeBytes(dir.path("ZNRExtractor.ini"), iniText(config, dir.folder()));
         {
             Program program(QFile::decodeName(dir.folder().chopped(1)));
             program.start();
-            const QTreeWidget* list = inTopLevelWindows<QTreeWidget>("lstConnections");
-            ASSERT_NE(list, nullptr);
-            EXPECT_EQ(list->headerItem()->text(1).toStdString(), c.endpoint);
-            EXPECT_EQ(list->headerItem()->text(2).toStdString(), c.parameter);
-            EXPECT_EQ(list->topLevelItemCount(), 1);
-            EXPECT_EQ(inTopLevelWindows<QLabel>("lblNumZNR")->text().toStdString(), "1");
+            const QAbstractItemModel* rows = shown<QTreeView>("lstConnections")->model();
+            EXPECT_EQ(rows->headerData(1, Qt::Horizontal), ethernet ? "IP Address" : "COMM Port");
+            EXPECT_EQ(rows->headerData(2, Qt::Horizontal), ethernet ? "Port Number" : "Settings");
+            EXPECT_EQ(rows->rowCount(), 1);
+            EXPECT_EQ(shown<QLabel>("lblNumZNR")->text(), QStringLiteral("1"));
             // A key on the splash gives way to the main window at once; the splash then goes.
-            ASSERT_NE(splashWindow(), nullptr);
-            splashWindow()->Form_KeyPress();
+            shown<frmSplash>()->Form_KeyPress();
             runDeferredDeletes();
-            EXPECT_EQ(splashWindow(), nullptr);
+            EXPECT_EQ(shown<frmSplash>(), nullptr);
         }
-        EXPECT_EQ(inTopLevelWindows<QTreeWidget>("lstConnections"), nullptr);
+        EXPECT_EQ(shown<QTreeView>("lstConnections"), nullptr);
     }
-}
-
-frmWinsock* shownEthernetDialog() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* dialog = qobject_cast<frmWinsock*>(w); dialog && dialog->isVisible())
-            return dialog;
-    return nullptr;
 }
 
 // The Ethernet dialog's OK closes it and leaves the connection opening; New Connection pressed
@@ -96,22 +73,22 @@ TEST(MainWindowLoad, NewConnectionWhileTheDialogsLineOpensOpensAFreshDialog) {
     writeBytes(dir.path("ZNRExtractor.ini"), iniText(ProgramConfig{}, dir.folder()));
     Program program(QFile::decodeName(dir.folder().chopped(1)));
     program.start();
-    splashWindow()->Timer1_Timer();
-    auto* newConnection = inTopLevelWindows<QPushButton>("cmdNewConnection");
+    shown<frmSplash>()->Timer1_Timer();
+    auto* newConnection = shown<QPushButton>("cmdNewConnection");
     click(newConnection);
-    frmWinsock* first = shownEthernetDialog();
+    frmWinsock* first = shown<frmWinsock>();
     ASSERT_NE(first, nullptr);
     first->findChild<QLineEdit*>(QStringLiteral("txtHost"))->setText(QStringLiteral("localhost"));
     first->findChild<QLineEdit*>(QStringLiteral("txtPort"))
         ->setText(QString::number(server.serverPort()));
     click(first->findChild<QPushButton*>(QStringLiteral("cmdOK")));
     click(newConnection); // the host name is still being looked up
-    QPointer<frmWinsock> second = shownEthernetDialog();
+    QPointer<frmWinsock> second = shown<frmWinsock>();
     ASSERT_FALSE(second.isNull());
     EXPECT_NE(second.data(), first);
     EXPECT_EQ(second->findChild<QLineEdit*>(QStringLiteral("txtHost"))->text(), QString());
-    auto* rows = inTopLevelWindows<QTreeWidget>("lstConnections");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return rows->topLevelItemCount() == 1; }));
+    const QAbstractItemModel* rows = shown<QTreeView>("lstConnections")->model();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rows->rowCount() == 1; }));
     click(second->findChild<QPushButton*>(QStringLiteral("cmdCancel")));
     runDeferredDeletes();
 }
