@@ -1,7 +1,7 @@
 #pragma once
 
 #include "protocol/DebugTextSink.h"
-#include "station/MemoryConnectionList.h"
+#include "station/ConnectionList.h"
 #include "station/RunState.h"
 
 #include <QObject>
@@ -43,7 +43,7 @@ private:
     QString programFolder_;
     std::FILE* announcements_;
     RunState run_;
-    MemoryConnectionList list_;
+    ConnectionList list_;
     ConnectionEngine engine_{run_, list_, *this,
                              [this](int index, const QByteArray& path) { announce(index, path); }};
     int signalFd_ = -1;

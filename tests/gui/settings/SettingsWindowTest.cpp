@@ -1,8 +1,8 @@
 // The settings window: what it stores, writes, asks and refuses.
 #include "config/LoadSettings.h"
 #include "gui/settings/WindowFixture.h"
+#include "station/ConnectionList.h"
 #include "station/Login.h"
-#include "station/MemoryConnectionList.h"
 #include "support/FakePrompts.h"
 #include "ui/frmSettings.h"
 
@@ -22,7 +22,7 @@ using test::latin1;
 struct SettingsWindowTest : test::WindowFixture<frmSettings> {
     LoginState login;
     bool debugMode = false;
-    MemoryConnectionList list;
+    ConnectionList list;
     test::FakePrompts prompts;
     int debugWindowShown = 0;
 

@@ -8,9 +8,9 @@
 #include "protocol/DebugTextSink.h"
 #include "protocol/ProtocolContext.h"
 #include "protocol/ReceivePath.h"
+#include "station/ConnectionList.h"
 #include "station/Connections.h"
 #include "station/ListRows.h"
-#include "station/MemoryConnectionList.h"
 #include "support/FakeClock.h"
 #include "support/FakeLink.h"
 #include "support/FileBytes.h"
@@ -42,7 +42,7 @@ struct ConnectionsFixture : ::testing::Test {
     FakeClock clock;
     ErrorLog log{settings.ErrorLogFolder, clock};
     Channels channels;
-    MemoryConnectionList list;
+    ConnectionList list;
     ListRows rows{list};
     ProtocolContext ctx{settings, log, clock, rows};
     bool debugMode = false;

@@ -1,4 +1,4 @@
-#include "station/MemoryConnectionList.h"
+#include "station/ConnectionList.h"
 #include "unit/connections/ConnectionsFixture.h"
 
 namespace znr::test {
@@ -88,7 +88,7 @@ TEST(IndexReuse, IndexesEndAt32767) {
 }
 
 TEST(ConnectionList, RowsStayBoundToTheirIndexAndRecountCountsConnected) {
-    MemoryConnectionList list;
+    ConnectionList list;
     for (int i : {1, 2, 3})
         list.appendRow(i, {"N/A", "10.0.0." + QByteArray::number(i), "10001",
                            i == 2 ? "Disconnected" : "Connected", "t"});

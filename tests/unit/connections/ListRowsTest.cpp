@@ -1,6 +1,6 @@
 #include "station/ListRows.h"
 
-#include "station/MemoryConnectionList.h"
+#include "station/ConnectionList.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@ namespace znr {
 namespace {
 
 struct ListRowsTest : ::testing::Test {
-    MemoryConnectionList list;
+    ConnectionList list;
     ListRows rows{list};
 
     void append(int index) {
