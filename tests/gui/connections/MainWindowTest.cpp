@@ -41,6 +41,9 @@ struct Guarded {
     bool allowed;
     int messages;
 };
+void PrintTo(const Guarded& k, std::ostream* os) {
+    *os << k.action << (k.allowed ? " allowed" : " refused");
+}
 struct PasswordGuardTest : MainWindowFixture, ::testing::WithParamInterface<Guarded> {};
 
 TEST_P(PasswordGuardTest, CommandActsOnlyOnceItsPasswordIsGiven) {
