@@ -119,7 +119,7 @@ TEST_F(MainWindowButtonsTest, DeleteRemovesTheRowAndTheNextConnectionTakesItsInd
     EXPECT_TRUE(c().hasEntry(1));
     EXPECT_EQ(count(), QStringLiteral("1"));
 
-    c().CreateEthernetConnection("10.0.0.9", 10009);
+    c().openEthernet({"10.0.0.9", 10009});
     ASSERT_EQ(tree()->topLevelItemCount(), 2);
     EXPECT_EQ(cell(1, Col::EndpointColumn), QStringLiteral("10.0.0.9"));
     EXPECT_EQ(window().list().indexAt(1), 1);

@@ -107,7 +107,7 @@ struct MainWindowFixture : ::testing::Test {
     // Instruments 10.0.0.1..n on port 10001, opened as the start-up opens them.
     void createHosts(int n) {
         for (int k = 1; k <= n; ++k)
-            c().CreateEthernetConnection("10.0.0." + QByteArray::number(k), 10001);
+            c().openEthernet({"10.0.0." + QByteArray::number(k), 10001});
     }
     // The latest line to instrument k (null once thrown away).
     FakeLink* socket(int k) {

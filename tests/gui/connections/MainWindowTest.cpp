@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(Runs, MainWindowHeadingsTest,
 
 TEST_F(MainWindowTest, LowerCaseSerialGivesEthernetHeadingsButASerialRun) {
     openWindow("serial");
-    c().CreateSerialConnection("3", "9600,n,8,1");
+    c().openSerial({"3", "9600,n,8,1"});
     ASSERT_EQ(tree()->topLevelItemCount(), 1);
     EXPECT_EQ(cell(0, ConnectionList::EndpointColumn), QStringLiteral("3"));
     ASSERT_TRUE(links.toCom(3) && links.toCom(3)->isOpen());
