@@ -28,15 +28,6 @@ struct AppSettings {
     QByteArray FastModeFolder;
     QByteArray RawFileFolder;
 
-    // Scratch: the instrument being loaded at start or added by a dialog.
-    QByteArray CurrentIP;
-    quint16 CurrentPort = 0;
-    QByteArray CurrentCommPort;
-    QByteArray CurrentSettings;
-    qint16 CurrentHandShaking = 0;
-    bool CurrentDTR = false;
-    bool CurrentRTS = false;
-
     QString IniFilePath;
 
     // [RECONNECT] SECONDS: retry a connection that dropped by itself every this many seconds;

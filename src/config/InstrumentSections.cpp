@@ -1,6 +1,7 @@
 #include "config/InstrumentSections.h"
 
 #include "config/AppSettings.h"
+#include "config/ConnectionOpener.h"
 #include "config/Conversions.h"
 #include "config/IniFile.h"
 #include "core/ErrorLog.h"
@@ -35,28 +36,30 @@ void appendSection(const AppSettings& s, const QByteArrayList& lines) {
 
 } // namespace
 
-int appendEthernetInstrument(AppSettings& s, const ErrorLog& log) {
+int appendEthernetInstrument(AppSettings& s, const EthernetInstrument& instrument,
+                             const ErrorLog& log) {
     int result = 0;
     guarded(log, logname::AppendEthernetInstrument, [&] {
         const qint16 n = nextNumber("ZNR NUM ETHERNET", s.IniFilePath);
         s.EthernetCount = n;
-        appendSection(s, {"[ZNR-ENT" + QByteArray::number(n) + ']', "IP=" + s.CurrentIP,
-                          "Port=" + QByteArray::number(s.CurrentPort)});
+        appendSection(s, {"[ZNR-ENT" + QByteArray::number(n) + ']', "IP=" + instrument.ip,
+                          "Port=" + QByteArray::number(instrument.port)});
         result = writeIniValue("ZNR NUM ETHERNET", "ZNRs", numberToText(n), s.IniFilePath, log);
     });
     return result;
 }
 
-int appendSerialInstrument(AppSettings& s, const ErrorLog& log) {
+int appendSerialInstrument(AppSettings& s, const SerialInstrument& instrument,
+                           const ErrorLog& log) {
     int result = 0;
     guarded(log, logname::AppendSerialInstrument, [&] {
         const qint16 n = nextNumber("ZNR NUM SERIAL", s.IniFilePath);
         s.SerialCount = n;
-        appendSection(s,
-                      {"[ZNR-SER" + QByteArray::number(n) + ']', "CommPort=" + s.CurrentCommPort,
-                       "Settings=" + s.CurrentSettings,
-                       "HandShaking=" + QByteArray::number(s.CurrentHandShaking),
-                       "DTR=" + booleanToText(s.CurrentDTR), "RTS=" + booleanToText(s.CurrentRTS)});
+        appendSection(s, {"[ZNR-SER" + QByteArray::number(n) + ']',
+                          "CommPort=" + instrument.commPort, "Settings=" + instrument.settings,
+                          "HandShaking=" + QByteArray::number(instrument.handShaking),
+                          "DTR=" + booleanToText(instrument.dtr),
+                          "RTS=" + booleanToText(instrument.rts)});
         result = writeIniValue("ZNR NUM SERIAL", "ZNRs", numberToText(n), s.IniFilePath, log);
     });
     return result;

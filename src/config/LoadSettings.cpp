@@ -15,25 +15,27 @@ namespace {
 
 constexpr int HighestComPort = 255;
 
-void openEthernetInstruments(AppSettings& s, IniFileReader& ini, ConnectionOpener& opener) {
+void openEthernetInstruments(const AppSettings& s, IniFileReader& ini, ConnectionOpener& opener) {
     for (int n = 1; n <= s.EthernetCount; ++n) {
         const QByteArray section = "ZNR-ENT" + QByteArray::number(n);
-        s.CurrentIP = ini.read(section, "IP");
-        s.CurrentPort = textToPort(ini.read(section, "Port"));
-        opener.CreateEthernetConnection(s.CurrentIP, s.CurrentPort);
+        EthernetInstrument instrument;
+        instrument.ip = ini.read(section, "IP");
+        instrument.port = textToPort(ini.read(section, "Port"));
+        opener.openEthernet(instrument);
     }
 }
 
-void openSerialInstruments(AppSettings& s, IniFileReader& ini, ConnectionOpener& opener) {
+void openSerialInstruments(const AppSettings& s, IniFileReader& ini, ConnectionOpener& opener) {
     for (int n = 1; n <= s.SerialCount; ++n) {
         const QByteArray section = "ZNR-SER" + QByteArray::number(n);
         auto read = [&](const char* key) { return ini.read(section, key); };
-        s.CurrentCommPort = read("CommPort");
-        s.CurrentSettings = read("Settings");
-        s.CurrentHandShaking = textToInteger(read("HandShaking"));
-        s.CurrentDTR = textToBoolean(read("DTR"));
-        s.CurrentRTS = textToBoolean(read("RTS"));
-        opener.CreateSerialConnection(s.CurrentCommPort, s.CurrentSettings);
+        SerialInstrument instrument;
+        instrument.commPort = read("CommPort");
+        instrument.settings = read("Settings");
+        instrument.handShaking = textToInteger(read("HandShaking"));
+        instrument.dtr = textToBoolean(read("DTR"));
+        instrument.rts = textToBoolean(read("RTS"));
+        opener.openSerial(instrument);
     }
 }
 

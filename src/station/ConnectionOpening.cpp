@@ -32,29 +32,29 @@ bool Connections::openingFor(const LinkEndpoint& endpoint) const {
     return false;
 }
 
-void Connections::CreateEthernetConnection(const QByteArray& ip, quint16 port) {
+void Connections::openEthernet(const EthernetInstrument& instrument) {
     guarded(s_.log, logname::OpenEthernet, [&] {
         auto o = std::make_unique<Opening>();
         o->procedure = logname::OpenEthernet;
-        o->endpoint = LinkEndpoint::tcp(ip, port);
-        if (ip.isEmpty() || port == 0 || openingFor(o->endpoint))
+        o->endpoint = LinkEndpoint::tcp(instrument.ip, instrument.port);
+        if (instrument.ip.isEmpty() || instrument.port == 0 || openingFor(o->endpoint))
             return;
-        o->rowEndpoint = ip;
-        o->rowParameter = QByteArray::number(port);
+        o->rowEndpoint = instrument.ip;
+        o->rowParameter = QByteArray::number(instrument.port);
         startOpening(std::move(o));
     });
 }
 
-void Connections::CreateSerialConnection(const QByteArray& commPort, const QByteArray& settings) {
+void Connections::openSerial(const SerialInstrument& instrument) {
     guarded(s_.log, logname::OpenSerial, [&] {
         auto o = std::make_unique<Opening>();
         o->procedure = logname::OpenSerial;
-        o->endpoint = LinkEndpoint::serialPort(textToInteger(commPort), settings,
-                                               s_.settings.CurrentDTR, s_.settings.CurrentRTS);
-        if (settings.isEmpty() || o->endpoint.comPort == 0 || openingFor(o->endpoint))
+        o->endpoint = LinkEndpoint::serialPort(textToInteger(instrument.commPort),
+                                               instrument.settings, instrument.dtr, instrument.rts);
+        if (instrument.settings.isEmpty() || o->endpoint.comPort == 0 || openingFor(o->endpoint))
             return;
-        o->rowEndpoint = commPort;
-        o->rowParameter = settings;
+        o->rowEndpoint = instrument.commPort;
+        o->rowParameter = instrument.settings;
         startOpening(std::move(o));
     });
 }
@@ -67,25 +67,12 @@ void Connections::reopenSelected() {
         auto o = std::make_unique<Opening>();
         o->index = s_.list.indexAt(*selected);
         o->procedure = logname::Reopen;
-        o->rowEndpoint = s_.list.cell(*selected, ConnectionList::EndpointColumn);
-        o->rowParameter = s_.list.cell(*selected, ConnectionList::ParameterColumn);
+        // The connection's own endpoint, line settings included, not its row's text.
         Entry& entry = entryAt(o->index);
-        if (entry.endpoint.serial) {
-            s_.settings.CurrentCommPort = o->rowEndpoint;
-            s_.settings.CurrentSettings = o->rowParameter;
-            if (o->rowParameter.isEmpty())
-                return;
-            o->endpoint = LinkEndpoint::serialPort(textToInteger(o->rowEndpoint), o->rowParameter,
-                                                   s_.settings.CurrentDTR, s_.settings.CurrentRTS);
-            if (o->endpoint.comPort == 0)
-                return;
-        } else {
-            s_.settings.CurrentIP = o->rowEndpoint;
-            s_.settings.CurrentPort = textToPort(o->rowParameter);
-            o->endpoint = LinkEndpoint::tcp(o->rowEndpoint, s_.settings.CurrentPort);
-            if (o->endpoint.host.isEmpty() || o->endpoint.port == 0)
-                return;
-        }
+        o->endpoint = entry.endpoint;
+        const LinkEndpoint& e = o->endpoint;
+        if (e.serial ? e.settings.isEmpty() || e.comPort == 0 : e.host.isEmpty() || e.port == 0)
+            return;
         if (isOpen(o->index))
             return;
         for (const auto& pending : openings_)

@@ -48,8 +48,8 @@ public:
     // Opening (ConnectionOpener): once the line is open the instrument is greeted with ACK8 and
     // its connection gets the next index and a row. Openings run side by side; their rows and
     // log lines follow the order they were asked for in.
-    void CreateEthernetConnection(const QByteArray& ip, quint16 port) override;
-    void CreateSerialConnection(const QByteArray& commPort, const QByteArray& settings) override;
+    void openEthernet(const EthernetInstrument& instrument) override;
+    void openSerial(const SerialInstrument& instrument) override;
     // Reopens the connection of the selected row.
     void reopenSelected();
 

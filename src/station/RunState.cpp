@@ -13,13 +13,13 @@ public:
     HookedOpener(ConnectionOpener& opener, const std::function<void()>& hook)
         : opener_(opener), hook_(hook) {}
 
-    void CreateEthernetConnection(const QByteArray& ip, quint16 port) override {
+    void openEthernet(const EthernetInstrument& instrument) override {
         runHook();
-        opener_.CreateEthernetConnection(ip, port);
+        opener_.openEthernet(instrument);
     }
-    void CreateSerialConnection(const QByteArray& commPort, const QByteArray& settings) override {
+    void openSerial(const SerialInstrument& instrument) override {
         runHook();
-        opener_.CreateSerialConnection(commPort, settings);
+        opener_.openSerial(instrument);
     }
     void runHook() {
         if (!ran_ && hook_)

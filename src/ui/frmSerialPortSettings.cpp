@@ -145,9 +145,6 @@ QGroupBox* frmSerialPortSettings::addOptionGroup(const char* frameName, const ch
 void frmSerialPortSettings::load() {
     guarded(log_, "frmSerialPortSettings.Form_Load", [&] {
         fillPortList();
-        settings_.CurrentHandShaking = 0;
-        settings_.CurrentDTR = false;
-        settings_.CurrentRTS = false;
         lstConnector_->setCurrentRow(1);
         check(optBaudRate_, 6);
         check(optParity_, 0);
@@ -168,19 +165,21 @@ void frmSerialPortSettings::fillPortList() {
     });
 }
 
-void frmSerialPortSettings::takeLineSettings() {
+SerialInstrument frmSerialPortSettings::takeLineSettings() {
+    SerialInstrument instrument;
     guarded(log_, "frmSerialPortSettings.GetValues", [&] {
-        settings_.CurrentCommPort = QByteArray::number(lstConnector_->currentRow() + 1);
+        instrument.commPort = QByteArray::number(lstConnector_->currentRow() + 1);
         const QByteArray baud = valueOf(optBaudRate_, {"110", "300", "600", "1200", "2400", "4800",
                                                        "9600", "19200", "38400", "56000"});
         const QByteArray parity = valueOf(optParity_, {"n", "o", "e", "m", "s"});
         const QByteArray dataBits = valueOf(optDataBits_, {"5", "6", "7", "8"});
         const QByteArray stopBits = valueOf(optStopBits_, {"1", "1.5", "2"});
-        settings_.CurrentHandShaking = qint16(valueOf(optFlowControl_, {"0", "1", "2"}).toInt());
-        settings_.CurrentDTR = chkDTR_->isChecked();
-        settings_.CurrentRTS = chkRTS_->isChecked();
-        settings_.CurrentSettings = baud + ',' + parity + ',' + dataBits + ',' + stopBits;
+        instrument.handShaking = qint16(valueOf(optFlowControl_, {"0", "1", "2"}).toInt());
+        instrument.dtr = chkDTR_->isChecked();
+        instrument.rts = chkRTS_->isChecked();
+        instrument.settings = baud + ',' + parity + ',' + dataBits + ',' + stopBits;
     });
+    return instrument;
 }
 
 void frmSerialPortSettings::onOk() {
@@ -189,10 +188,10 @@ void frmSerialPortSettings::onOk() {
         return;
     inOK_ = true;
     guarded(log_, "frmSerialPortSettings.cmdOK_Click", [&] {
-        takeLineSettings();
+        const SerialInstrument instrument = takeLineSettings();
         if (chkAutoRestart_->isChecked())
-            appendSerialInstrument(settings_, log_);
-        opener_.CreateSerialConnection(settings_.CurrentCommPort, settings_.CurrentSettings);
+            appendSerialInstrument(settings_, instrument, log_);
+        opener_.openSerial(instrument);
         finished_ = true;
         close();
     });
@@ -200,14 +199,7 @@ void frmSerialPortSettings::onOk() {
 }
 
 void frmSerialPortSettings::onCancel() {
-    guarded(log_, "frmSerialPortSettings.cmdCancel_Click", [&] {
-        settings_.CurrentCommPort = "0";
-        settings_.CurrentSettings.clear();
-        settings_.CurrentHandShaking = 0;
-        settings_.CurrentDTR = false;
-        settings_.CurrentRTS = false;
-        close();
-    });
+    guarded(log_, "frmSerialPortSettings.cmdCancel_Click", [&] { close(); });
 }
 
 void frmSerialPortSettings::reject() {}

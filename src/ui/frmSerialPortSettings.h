@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/ConnectionOpener.h"
+
 #include <QDialog>
 
 class QButtonGroup;
@@ -11,12 +13,11 @@ class QPushButton;
 namespace znr {
 
 struct AppSettings;
-class ConnectionOpener;
 class ErrorLog;
 
-// The dialog that adds a serial instrument: port and line settings into the scratch fields of
-// AppSettings, optionally saved for every start, then handed to the main window's
-// CreateSerialConnection. Not modal; it deletes itself when closed. Enter and Esc do nothing.
+// The dialog that adds a serial instrument: port and line settings, optionally saved for every
+// start, then handed to the run's connections to open. Not modal; it deletes itself when closed.
+// Enter and Esc do nothing.
 class frmSerialPortSettings final : public QDialog {
     Q_OBJECT
 public:
@@ -25,7 +26,8 @@ public:
 
     void load();
     void fillPortList();
-    void takeLineSettings();
+    // The instrument the dialog's controls describe.
+    SerialInstrument takeLineSettings();
     void onOk();
     void onCancel();
 

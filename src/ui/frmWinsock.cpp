@@ -66,22 +66,19 @@ void frmWinsock::onOk() {
     if (finished_)
         return;
     guarded(log_, "frmWinsock.cmdOK_Click", [&] {
-        settings_.CurrentIP = txtHost_->text().toLatin1();
-        settings_.CurrentPort = textToWholePort(txtPort_->text().toLatin1());
+        EthernetInstrument instrument;
+        instrument.ip = txtHost_->text().toLatin1();
+        instrument.port = textToWholePort(txtPort_->text().toLatin1());
         if (chkAutoRestart_->isChecked())
-            appendEthernetInstrument(settings_, log_);
+            appendEthernetInstrument(settings_, instrument, log_);
         finished_ = true;
         close(); // deletion waits for the event loop, so connecting below is still safe
-        opener_.CreateEthernetConnection(settings_.CurrentIP, settings_.CurrentPort);
+        opener_.openEthernet(instrument);
     });
 }
 
 void frmWinsock::onCancel() {
-    guarded(log_, "frmWinsock.cmdCancel_Click", [&] {
-        settings_.CurrentIP.clear();
-        settings_.CurrentPort = 0;
-        close();
-    });
+    guarded(log_, "frmWinsock.cmdCancel_Click", [&] { close(); });
 }
 
 void frmWinsock::reject() {}

@@ -11,10 +11,9 @@ struct AppSettings;
 class ConnectionOpener;
 class ErrorLog;
 
-// The dialog that adds an Ethernet instrument: host and port into AppSettings.CurrentIP and
-// CurrentPort, optionally saved for every start, then handed to the main window's
-// CreateEthernetConnection. Not modal; it deletes itself when closed. Enter presses OK; Esc does
-// nothing.
+// The dialog that adds an Ethernet instrument: host and port, optionally saved for every start,
+// then handed to the run's connections to open. Not modal; it deletes itself when closed. Enter
+// presses OK; Esc does nothing.
 class frmWinsock final : public QDialog {
     Q_OBJECT
 public:
@@ -26,7 +25,7 @@ public:
 
 protected:
     void reject() override;                   // Esc does not cancel
-    void closeEvent(QCloseEvent* e) override; // the close box discards, scratch fields untouched
+    void closeEvent(QCloseEvent* e) override; // the close box discards
 
 private:
     AppSettings& settings_;

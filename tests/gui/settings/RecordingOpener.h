@@ -7,17 +7,19 @@
 
 namespace znr::test {
 
-// Records what the dialogs hand to the main window: "E|host|port" or "S|port|settings".
+// Records what the dialogs hand over: "E|host|port" or "S|port|settings|handshaking|dtr|rts".
 // `during` runs inside each call, where a real opener would process events.
 class RecordingOpener final : public ConnectionOpener {
 public:
-    void CreateEthernetConnection(const QByteArray& ip, quint16 port) override {
-        calls.append("E|" + ip + '|' + QByteArray::number(port));
+    void openEthernet(const EthernetInstrument& i) override {
+        calls.append("E|" + i.ip + '|' + QByteArray::number(i.port));
         if (during)
             during();
     }
-    void CreateSerialConnection(const QByteArray& commPort, const QByteArray& settings) override {
-        calls.append("S|" + commPort + '|' + settings);
+    void openSerial(const SerialInstrument& i) override {
+        calls.append("S|" + i.commPort + '|' + i.settings + '|' +
+                     QByteArray::number(i.handShaking) + '|' + (i.dtr ? '1' : '0') + '|' +
+                     (i.rts ? '1' : '0'));
         if (during)
             during();
     }

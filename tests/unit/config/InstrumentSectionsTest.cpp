@@ -1,5 +1,6 @@
 #include "config/InstrumentSections.h"
 
+#include "config/ConnectionOpener.h"
 #include "unit/config/ConfigFixture.h"
 
 namespace znr {
@@ -12,12 +13,8 @@ struct InstrumentSectionsTest : test::ConfigFixture {};
 TEST_F(InstrumentSectionsTest, EachAppendTakesTheCountFromTheFileAndRaisesIt) {
     writeBytes(iniPath, "[ZNR NUM ETHERNET]\r\nZNRs= 2\r\n");
     s.EthernetCount = 7; // the count in memory does not matter
-    s.CurrentIP = "10.1.2.3";
-    s.CurrentPort = 50000;
-    EXPECT_EQ(appendEthernetInstrument(s, log), 1);
-    s.CurrentIP = "b";
-    s.CurrentPort = 2;
-    EXPECT_EQ(appendEthernetInstrument(s, log), 1);
+    EXPECT_EQ(appendEthernetInstrument(s, {"10.1.2.3", 50000}, log), 1);
+    EXPECT_EQ(appendEthernetInstrument(s, {"b", 2}, log), 1);
     EXPECT_EQ(s.EthernetCount, 4);
     EXPECT_EQ(ini(), "[ZNR NUM ETHERNET]\r\nZNRs= 4\r\n"
                      "\r\n[ZNR-ENT3]\r\nIP=10.1.2.3\r\nPort=50000\r\n"
@@ -27,12 +24,7 @@ TEST_F(InstrumentSectionsTest, EachAppendTakesTheCountFromTheFileAndRaisesIt) {
 
 TEST_F(InstrumentSectionsTest, SerialSectionEndsAnUnterminatedLastLineAndNamesEveryField) {
     writeBytes(iniPath, test::testData("config/serial-before-append.ini"));
-    s.CurrentCommPort = "12";
-    s.CurrentSettings = "19200,e,7,2";
-    s.CurrentHandShaking = 2;
-    s.CurrentDTR = true;
-    s.CurrentRTS = false;
-    EXPECT_EQ(appendSerialInstrument(s, log), 1);
+    EXPECT_EQ(appendSerialInstrument(s, {"12", "19200,e,7,2", 2, true, false}, log), 1);
     EXPECT_EQ(s.SerialCount, 2);
     EXPECT_EQ(ini(), test::testData("config/serial-after-append.ini"));
 }
@@ -50,8 +42,7 @@ TEST_F(InstrumentSectionsTest, CountThatIsNoNumberOrAForgingFieldAppendsNothing)
         {"[ZNR NUM SERIAL]\r\nZNRs= 0\r\n[ADMIN]\r\nPASSWORD=WZc_d\r\n", true,
          "AddSerialZNRINI, 5, Invalid procedure call or argument, "},
     };
-    s.CurrentCommPort = "1";
-    s.CurrentSettings = "9600,n,8,1\r\n[ADMIN]\r\nPASSWORD=";
+    const SerialInstrument forging{"1", "9600,n,8,1\r\n[ADMIN]\r\nPASSWORD="};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.logged);
         QFile::remove(s.IniFilePath);
@@ -59,7 +50,9 @@ TEST_F(InstrumentSectionsTest, CountThatIsNoNumberOrAForgingFieldAppendsNothing)
             writeBytes(iniPath, c.file);
         clearLog();
         s.EthernetCount = s.SerialCount = 5;
-        EXPECT_EQ(c.serial ? appendSerialInstrument(s, log) : appendEthernetInstrument(s, log), 0);
+        EXPECT_EQ(c.serial ? appendSerialInstrument(s, forging, log)
+                           : appendEthernetInstrument(s, {"10.1.2.3", 1}, log),
+                  0);
         EXPECT_EQ(ini(), c.file ? c.file : "");
         EXPECT_EQ(test::fileExists(iniPath), c.file != nullptr);
         EXPECT_EQ(s.EthernetCount, 5);

@@ -6,19 +6,17 @@
 namespace znr {
 namespace {
 
-// Records every instrument handed over, with the serial line fields as they stood at the call.
+// Records every instrument handed over, with every field of its section.
 class RecordingOpener final : public ConnectionOpener {
 public:
-    explicit RecordingOpener(const AppSettings& s) : s(s) {}
-    void CreateEthernetConnection(const QByteArray& ip, quint16 port) override {
-        calls.append("ENT " + ip + ':' + QByteArray::number(port));
+    void openEthernet(const EthernetInstrument& i) override {
+        calls.append("ENT " + i.ip + ':' + QByteArray::number(i.port));
     }
-    void CreateSerialConnection(const QByteArray& commPort, const QByteArray& settings) override {
-        calls.append("SER " + commPort + ' ' + settings + " hs" +
-                     QByteArray::number(s.CurrentHandShaking) + (s.CurrentDTR ? " dtr" : "") +
-                     (s.CurrentRTS ? " rts" : ""));
+    void openSerial(const SerialInstrument& i) override {
+        calls.append("SER " + i.commPort + ' ' + i.settings + " hs" +
+                     QByteArray::number(i.handShaking) + (i.dtr ? " dtr" : "") +
+                     (i.rts ? " rts" : ""));
     }
-    const AppSettings& s;
     QByteArrayList calls;
 };
 
@@ -26,7 +24,7 @@ const QByteArrayList SerialCalls = {"SER 1 9600,n,8,1 hs0 dtr", "SER 12 19200,e,
 const QByteArrayList EthernetCalls = {"ENT 10.0.0.5:4001", "ENT host2:50000"};
 
 struct LoadSettingsTest : test::ConfigFixture {
-    RecordingOpener opener{s};
+    RecordingOpener opener;
     QByteArray logFolder = dir.sub("log");
 
     // Loads the complete file with keys changed ("SECTION/key=value", or "SECTION/key" to leave

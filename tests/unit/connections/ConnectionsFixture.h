@@ -61,13 +61,10 @@ struct ConnectionsFixture : ::testing::Test {
     }
 
     // As the start-up and the dialogs call them.
-    void openHost(const QByteArray& ip, quint16 port = 10001) {
-        c.CreateEthernetConnection(ip, port);
-    }
-    void openCom(const QByteArray& com, const QByteArray& lineSettings = "9600,n,8,1") {
-        settings.CurrentCommPort = com;
-        settings.CurrentSettings = lineSettings;
-        c.CreateSerialConnection(com, lineSettings);
+    void openHost(const QByteArray& ip, quint16 port = 10001) { c.openEthernet({ip, port}); }
+    void openCom(const QByteArray& com, const QByteArray& lineSettings = "9600,n,8,1",
+                 bool dtr = false) {
+        c.openSerial({com, lineSettings, 0, dtr, false});
     }
     static QByteArray host(int k) { return "10.0.0." + QByteArray::number(k); }
     // Instrument k: 10.0.0.k:10001, or COM (10 + k) in a serial run.

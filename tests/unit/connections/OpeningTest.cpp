@@ -8,9 +8,8 @@ using Col = ConnectionList::Column;
 struct OpeningTest : ConnectionsFixture {};
 
 TEST_F(OpeningTest, NewConnectionIsGreetedFirstAndGetsAConnectedRow) {
-    settings.CurrentDTR = true;
     openHost("10.0.0.7", 3001);
-    openCom("4", "19200,e,7,2");
+    openCom("4", "19200,e,7,2", true);
     EXPECT_EQ(links.to("10.0.0.7")->endpoint.port, 3001);
     const LinkEndpoint& com = links.toCom(4)->endpoint;
     EXPECT_EQ(std::tuple(com.settings, com.dtr, com.rts), std::tuple("19200,e,7,2", true, false));
@@ -153,14 +152,13 @@ TEST_F(OpeningTest, ReopenGreetsAgainAndMarksItsOwnRow) {
 
 TEST_F(OpeningTest, FailedReopenLeavesTheRowAsItWasAndLogsOnce) {
     openHost(host(1));
-    openCom("12", "4800,n,8,1");
+    openCom("12", "4800,n,8,1", true);
     act(&Connections::disconnectAll);
     links.opening = FakeLink::Opening::Later;
     act(&Connections::reopenSelected, 0);
     link(1).drop(10061, "refused");
     links.openFailure = Failure(8005, "Port already open");
-    settings.CurrentDTR = true; // a serial reopen takes the latest line values
-    act(&Connections::reopenSelected, 1);
+    act(&Connections::reopenSelected, 1); // with the connection's own line values
     EXPECT_EQ(links.toCom(12)->endpoint.settings, "4800,n,8,1");
     EXPECT_TRUE(links.toCom(12)->endpoint.dtr);
     EXPECT_EQ(column(Col::StatusColumn), (QByteArrayList{"Disconnected", "Disconnected"}));

@@ -133,14 +133,11 @@ TEST_F(ReconnectTest, OperatorReopenTakesOverAndAFailedOneLeavesTheRetriesRunnin
 }
 
 TEST_F(ReconnectTest, LostDeviceIsReopenedWithItsOwnLineSettingsAndGreeted) {
-    settings.CurrentDTR = true;
-    openCom("13", "19200,e,7,1");
+    openCom("13", "19200,e,7,1", true);
     links.openFailure = Failure(8002, "Invalid port number");
     link(3, true).drop(8020, "Error reading comm device");
     EXPECT_EQ(status(), "Disconnected");
     EXPECT_EQ(list.countText(), "0");
-    settings.CurrentDTR = false; // another connection's values must not be used
-    settings.CurrentRTS = true;
     c.retryDropped();
     act(&Connections::reopenSelected); // a failed operator reopen keeps the retries
     EXPECT_TRUE(c.retryTimerRunning());
