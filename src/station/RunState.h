@@ -9,7 +9,6 @@
 #include "protocol/RawTrafficFiles.h"
 #include "protocol/ReceivePath.h"
 #include "station/Connections.h"
-#include "station/EventPump.h"
 #include "station/ListRows.h"
 #include "station/Login.h"
 
@@ -31,7 +30,6 @@ struct RunState {
     RawTrafficRecord troubleShootingRecord;
     LoginState login;
     bool debugMode = false;
-    QtEventPump pump;
 };
 
 // The receive path and the connection operations of a run, working on a connection list (the
