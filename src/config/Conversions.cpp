@@ -1,6 +1,7 @@
 #include "config/Conversions.h"
 
 #include "config/IniText.h"
+#include "core/Characters.h"
 #include "core/Failure.h"
 
 #include <algorithm>
@@ -8,13 +9,6 @@
 namespace znr {
 
 namespace {
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 
 // Beyond this the exact size no longer matters: every range checked here is far smaller.
 constexpr qint64 Saturated = 1'000'000'000;

@@ -1,12 +1,10 @@
 #include "config/IniText.h"
 
+#include "core/Characters.h"
+
 namespace znr {
 
 namespace {
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
 
 char asciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;

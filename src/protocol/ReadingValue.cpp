@@ -1,21 +1,11 @@
 #include "protocol/ReadingValue.h"
 
+#include "core/Characters.h"
 #include "core/Failure.h"
 
 #include <charconv>
 
 namespace znr {
-
-namespace {
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-} // namespace
 
 double readingValue(const QByteArray& field) {
     const QByteArray text = field.left(8);

@@ -38,14 +38,22 @@ void Connections::awaitClose(Link& link, std::function<void(bool)> then) {
     deadline->start(deadlineMs);
 }
 
+std::optional<int> Connections::takeSelected() {
+    const std::optional<int> selected = s_.list.selectedPosition();
+    if (!selected)
+        return std::nullopt;
+    const int index = s_.list.indexAt(*selected);
+    forgetDropped(index);
+    cancelReopening(index);
+    return index;
+}
+
 void Connections::disconnectSelected() {
     guarded(s_.log, logname::Disconnect, [&] {
-        const std::optional<int> selected = s_.list.selectedPosition();
-        if (!selected)
+        const std::optional<int> taken = takeSelected();
+        if (!taken)
             return;
-        const int index = s_.list.indexAt(*selected);
-        forgetDropped(index);
-        cancelReopening(index);
+        const int index = *taken;
         const auto marked = [this, index] {
             if (const std::optional<int> row = s_.list.positionOf(index))
                 markRow(*row, "Disconnected");
@@ -82,12 +90,10 @@ void Connections::disconnectAll() {
 // The index goes to the free list at once and comes back when the line does not close.
 void Connections::deleteSelected() {
     guarded(s_.log, logname::Delete, [&] {
-        const std::optional<int> selected = s_.list.selectedPosition();
-        if (!selected)
+        const std::optional<int> taken = takeSelected();
+        if (!taken)
             return;
-        const int index = s_.list.indexAt(*selected);
-        forgetDropped(index);
-        cancelReopening(index);
+        const int index = *taken;
         if (!holdsConnection(index) || !entries_[index].link)
             return;
         indexes_.release(index);

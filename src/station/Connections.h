@@ -123,6 +123,9 @@ private:
     void finishNew(Opening& o);
     void finishReopen(Opening& o);
     bool openingFor(const LinkEndpoint& endpoint) const;
+    // The index of the selected row, taken out of the retries and of any reopening it has
+    // under way, as every operator action on a connection does; nothing when no row is selected.
+    std::optional<int> takeSelected();
     // Drops the reopening of `index` (of every connection when 0) without a word.
     void cancelReopening(int index);
 
