@@ -1,0 +1,259 @@
+// The raw traffic files: their export, the record's limits, and the clean-up of their folder,
+// both the full one (files aged by their modification time: tests cannot set a creation time)
+// and the sweep that keeps track of the folder (real creation dates, aged by moving the clock).
+#include "config/AppSettings.h"
+#include "core/ErrorLog.h"
+#include "protocol/RawFolderCleanUp.h"
+#include "protocol/RawFolderSweep.h"
+#include "protocol/RawTrafficFiles.h"
+#include "support/CaseTable.h"
+#include "support/FakeClock.h"
+#include "support/QtPrinters.h"
+#include "support/TempDir.h"
+
+#include <QDir>
+#include <cstdio>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace znr::test {
+namespace {
+
+QDate modifiedDate(const QByteArray& path) {
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0)
+        throw Failure::fromErrno(errno);
+    return QDateTime::fromSecsSinceEpoch(st.st_mtime).date();
+}
+
+struct RawFilesTest : ::testing::Test {
+    TempDir dir;
+    AppSettings settings;
+    FakeClock clock{QDateTime(QDate(2012, 5, 1), QTime(14, 30, 5))};
+    ErrorLog log{settings.ErrorLogFolder, clock};
+    QByteArray folder = dir.sub("Raw Files");
+    QDate created;
+    RawFolderSweep sweep;
+
+    RawFilesTest() {
+        settings.ErrorLogFolder = dir.sub("Error Log");
+        settings.RawFileFolder = folder;
+        settings.ArchiveDays = 30;
+    }
+    // A file last modified `days` before the clock's date, at the given time.
+    void fileDaysAgo(const QByteArray& name, int days, QTime at = QTime(23, 59, 59)) {
+        const qint64 t = QDateTime(clock.now().date().addDays(-days), at).toSecsSinceEpoch();
+        writeBytes(folder + name, "x");
+        const timespec times[2] = {{t, 0}, {t, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, (folder + name).constData(), times, 0), 0);
+    }
+    void clean(int archiveDays, const QByteArray& where) {
+        cleanUpRawFolder(where, archiveDays, log, modifiedDate);
+    }
+    void useRealCreationDates() {
+        writeBytes(dir.path("probe"), "x");
+        created = fileCreationDate(dir.path("probe"));
+        daysLater(0);
+    }
+    void daysLater(int days) { clock.setWall(QDateTime(created.addDays(days), QTime(12, 0))); }
+    QByteArray logText() const { return readBytes(settings.ErrorLogFolder + "ZNRError.log"); }
+};
+
+TEST_F(RawFilesTest, CleanUpDeletesRawFilesOlderThanTheLimitInCalendarDays) {
+    const QByteArray a = "A_1_01-01-2012-000000.dat"; // 29 days old
+    const QByteArray b = "B_2_01-01-2012-000000.dat"; // 30
+    const QByteArray c = "C_3_01-01-2012-000000.dat"; // 31
+    const QByteArray d = "D_4_01-01-2012-000000.dat"; // today
+    struct Case {
+        int archiveDays;
+        QByteArrayList kept;
+    } cases[] = {{30, {a, b, d}}, {29, {a, d}}, {0, {d}}, {-1, {}}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.archiveDays);
+        // Times of day do not count: only the dates are compared.
+        fileDaysAgo(a, 29, QTime(0, 0, 0));
+        fileDaysAgo(b, 30, QTime(23, 59, 59));
+        fileDaysAgo(c, 31, QTime(23, 59, 59));
+        fileDaysAgo(d, 0, QTime(0, 0, 0));
+        clean(k.archiveDays, folder);
+        EXPECT_EQ(listFiles(folder), k.kept);
+    }
+    EXPECT_EQ(logText(), "");
+}
+
+// tests/data/records/raw_names.txt: which names are raw traffic files, the only ones deleted.
+TEST_F(RawFilesTest, CleanUpDeletesOnlyNamesShapedLikeRawTrafficFiles) {
+    QByteArrayList kept;
+    for (const QByteArrayList& c : caseTable("records/raw_names.txt")) {
+        fileDaysAgo(c[0], 400);
+        if (c[1] == "other")
+            kept.append(c[0]);
+    }
+    const QString subfolder = QFile::decodeName(folder + "X_1_01-01-2000-000000.dat");
+    ASSERT_TRUE(QDir().mkpath(subfolder));
+    clean(30, folder);
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(listFiles(folder), kept);
+    EXPECT_TRUE(QDir(subfolder).exists());
+    EXPECT_EQ(logText(), "");
+}
+
+// An empty folder text cleans nothing silently, a missing folder is logged, and a folder text
+// without its separator names the folder itself.
+TEST_F(RawFilesTest, CleanUpFolderTexts) {
+    fileDaysAgo("A_1_01-01-2012-000000.dat", 400);
+    clean(0, "");
+    EXPECT_EQ(listFiles(folder).size(), 1);
+    EXPECT_EQ(logText(), "");
+    clean(0, dir.folder() + "missing/");
+    clean(0, "/dev/full/");
+    clean(30, folder.chopped(1));
+    EXPECT_TRUE(listFiles(folder).isEmpty());
+    const QByteArray line = "Module.CleanUpDirectory, 76, Path not found, 5/1/2012 2:30:05 PM\r\n";
+    EXPECT_EQ(logText(), line + line);
+}
+
+TEST_F(RawFilesTest, RealCreationDateOfANewFileIsTodayAndCountsAsZeroDaysOld) {
+    const QDate before = QDate::currentDate();
+    writeBytes(folder + "A_1_01-01-2012-000000.dat", "x");
+    const QDate after = QDate::currentDate();
+    const QDate created = fileCreationDate(folder + "A_1_01-01-2012-000000.dat");
+    EXPECT_TRUE(created == before || created == after);
+    clock.setWall(QDateTime(created, QTime(23, 59, 59)));
+    cleanUpRawFolder(folder, 0, log);
+    EXPECT_EQ(listFiles(folder).size(), 1);
+    cleanUpRawFolder(folder, -1, log);
+    EXPECT_TRUE(listFiles(folder).isEmpty());
+    EXPECT_THROW(fileCreationDate(folder + "gone"), Failure);
+}
+
+// The same steps on two folders, one cleaned by the sweep and one by cleanUpRawFolder(), leave
+// the same files and the same log lines after every step, failures included; the sweep reads
+// its folder in full only when it must (first, another folder or limit, the day a kept file
+// ages out, after a failure, the folder made anew).
+TEST_F(RawFilesTest, SweepHasTheEffectOfAFullCleanUpAndReadsTheFolderOnlyWhenItMust) {
+    useRealCreationDates();
+    const QByteArray full = dir.sub("Full");
+    const QByteArrayList both = {folder, full};
+    auto lines = [&] { return logText().count('\n'); };
+    auto step = [&](int days, int archiveDays, int fullPasses) {
+        daysLater(days);
+        const qsizetype before = lines();
+        sweep.cleanUp(folder, archiveDays, log);
+        const qsizetype swept = lines();
+        cleanUpRawFolder(full, archiveDays, log);
+        EXPECT_EQ(listFiles(folder), listFiles(full));
+        EXPECT_EQ(swept - before, lines() - swept);
+        EXPECT_EQ(sweep.fullPasses(), fullPasses);
+    };
+    auto add = [&](const QByteArray& name) {
+        for (const QByteArray& f : both)
+            writeBytes(f + name, "x");
+    };
+    auto chmodBoth = [&](const QByteArray& name, mode_t mode) {
+        for (const QByteArray& f : both)
+            ASSERT_EQ(::chmod((f + name).constData(), mode), 0);
+    };
+    auto remake = [&](bool makeAgain) {
+        for (const QByteArray& f : both) {
+            ASSERT_TRUE(QDir(QFile::decodeName(f)).removeRecursively());
+            ASSERT_TRUE(!makeAgain || QDir().mkdir(QFile::decodeName(f)));
+        }
+    };
+    add("A_1_01-01-2012-000000.dat");
+    step(0, 30, 1);
+    add("B_2_01-01-2012-000000.dat");
+    step(0, 30, 1); // the arrival judged alone
+    step(0, 0, 2);  // another limit
+    step(1, 0, 3);  // both aged out
+    // Aged out on arrival, written or moved in; three things that are not raw traffic files.
+    add("C_3_01-01-2012-000000.dat");
+    for (const QByteArray& f : both) {
+        writeBytes(dir.path("D_4_01-01-2012-000000.dat"), "d");
+        ASSERT_EQ(std::rename(dir.path("D_4_01-01-2012-000000.dat").constData(),
+                              (f + "D_4_01-01-2012-000000.dat").constData()),
+                  0);
+        ASSERT_TRUE(QDir().mkdir(QFile::decodeName(f + "F_6_01-01-2012-000000.dat")));
+    }
+    add("notes.txt");
+    add("E_5_1-01-2012-000000.dat");
+    step(1, 0, 3);
+    EXPECT_EQ(listFiles(folder), (QByteArrayList{"E_5_1-01-2012-000000.dat", "notes.txt"}));
+    EXPECT_TRUE(QDir(QFile::decodeName(folder + "F_6_01-01-2012-000000.dat")).exists());
+    add("G_7_01-01-2012-000000.dat");
+    chmodBoth("G_7_01-01-2012-000000.dat", 0444);
+    step(1, 0, 3); // refused, logged
+    step(1, 0, 4); // and again
+    chmodBoth("G_7_01-01-2012-000000.dat", 0644);
+    step(1, 0, 5); // gone
+    sweep.cleanUp(dir.sub("Other"), 0, log);
+    step(1, 0, 7); // another folder in between
+    remake(true);
+    add("H_8_01-01-2012-000000.dat");
+    step(2, 0, 8); // the folder made anew
+    remake(false);
+    step(2, 0, 9); // the folder gone
+    EXPECT_EQ(logText().count("Module.CleanUpDirectory, 70, Permission denied"), 4);
+    EXPECT_EQ(logText().count("Module.CleanUpDirectory, 76, Path not found"), 2);
+}
+
+TEST_F(RawFilesTest, ExportedFileNameIsIdCodeAndStampAfterTheFolderText) {
+    settings.RawFileFolder = dir.folder() + "Raw";
+    RawTrafficRecord record;
+    record.id = "AB12";
+    record.code = "345";
+    exportRawRecord(record, settings, log);
+    EXPECT_TRUE(fileExists(dir.folder() + "RawAB12_345_05-01-2012-143005.dat"));
+}
+
+// The window's record is never emptied: each export repeats the texts of the earlier ones.
+TEST_F(RawFilesTest, TroubleShootingExportsRepeatTheEarlierTexts) {
+    RawTrafficRecord record;
+    exportTroubleShootingText(record, "one\r\n", settings, log);
+    clock.setWall(clock.now().addSecs(1));
+    exportTroubleShootingText(record, "two\r\n", settings, log);
+    EXPECT_EQ(listFiles(folder),
+              (QByteArrayList{"__05-01-2012-143005.dat", "__05-01-2012-143006.dat"}));
+    EXPECT_EQ(readBytes(folder + "__05-01-2012-143006.dat"), "one\r\n\r\ntwo\r\n\r\n");
+    EXPECT_EQ(logText(), "");
+}
+
+// The line that would pass either limit is logged once; it and every later line are refused.
+// Records of a default run hold 32767 lines or 64 MiB.
+TEST_F(RawFilesTest, FullRecordIsLoggedOnceAndRefusesEveryLaterLine) {
+    struct Case {
+        QByteArray line;
+        int tried;
+        int kept;
+        const char* why;
+    } cases[] = {
+        {"x", 32770, 32767, "more than 32767 lines"},
+        {QByteArray(32 << 20, 'x'), 3, 2, "more than 67108864 bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        QFile::remove(QString::fromLocal8Bit(log.logPath()));
+        RawTrafficRecord full;
+        for (int i = 0; i < c.tried; ++i)
+            full.append(c.line, log);
+        full.append("y", log); // would fit, but the record is full
+        EXPECT_EQ(full.lines, QByteArrayList(c.kept, c.line));
+        EXPECT_EQ(logText(), "CreateRawFile, 6, Raw record full: " + QByteArray(c.why) +
+                                 "; later lines not recorded, 5/1/2012 2:30:05 PM\r\n");
+    }
+}
+
+TEST_F(RawFilesTest, ExportCleansTheRawFolderByRealCreationDates) {
+    settings.ErrorLogFolder = folder;
+    writeBytes(folder + "notes.txt", "mine");
+    writeBytes(folder + "X_1_01-01-2000-000000.dat", "old");
+    // Forty days on, every file written today is past the thirty days kept.
+    clock.setWall(QDateTime::currentDateTime().addDays(40));
+    log.WriteErrorLog("ExportRawFile", 0, "marker");
+    exportRawRecord(RawTrafficRecord{}, settings, log);
+    EXPECT_EQ(listFiles(folder), (QByteArrayList{"ZNRError.log", "notes.txt"}));
+}
+
+} // namespace
+} // namespace znr::test
