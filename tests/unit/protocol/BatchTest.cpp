@@ -2,8 +2,8 @@
 
 #include "core/ErrorLog.h"
 #include "protocol/ReadingValue.h"
+#include "support/CaseTable.h"
 #include "support/FakeClock.h"
-#include "support/FileBytes.h"
 #include "support/QtPrinters.h"
 
 #include <cmath>
@@ -12,7 +12,7 @@
 namespace znr {
 namespace {
 
-using test::testData;
+using test::caseTable;
 
 TEST(Batch, ReshapeKeepsRowsBeforeTheNewLastRowInSharedColumns) {
     Batch b;
@@ -63,16 +63,12 @@ TEST(Batch, RowsBeyond32767AreAnOverflowAndTheRowDoesNotAdvance) {
 // tests/data/protocol/readings.txt: a DAT field, then what the data file shows for it, or
 // "mismatch" for a field that is not a decimal number.
 TEST(ReadingValue, FieldsAreReadRoundedAndWrittenAsTheTableSays) {
-    for (const QByteArray& line : testData("protocol/readings.txt").split('\n')) {
-        if (line.isEmpty() || line.startsWith('#'))
-            continue;
-        const QByteArrayList parts = line.split('|');
-        const QByteArray field = QByteArray(parts[0]).replace("\\t", "\t").replace("\\x01", "\x01");
-        SCOPED_TRACE(line.toStdString());
-        if (parts[1] == "mismatch")
-            EXPECT_THROW(readingValue(field), Failure);
+    for (const QByteArrayList& c : caseTable("protocol/readings.txt")) {
+        SCOPED_TRACE(c[0].toStdString());
+        if (c[1] == "mismatch")
+            EXPECT_THROW(readingValue(c[0]), Failure);
         else
-            EXPECT_EQ(readingText(readingValue(field)), parts[1]);
+            EXPECT_EQ(readingText(readingValue(c[0])), c[1]);
     }
     EXPECT_FALSE(std::signbit(readingValue("-0.0001")));
     for (double v : {0.001, 2.001, 12.346, 1234567.891, -0.003, 99999.999})

@@ -5,11 +5,11 @@
 #include "core/LogNames.h"
 #include "protocol/Channel.h"
 #include "protocol/ConnectionRows.h"
-#include "protocol/ControlChars.h"
 #include "protocol/DebugTextSink.h"
 #include "protocol/ReceivePath.h"
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
+#include "support/Frames.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
 
@@ -19,9 +19,6 @@
 
 namespace znr::test {
 namespace {
-
-const QByteArray ACK8(ctl::ACK8.data(), 2);
-const QByteArray NAK8(ctl::NAK8.data(), 2);
 
 // The connection list: rows exist for the indexes given; any other index has no row.
 struct FakeRows final : ConnectionRows {
@@ -44,11 +41,6 @@ struct FakeDebugText final : DebugTextSink {
     QByteArray text;
     void appendText(const QByteArray& t) override { text += t; }
 };
-
-// One frame as an instrument sends it: SOH, one character, the type, STX, payload, ETX, EOT.
-QByteArray frame(const QByteArray& type, const QByteArray& payload) {
-    return QByteArray(1, ctl::SOH) + '1' + type + ctl::STX + payload + ctl::ETX + ctl::EOT;
-}
 
 struct Replay {
     std::string name;
@@ -98,7 +90,7 @@ qsizetype closing(const QByteArray& text, qsizetype open) {
 QByteArray bytesOf(const QByteArray& text) {
     static const std::map<QByteArray, QByteArray> named = {
         {"SOH", "\x01"}, {"STX", "\x02"}, {"ETX", "\x03"}, {"EOT", "\x04"},
-        {"CR", "\r"},    {"LF", "\n"},    {"ACK8", ACK8},  {"NAK8", NAK8}};
+        {"CR", "\r"},    {"LF", "\n"},    {"ACK8", kAck8}, {"NAK8", kNak8}};
     QByteArray out;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const qsizetype close = text[i] == '{' || text[i] == '[' ? closing(text, i) : -1;
@@ -109,7 +101,7 @@ QByteArray bytesOf(const QByteArray& text) {
         const QByteArray inner = text.mid(i + 1, close - i - 1);
         const qsizetype star = inner.indexOf('*');
         if (text[i] == '[')
-            out += frame(inner.left(3), bytesOf(inner.mid(4)));
+            out += wireFrame(inner.left(3).constData(), bytesOf(inner.mid(4)));
         else if (named.count(inner))
             out += named.at(inner);
         else if (star > 0)
@@ -270,7 +262,7 @@ struct ReplayTest : ::testing::TestWithParam<Replay> {
             EXPECT_EQ(arrive(bytesOf(rest.left(arrow))).toHex(' '),
                       bytesOf(rest.mid(arrow + 3).trimmed()).toHex(' '));
         } else if (command == "ack") {
-            EXPECT_EQ(arrive(frame(rest.left(3), bytesOf(rest.mid(4)))), ACK8);
+            EXPECT_EQ(arrive(wireFrame(rest.left(3).constData(), bytesOf(rest.mid(4)))), kAck8);
         } else if (command == "set") {
             set(key, value);
         } else if (command == "expect") {
