@@ -2,14 +2,24 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
-#include <cstddef>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 namespace znr::fuzz {
 
 // Reports the broken invariant and aborts, so that libFuzzer keeps the input as a crash.
-[[noreturn]] void fail(const char* what, const char* file, int line);
+[[noreturn]] inline void fail(const char* what, const char* file, int line) {
+    std::fprintf(stderr, "Invariant violated at %s:%d: %s\n", file, line, what);
+    std::abort();
+}
 
 #define FUZZ_CHECK(cond) ((cond) ? void(0) : ::znr::fuzz::fail(#cond, __FILE__, __LINE__))
 
@@ -28,6 +38,11 @@ inline QByteArray trim(const QByteArray& s) {
     return s.mid(b, e - b);
 }
 
+// Whether `pattern` matches in `bytes`, read one character a byte.
+inline bool matches(const QRegularExpression& pattern, const QByteArray& bytes) {
+    return pattern.match(QString::fromLatin1(bytes)).hasMatch();
+}
+
 // The fuzzer's input, read from the front: control bytes first, then the data they steer.
 class Input {
 public:
@@ -36,7 +51,11 @@ public:
     // The next byte; 0 once the input is used up.
     std::uint8_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
     // The next `n` bytes, fewer at the end.
-    QByteArray bytes(std::size_t n);
+    QByteArray bytes(std::size_t n) {
+        n = std::min(n, size_ - pos_);
+        pos_ += n;
+        return QByteArray(reinterpret_cast<const char*>(data_ + pos_ - n), qsizetype(n));
+    }
     // A text of at most 255 bytes whose length comes first.
     QByteArray counted() { return bytes(byte()); }
     QByteArray rest() { return bytes(size_ - pos_); }
@@ -50,24 +69,28 @@ private:
 // A private folder for one fuzzing process under $TMPDIR (else /tmp), removed at exit.
 class ScratchFolder {
 public:
-    explicit ScratchFolder(const char* prefix);
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
+    explicit ScratchFolder(const char* prefix) : dir_(QDir::tempPath() + '/' + prefix + "-XXXXXX") {
+        FUZZ_CHECK(dir_.isValid());
+    }
+    std::filesystem::path path() const { return dir_.path().toStdString(); }
 
 private:
-    std::filesystem::path path_;
+    QTemporaryDir dir_;
 };
 
 // The names of the entries directly in `folder`, sorted.
-QByteArrayList entryNames(const std::filesystem::path& folder);
+inline QByteArrayList entryNames(const std::filesystem::path& folder) {
+    QByteArrayList names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.append(QByteArray::fromStdString(entry.path().filename().native()));
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
-// Removes everything inside `folder`; the folder itself stays.
-void emptyFolder(const std::filesystem::path& folder);
-
-// A folder path as the program's folder settings hold it: ending with '/'.
-QByteArray folderSetting(const std::filesystem::path& folder);
+// The whole file, or none when it cannot be read.
+inline std::optional<QByteArray> fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? std::optional(f.readAll()) : std::nullopt;
+}
 
 } // namespace znr::fuzz

@@ -11,16 +11,12 @@
 #include "protocol/ReadingValue.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
-#include <optional>
 
 namespace {
 
-using znr::fuzz::isBlank;
-using znr::fuzz::trim;
-
 using namespace znr;
+using fuzz::trim;
 
 // The result, or the failure number.
 template <class T> struct Outcome {
@@ -36,36 +32,17 @@ template <class F> auto attempt(F f) -> Outcome<decltype(f())> {
     }
 }
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// "-?(0|[1-9][0-9]*)(.[0-9]*[1-9])?": the shortest plain decimal form.
-bool isPlainDecimal(const QByteArray& t) {
-    qsizetype i = t.startsWith('-') ? 1 : 0;
-    const qsizetype whole = i;
-    while (i < t.size() && isDigit(t[i]))
-        ++i;
-    if (i == whole || (t[whole] == '0' && i - whole > 1))
-        return false;
-    if (i == t.size())
-        return true;
-    if (t[i] != '.' || !isDigit(t.back()) || t.back() == '0')
-        return false;
-    for (++i; i < t.size(); ++i)
-        if (!isDigit(t[i]))
-            return false;
-    return true;
-}
-
 void checkNumbers(const QByteArray& text) {
     const auto number = attempt([&] { return textToNumber(text); });
     const auto integer = attempt([&] { return textToInteger(text); });
     const auto port = attempt([&] { return textToPort(text); });
+    const auto wholePort = attempt([&] { return textToWholePort(text); });
+    const bool integerMismatch = integer.failure == FailureNo::TypeMismatch;
     FUZZ_CHECK(number.value || number.failure == FailureNo::Overflow);
-    FUZZ_CHECK(integer.value || integer.failure == FailureNo::Overflow ||
-               integer.failure == FailureNo::TypeMismatch);
+    FUZZ_CHECK(integer.value || integer.failure == FailureNo::Overflow || integerMismatch);
     FUZZ_CHECK(port.value || port.failure == FailureNo::Overflow);
+    FUZZ_CHECK(wholePort.value || wholePort.failure == FailureNo::Overflow ||
+               wholePort.failure == FailureNo::TypeMismatch);
 
     // Leading blanks are skipped; a whole number is also the number a text starts with.
     FUZZ_CHECK(attempt([&] { return textToNumber(" \t" + text); }).value == number.value);
@@ -73,18 +50,12 @@ void checkNumbers(const QByteArray& text) {
     if (integer.value)
         FUZZ_CHECK(number.value == integer.value);
 
-    // A port is the same number with the range 0..65535.
+    // A port is the same number with the range 0..65535; typed whole, the whole number.
     if (number.value)
         FUZZ_CHECK(*number.value >= 0 ? port.value == quint16(*number.value) : !port.value);
     if (port.value && *port.value <= 32767)
         FUZZ_CHECK(number.value == qint16(*port.value));
-
-    // A port typed whole is the whole number with the range 0..65535.
-    const auto wholePort = attempt([&] { return textToWholePort(text); });
-    FUZZ_CHECK(wholePort.value || wholePort.failure == FailureNo::Overflow ||
-               wholePort.failure == FailureNo::TypeMismatch);
-    FUZZ_CHECK((wholePort.failure == FailureNo::TypeMismatch) ==
-               (integer.failure == FailureNo::TypeMismatch));
+    FUZZ_CHECK((wholePort.failure == FailureNo::TypeMismatch) == integerMismatch);
     if (integer.value)
         FUZZ_CHECK(*integer.value >= 0 ? wholePort.value == quint16(*integer.value)
                                        : !wholePort.value);
@@ -133,22 +104,6 @@ void checkReading(const QByteArray& text) {
     FUZZ_CHECK(readingValue(written) == v);
 }
 
-char parityLetter(QSerialPort::Parity p) {
-    switch (p) {
-    case QSerialPort::NoParity:
-        return 'n';
-    case QSerialPort::OddParity:
-        return 'o';
-    case QSerialPort::EvenParity:
-        return 'e';
-    case QSerialPort::MarkParity:
-        return 'm';
-    case QSerialPort::SpaceParity:
-        return 's';
-    }
-    fuzz::fail("unknown parity", __FILE__, __LINE__);
-}
-
 // Settings that parse have values a port can take, and their own text parses the same.
 void checkSerialSettings(const QByteArray& text) {
     const auto parsed = attempt([&] { return parseSerialSettings(text); });
@@ -160,7 +115,10 @@ void checkSerialSettings(const QByteArray& text) {
     FUZZ_CHECK(s.baudRate > 0);
     FUZZ_CHECK(s.dataBits >= QSerialPort::Data5 && s.dataBits <= QSerialPort::Data8);
     FUZZ_CHECK(s.stopBits == QSerialPort::OneStop || s.stopBits == QSerialPort::TwoStop);
-    const QByteArray again = QByteArray::number(s.baudRate) + ',' + parityLetter(s.parity) + ',' +
+    static constexpr char ParityLetters[] = "n?eosm"; // by QSerialPort::Parity's value
+    FUZZ_CHECK(s.parity >= QSerialPort::NoParity && s.parity <= QSerialPort::MarkParity &&
+               s.parity != 1);
+    const QByteArray again = QByteArray::number(s.baudRate) + ',' + ParityLetters[s.parity] + ',' +
                              QByteArray::number(int(s.dataBits)) + ',' +
                              (s.stopBits == QSerialPort::OneStop ? "1" : "2");
     const SerialLineSettings t = parseSerialSettings(again);
@@ -168,11 +126,13 @@ void checkSerialSettings(const QByteArray& text) {
                t.stopBits == s.stopBits);
 }
 
+// Any finite double is written in the shortest plain decimal form, and reads back the same.
 void checkReadingText(double d) {
+    static const QRegularExpression PlainDecimal("\\A-?(0|[1-9][0-9]*)(\\.[0-9]*[1-9])?\\z");
     const QByteArray t = readingText(d);
     if (!std::isfinite(d))
         return; // never read from a field; only must not crash
-    FUZZ_CHECK(isPlainDecimal(t));
+    FUZZ_CHECK(fuzz::matches(PlainDecimal, t));
     FUZZ_CHECK(std::strtod(t.constData(), nullptr) == d);
 }
 

@@ -20,41 +20,26 @@
 #include "core/ErrorLog.h"
 #include "support/FakeClock.h"
 
-#include <QFile>
-#include <fstream>
-#include <utility>
 #include <vector>
 
 namespace {
 
-using znr::fuzz::isBlank;
-using znr::fuzz::trim;
-
 using namespace znr;
-namespace fs = std::filesystem;
+using fuzz::trim;
 
 constexpr qsizetype MaxValue = 127;
 constexpr qsizetype MaxNames = 8;
 
 // Names match with ASCII letters folded; other bytes must be equal.
 bool namesMatch(const QByteArray& a, const QByteArray& b) {
-    auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i)
-        if (fold(a[i]) != fold(b[i]))
-            return false;
-    return true;
-}
-
-bool hasLineEnd(const QByteArray& s) {
-    return s.contains('\r') || s.contains('\n');
+    return a.toLower() == b.toLower();
 }
 
 bool storable(const QByteArray& section, const QByteArray& key, const QByteArray& value) {
     const QByteArray s = trim(section);
     const QByteArray k = trim(key);
-    return !s.isEmpty() && !k.isEmpty() && !hasLineEnd(s) && !hasLineEnd(k) && !hasLineEnd(value) &&
+    const QByteArray all = s + k + value;
+    return !s.isEmpty() && !k.isEmpty() && !all.contains('\r') && !all.contains('\n') &&
            !s.contains(']') && !k.contains('=') && !k.startsWith('[') && !k.startsWith(';');
 }
 
@@ -62,58 +47,51 @@ bool storable(const QByteArray& section, const QByteArray& key, const QByteArray
 QByteArrayList linesOf(const QByteArray& bytes) {
     QByteArrayList lines;
     for (qsizetype start = 0; start < bytes.size();) {
-        qsizetype end = bytes.indexOf('\n', start);
-        end = end < 0 ? bytes.size() : end + 1;
+        const qsizetype lf = bytes.indexOf('\n', start);
+        const qsizetype end = lf < 0 ? bytes.size() : lf + 1;
         lines.append(bytes.mid(start, end - start));
         start = end;
     }
     return lines;
 }
 
-QByteArray withoutLineEnd(QByteArray line) {
+// A line without its line end and the blanks around it.
+QByteArray content(QByteArray line) {
     if (line.endsWith('\n'))
         line.chop(1);
     if (line.endsWith('\r'))
         line.chop(1);
-    return line;
+    return trim(line);
 }
 
-// The names a file holds: section names ("[name]"), key names ("name=") and each key with the
-// section above it, as they stand in the file, a few of each.
+// The names a file holds, as they stand in it, a few of each: section names ("[name]") and
+// each key name ("name=") with the section above it.
 struct Names {
     QByteArrayList sections;
-    QByteArrayList keys;
-    std::vector<std::pair<QByteArray, QByteArray>> pairs;
+    std::vector<std::pair<QByteArray, QByteArray>> keys;
 };
 
 Names namesIn(const QByteArray& bytes) {
     Names names;
     QByteArray current;
     for (const QByteArray& line : linesOf(bytes)) {
-        const QByteArray t = trim(withoutLineEnd(line));
+        const QByteArray t = content(line);
         const qsizetype close = t.indexOf(']');
         const qsizetype eq = t.indexOf('=');
         if (t.startsWith('[') && close > 0) {
             current = t.mid(1, close - 1);
             if (names.sections.size() < MaxNames)
                 names.sections.append(current);
-        } else if (eq > 0) {
-            if (names.keys.size() < MaxNames)
-                names.keys.append(t.left(eq));
-            if (qsizetype(names.pairs.size()) < 2 * MaxNames)
-                names.pairs.push_back({current, t.left(eq)});
+        } else if (eq > 0 && qsizetype(names.keys.size()) < 2 * MaxNames) {
+            names.keys.push_back({current, t.left(eq)});
         }
     }
     return names;
 }
 
-QByteArray pick(const QByteArrayList& names, std::uint8_t choice, const QByteArray& otherwise) {
-    return names.isEmpty() ? otherwise : names[choice % names.size()];
-}
-
 // Whether `line` sets the key `key` ("name=..." with the name matching, blanks allowed).
 bool setsKey(const QByteArray& line, const QByteArray& key) {
-    const QByteArray t = trim(withoutLineEnd(line));
+    const QByteArray t = content(line);
     const qsizetype eq = t.indexOf('=');
     return eq > 0 && !t.startsWith('[') && !t.startsWith(';') && namesMatch(trim(t.left(eq)), key);
 }
@@ -153,26 +131,19 @@ bool onlyTheKeyChanged(const QByteArray& before, const QByteArray& after, const 
     return s == 0 && inserted == QByteArrayList{'[' + trim(section) + "]\r\n", newKeyLine};
 }
 
-QByteArray fileBytes(const fs::path& path, bool& exists) {
-    std::ifstream in(path, std::ios::binary);
-    exists = bool(in);
-    return QByteArray::fromStdString(
-        std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
-}
-
 void checkReadValue(const QByteArray& v) {
     FUZZ_CHECK(v.size() <= MaxValue);
     FUZZ_CHECK(!v.contains('\n'));
     // Trimmed, then cut: a value cut to 127 may end with a blank.
     FUZZ_CHECK(v.isEmpty() ||
-               (!isBlank(v.front()) && (v.size() == MaxValue || !isBlank(v.back()))));
+               (!fuzz::isBlank(v.front()) && (v.size() == MaxValue || !fuzz::isBlank(v.back()))));
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const fuzz::ScratchFolder scratch("znr-fuzz-ini");
-    const fs::path path = scratch.path() / "ZNRExtractor.ini";
+    const std::filesystem::path path = scratch.path() / "ZNRExtractor.ini";
     const QString file = QFile::decodeName(QByteArray::fromStdString(path.native()));
 
     fuzz::Input in(data, size);
@@ -182,49 +153,45 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QByteArray section = in.counted();
     QByteArray key = in.counted();
     const QByteArray value = in.counted();
-    const QByteArray content = in.rest();
+    const QByteArray written = in.rest();
 
-    fs::remove(path);
-    if ((flags & 4) == 0)
-        std::ofstream(path, std::ios::binary).write(content.constData(), content.size());
-    bool existed = false;
-    const QByteArray before = fileBytes(path, existed);
-
-    const Names names = namesIn(before);
-    if ((flags & 1) != 0)
-        section = pick(names.sections, sectionChoice, section);
-    if ((flags & 2) != 0)
-        key = pick(names.keys, keyChoice, key);
+    std::filesystem::remove(path);
+    if ((flags & 4) == 0) {
+        QFile out(file);
+        FUZZ_CHECK(out.open(QIODevice::WriteOnly) && out.write(written) == written.size());
+    }
+    const std::optional<QByteArray> before = fuzz::fileBytes(file);
+    const Names names = namesIn(before.value_or(""));
+    if ((flags & 1) != 0 && !names.sections.isEmpty())
+        section = names.sections[sectionChoice % names.sections.size()];
+    if ((flags & 2) != 0 && !names.keys.empty())
+        key = names.keys[keyChoice % std::min<std::size_t>(names.keys.size(), MaxNames)].second;
 
     // The keys the file holds, read before and after the write.
-    std::vector<std::pair<std::pair<QByteArray, QByteArray>, QByteArray>> reads;
-    for (const auto& pair : names.pairs)
-        reads.push_back({pair, readIniValue(pair.first, pair.second, file)});
-    for (const auto& r : reads)
-        checkReadValue(r.second);
+    std::vector<QByteArray> reads;
+    for (const auto& [s, k] : names.keys)
+        checkReadValue(reads.emplace_back(readIniValue(s, k, file)));
     checkReadValue(readIniValue(section, key, file));
 
     AppSettings settings; // no error folder: a refused write is not logged anywhere
     test::FakeClock clock;
     const ErrorLog log(settings.ErrorLogFolder, clock);
-    const int written = writeIniValue(section, key, value, file, log);
-    FUZZ_CHECK(written == (storable(section, key, value) ? 1 : 0));
+    const int result = writeIniValue(section, key, value, file, log);
+    FUZZ_CHECK(result == (storable(section, key, value) ? 1 : 0));
 
-    bool exists = false;
-    const QByteArray after = fileBytes(path, exists);
+    const std::optional<QByteArray> after = fuzz::fileBytes(file);
     FUZZ_CHECK(fuzz::entryNames(scratch.path()) ==
-               (exists ? QByteArrayList{"ZNRExtractor.ini"} : QByteArrayList{}));
-    if (written == 0) {
-        FUZZ_CHECK(exists == existed && after == before);
+               (after ? QByteArrayList{"ZNRExtractor.ini"} : QByteArrayList{}));
+    if (result == 0) {
+        FUZZ_CHECK(after == before);
         return 0;
     }
     FUZZ_CHECK(readIniValue(section, key, file) == trim(value).left(MaxValue));
-    FUZZ_CHECK(onlyTheKeyChanged(before, after, section, key, value));
-    for (const auto& [pair, was] : reads) {
-        const bool same =
-            namesMatch(trim(pair.first), trim(section)) && namesMatch(trim(pair.second), trim(key));
-        if (!same)
-            FUZZ_CHECK(readIniValue(pair.first, pair.second, file) == was);
+    FUZZ_CHECK(onlyTheKeyChanged(before.value_or(""), *after, section, key, value));
+    for (std::size_t i = 0; i < names.keys.size(); ++i) {
+        const auto& [s, k] = names.keys[i];
+        if (!namesMatch(trim(s), trim(section)) || !namesMatch(trim(k), trim(key)))
+            FUZZ_CHECK(readIniValue(s, k, file) == reads[i]);
     }
     return 0;
 }

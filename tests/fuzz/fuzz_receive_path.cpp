@@ -21,11 +21,9 @@
 #include "protocol/ControlChars.h"
 #include "protocol/DebugTextSink.h"
 #include "protocol/ProtocolContext.h"
-#include "protocol/RawFolderCleanUp.h"
 #include "protocol/ReceivePath.h"
 #include "support/FakeClock.h"
 
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -34,15 +32,30 @@ using namespace znr;
 namespace fs = std::filesystem;
 
 constexpr int Connections = 3;
-constexpr const char* FolderNames[] = {"Cal Check", "Check Rods", "Data Files",
-                                       "Error Log", "Fast Mode",  "Raw Files"};
 // Two arrivals of this size without EOT pass the receive buffer's 1 MiB bound.
 constexpr qsizetype BigArrival = 600 * 1024;
-// "MM-DD-YYYY-HHMMSS.dat"
-constexpr qsizetype StampAndExtension = 21;
 
 const QByteArray Ack8(ctl::ACK8.data(), 2);
 const QByteArray Nak8(ctl::NAK8.data(), 2);
+
+// The six folders, the settings naming them, and the names of the files each may hold: "<ID>
+// <stamp>.dat" for data files, "<ID>_<CODE>_<stamp>.dat" for raw files, ID at most 4 and CODE
+// at most 3 characters safe in a file name.
+#define SAFE "[^\\x00-\\x1f\\x7f/\\\\:*?\"<>|]"
+#define STAMP "[0-9]{2}-[0-9]{2}-[0-9]{4}-[0-9]{6}\\.dat"
+const QRegularExpression DataName("\\A" SAFE "{0,4} " STAMP "\\z");
+const QRegularExpression RawName("\\A" SAFE "{0,4}_" SAFE "{0,3}_" STAMP "\\z");
+const QRegularExpression LogName("\\AZNRError\\.log\\z");
+const struct Folder {
+    const char* name;
+    QByteArray AppSettings::*setting;
+    const QRegularExpression* files;
+} Folders[] = {{"Cal Check", &AppSettings::CalCheckFolder, &DataName},
+               {"Check Rods", &AppSettings::CheckRodsFolder, &DataName},
+               {"Data Files", &AppSettings::DataFolder, &DataName},
+               {"Error Log", &AppSettings::ErrorLogFolder, &LogName},
+               {"Fast Mode", &AppSettings::FastModeFolder, &DataName},
+               {"Raw Files", &AppSettings::RawFileFolder, &RawName}};
 
 class Rows final : public ConnectionRows {
 public:
@@ -55,83 +68,39 @@ public:
     void appendText(const QByteArray&) override {}
 };
 
-bool isSafeNamePart(const QByteArray& part) {
-    for (char c : part) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 32 || u == 127 || std::strchr("/\\:*?\"<>|", c) != nullptr)
-            return false;
-    }
-    return true;
-}
-
-bool isStamp(const QByteArray& s) {
-    static constexpr char Shape[] = "00-00-0000-000000.dat";
-    if (s.size() != StampAndExtension)
-        return false;
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        const bool digit = s[i] >= '0' && s[i] <= '9';
-        if (Shape[i] == '0' ? !digit : s[i] != Shape[i])
-            return false;
-    }
-    return true;
-}
-
-// "<ID> MM-DD-YYYY-HHMMSS.dat", the ID at most 4 characters and safe in a file name.
-bool isDataFileName(const QByteArray& name) {
-    const qsizetype id = name.size() - StampAndExtension - 1;
-    return id >= 0 && id <= 4 && name[id] == ' ' && isSafeNamePart(name.left(id)) &&
-           isStamp(name.mid(id + 1));
-}
-
-// "<ID>_<CODE>_MM-DD-YYYY-HHMMSS.dat", ID at most 4 and code at most 3 characters.
-bool isRawFileName(const QByteArray& name) {
-    return isRawTrafficFileName(name) && name.size() <= 4 + 1 + 3 + 1 + StampAndExtension &&
-           isSafeNamePart(name);
-}
-
 // <scratch>/run/<the six folders>: the only places the program may write to.
-class FolderTree {
-public:
+struct FolderTree {
+    fuzz::ScratchFolder scratch{"znr-fuzz-receive"};
+    fs::path run = scratch.path() / "run";
+
     FolderTree() {
-        for (const char* name : FolderNames)
-            fs::create_directories(run_ / name);
+        for (const Folder& f : Folders)
+            fs::create_directories(run / f.name);
     }
-
-    QByteArray folder(const char* name) const { return fuzz::folderSetting(run_ / name); }
-
+    QByteArray setting(const Folder& f) const {
+        return QByteArray::fromStdString((run / f.name).native()) + '/';
+    }
     void check() const {
-        FUZZ_CHECK(fuzz::entryNames(scratch_.path()) == QByteArrayList{"run"});
+        FUZZ_CHECK(fuzz::entryNames(scratch.path()) == QByteArrayList{"run"});
         QByteArrayList expected;
-        for (const char* name : FolderNames)
-            expected.append(name);
-        FUZZ_CHECK(fuzz::entryNames(run_) == expected);
-        for (const char* name : FolderNames) {
-            FUZZ_CHECK(fs::is_directory(fs::symlink_status(run_ / name)));
-            for (const QByteArray& file : fuzz::entryNames(run_ / name)) {
+        for (const Folder& f : Folders)
+            expected.append(f.name);
+        FUZZ_CHECK(fuzz::entryNames(run) == expected);
+        for (const Folder& f : Folders) {
+            FUZZ_CHECK(fs::is_directory(fs::symlink_status(run / f.name)));
+            for (const QByteArray& file : fuzz::entryNames(run / f.name)) {
                 FUZZ_CHECK(
-                    fs::is_regular_file(fs::symlink_status(run_ / name / file.toStdString())));
-                checkFileName(name, file);
+                    fs::is_regular_file(fs::symlink_status(run / f.name / file.toStdString())));
+                FUZZ_CHECK(fuzz::matches(*f.files, file));
             }
         }
     }
-
+    // Data and raw files pile up: the fake clock repeats their names.
     void clean() const {
-        for (const char* name : FolderNames)
-            fuzz::emptyFolder(run_ / name);
+        for (const Folder& f : Folders)
+            for (const auto& entry : fs::directory_iterator(run / f.name))
+                fs::remove_all(entry.path());
     }
-
-private:
-    static void checkFileName(const char* folder, const QByteArray& file) {
-        if (std::strcmp(folder, "Error Log") == 0)
-            FUZZ_CHECK(file == "ZNRError.log");
-        else if (std::strcmp(folder, "Raw Files") == 0)
-            FUZZ_CHECK(isRawFileName(file));
-        else
-            FUZZ_CHECK(isDataFileName(file));
-    }
-
-    fuzz::ScratchFolder scratch_{"znr-fuzz-receive"};
-    fs::path run_ = scratch_.path() / "run";
 };
 
 struct Step {
@@ -144,16 +113,7 @@ struct Step {
 qint64 delayMs(std::uint8_t code) {
     if (code < 128)
         return code * 10;
-    if (code < 240)
-        return (code - 128) * 50;
-    return 5000 + (code - 240) * 1000;
-}
-
-// What one batch holds stays within its budget, whatever was sent.
-void checkBatchBounds(const Batch& b) {
-    FUZZ_CHECK(b.codeCount() <= MaxCodesPerBatch);
-    FUZZ_CHECK(qint64(b.rowCount) * b.codeCount() <= MaxCellsPerBatch);
-    FUZZ_CHECK(!b.readings || b.readings->storedCells() <= MaxCellsPerBatch);
+    return code < 240 ? (code - 128) * 50 : 5000 + (code - 240) * 1000;
 }
 
 // One run: fresh state, every folder in the tree, archiving on.
@@ -174,26 +134,20 @@ struct Run {
         settings.CheckRodID = (flags & 4) != 0 ? "100" : "";
         settings.ArchiveRawFile = "YES";
         settings.ArchiveDays = 30;
-        settings.DataFolder = tree.folder("Data Files");
-        settings.ErrorLogFolder = tree.folder("Error Log");
-        settings.CalCheckFolder = tree.folder("Cal Check");
-        settings.CheckRodsFolder = tree.folder("Check Rods");
-        settings.FastModeFolder = tree.folder("Fast Mode");
-        settings.RawFileFolder = tree.folder("Raw Files");
+        for (const Folder& f : Folders)
+            settings.*f.setting = tree.setting(f);
         for (int i = 1; i <= Connections; ++i)
             channels.ensure(i);
     }
 
     // A data file is written straight into the folder of one of the four modes.
     void checkDataFile(const QByteArray& path) const {
-        const QByteArray* folders[] = {&settings.DataFolder, &settings.CalCheckFolder,
-                                       &settings.CheckRodsFolder, &settings.FastModeFolder};
+        const qsizetype slash = path.lastIndexOf('/') + 1;
         bool inAFolder = false;
-        for (const QByteArray* folder : folders)
-            inAFolder = inAFolder ||
-                        (path.startsWith(*folder) && isDataFileName(path.mid(folder->size())) &&
-                         !path.mid(folder->size()).contains('/'));
-        FUZZ_CHECK(inAFolder);
+        for (const Folder& f : Folders)
+            inAFolder =
+                inAFolder || (f.files == &DataName && path.left(slash) == settings.*f.setting);
+        FUZZ_CHECK(inAFolder && fuzz::matches(DataName, path.mid(slash)));
     }
 
     // One arrival and what must hold after it.
@@ -205,19 +159,17 @@ struct Run {
         const qsizetype acks = replies.count(Ack8);
         const qsizetype naks = replies.count(Nak8);
         FUZZ_CHECK(acks + naks == replies.size());
-        if (bytes.contains(ctl::EOT)) {
-            FUZZ_CHECK(acks == bytes.count(ctl::EOT));
-            FUZZ_CHECK(naks == 0);
-        } else {
-            FUZZ_CHECK(acks == 0);
-            FUZZ_CHECK(naks <= 1);
-        }
+        FUZZ_CHECK(acks == bytes.count(ctl::EOT));
+        FUZZ_CHECK(bytes.contains(ctl::EOT) ? naks == 0 : naks <= 1);
         for (int i = 1; i <= Connections; ++i) {
             const Channel& channel = channels.at(i);
+            const Batch& b = channel.batch;
             FUZZ_CHECK(channel.receive.buffer.size() <= ReceivePath::BufferLimit);
             FUZZ_CHECK(!channel.receive.buffer.contains(ctl::EOT));
             FUZZ_CHECK(channel.receive.fragmentCount >= 0);
-            checkBatchBounds(channel.batch);
+            FUZZ_CHECK(b.codeCount() <= MaxCodesPerBatch);
+            FUZZ_CHECK(qint64(b.rowCount) * b.codeCount() <= MaxCellsPerBatch);
+            FUZZ_CHECK(!b.readings || b.readings->storedCells() <= MaxCellsPerBatch);
         }
     }
 };
@@ -228,7 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const FolderTree tree;
     static unsigned long runs = 0;
     if (++runs % 128 == 0)
-        tree.clean(); // data and raw files pile up: the fake clock repeats its file names
+        tree.clean();
 
     fuzz::Input in(data, size);
     const std::uint8_t flags = in.byte();
@@ -241,11 +193,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     Run run(tree, flags);
     qsizetype pos = 0;
-    const qsizetype maxArrivals = stream.size() + qsizetype(schedule.size());
-    for (qsizetype a = 0; a < maxArrivals; ++a) {
-        const Step& s = schedule[std::size_t(a) % schedule.size()];
-        if (pos >= stream.size() && a >= qsizetype(schedule.size()))
-            break;
+    const std::size_t maxArrivals = std::size_t(stream.size()) + schedule.size();
+    for (std::size_t a = 0; a < maxArrivals && (pos < stream.size() || a < schedule.size()); ++a) {
+        const Step& s = schedule[a % schedule.size()];
         QByteArray bytes = stream.mid(pos, s.length);
         pos += bytes.size();
         if ((flags & 0x80) != 0 && s.extra == 0xFF && !bytes.isEmpty() && !bytes.contains(ctl::EOT))
