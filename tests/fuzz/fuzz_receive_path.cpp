@@ -57,14 +57,10 @@ const struct Folder {
                {"Fast Mode", &AppSettings::FastModeFolder, &DataName},
                {"Raw Files", &AppSettings::RawFileFolder, &RawName}};
 
-class Rows final : public ConnectionRows {
-public:
+// Stands in for the connection list and the trouble-shooting window.
+struct Sinks final : ConnectionRows, DebugTextSink {
     void setRowText(int, const QByteArray&) override {}
     void setLastUpdated(int, const QByteArray&) override {}
-};
-
-class DebugText final : public DebugTextSink {
-public:
     void appendText(const QByteArray&) override {}
 };
 
@@ -122,12 +118,11 @@ struct Run {
     test::FakeClock clock;
     ErrorLog log{settings.ErrorLogFolder, clock};
     Channels channels;
-    Rows rows;
-    DebugText debug;
+    Sinks sinks;
     bool debugMode;
-    ProtocolContext ctx{settings, log, clock, rows,
+    ProtocolContext ctx{settings, log, clock, sinks,
                         [this](int, const QByteArray& path) { checkDataFile(path); }};
-    ReceivePath path{ctx, debugMode, debug};
+    ReceivePath path{ctx, debugMode, sinks};
 
     Run(const FolderTree& tree, std::uint8_t flags) : debugMode((flags & 2) != 0) {
         settings.DataLayoutColumn = (flags & 1) != 0;
