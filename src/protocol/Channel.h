@@ -4,8 +4,6 @@
 
 #include <QByteArray>
 #include <limits>
-#include <map>
-#include <memory>
 
 namespace znr {
 
@@ -47,27 +45,6 @@ public:
 
 private:
     int index_;
-};
-
-// The channels of a run by connection index: made when a connection is opened, let go when it
-// is deleted (a later connection on the same index starts afresh). A channel stays at the same
-// address for as long as it exists.
-class Channels {
-public:
-    explicit Channels(qsizetype rawByteLimit = RawTrafficRecord::DefaultByteLimit)
-        : rawByteLimit_(rawByteLimit) {}
-
-    // The channel of `index`, made when there is none; a negative index is out of range.
-    Channel& ensure(int index);
-    // The channel of `index`; throws the out-of-range failure when there is none.
-    Channel& at(int index);
-    Channel* find(int index);
-    void drop(int index) { channels_.erase(index); }
-    std::size_t size() const { return channels_.size(); }
-
-private:
-    qsizetype rawByteLimit_;
-    std::map<int, std::unique_ptr<Channel>> channels_;
 };
 
 } // namespace znr

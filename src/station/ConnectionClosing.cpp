@@ -111,7 +111,7 @@ void Connections::deleteSelected() {
                 entry.endpoint = LinkEndpoint();
                 entry.endpoint.serial = serial;
                 attach(index, LinkPtr()); // a fresh, empty entry replaces the old one
-                s_.channels.drop(index);
+                entry.channel.reset();
                 if (const std::optional<int> row = s_.list.positionOf(index))
                     s_.list.removeRow(*row);
                 s_.list.recount();

@@ -94,9 +94,23 @@ void Connections::updateNextIndex() {
 }
 
 void Connections::resetBatchRows(int index) {
-    Batch& batch = s_.channels.ensure(index).batch;
-    batch.rowCount = 0;
-    batch.rowIndex = 0;
+    std::unique_ptr<Channel>& channel = entries_[index].channel;
+    if (!channel)
+        channel = std::make_unique<Channel>(index);
+    channel->batch.rowCount = 0;
+    channel->batch.rowIndex = 0;
+}
+
+Channel& Connections::channelAt(int index) {
+    const auto it = entries_.find(index);
+    if (it == entries_.end() || !it->second.channel)
+        throw Failure::outOfRange();
+    return *it->second.channel;
+}
+
+const Channel* Connections::channelOf(int index) const {
+    const auto it = entries_.find(index);
+    return it == entries_.end() ? nullptr : it->second.channel.get();
 }
 
 void Connections::appendConnectedRow(int index, const QByteArray& endpoint,

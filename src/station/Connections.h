@@ -3,6 +3,7 @@
 #include "config/ConnectionOpener.h"
 #include "core/Failure.h"
 #include "link/Link.h"
+#include "protocol/Channel.h"
 #include "station/IndexAllocator.h"
 
 #include <QByteArray>
@@ -20,7 +21,6 @@
 namespace znr {
 
 struct AppSettings;
-class Channels;
 class Clock;
 class ConnectionList;
 class ErrorLog;
@@ -35,7 +35,6 @@ class Connections final : public QObject, public ConnectionOpener {
 public:
     struct Services {
         AppSettings& settings;
-        Channels& channels;
         const ErrorLog& log;
         const Clock& clock;
         ConnectionList& list;
@@ -70,6 +69,9 @@ public:
     IndexAllocator& indexes() { return indexes_; }
     // The index has a connection entry (a live, closed or freshly deleted connection).
     bool hasEntry(int index) const { return entries_.count(index) != 0; }
+    // The receive state and batch of connection `index`; null before it was first greeted and
+    // after it was deleted.
+    const Channel* channelOf(int index) const;
     bool openingsPending() const { return !openings_.empty(); }
 
 Q_SIGNALS:
@@ -94,10 +96,12 @@ private:
     using LinkPtr = std::unique_ptr<Link, LinkDisposer>;
     using TimerPtr = std::unique_ptr<QTimer, TimerDisposer>;
 
-    // One connection index: the endpoint it was created with and its line.
+    // One connection: the endpoint it was created with, its line, and what the protocol keeps
+    // of it (receive state and batch, made when it is first greeted).
     struct Entry {
         LinkEndpoint endpoint;
         LinkPtr link;
+        std::unique_ptr<Channel> channel;
         bool retrying = false; // an automatic retry is under way
     };
     // A line being opened for a new connection (index 0) or for an existing one.
@@ -137,6 +141,7 @@ private:
     void retire(QObject* object);
     void attach(int index, LinkPtr link);
     Entry& entryAt(int index);
+    Channel& channelAt(int index);
     Link& linkOf(int index);
     bool isOpen(int index) const;
     bool holdsConnection(int index) const;

@@ -11,7 +11,7 @@ namespace znr {
 void Connections::onReceived(int index, const QByteArray& bytes) {
     const std::string_view name = receivedName(index);
     Channel* channel = nullptr;
-    if (!guarded(s_.log, name, [&] { channel = &s_.channels.at(index); }))
+    if (!guarded(s_.log, name, [&] { channel = &channelAt(index); }))
         return;
     s_.receivePath.onArrival(
         *channel, bytes, [this, index](const QByteArray& reply) { linkOf(index).write(reply); },

@@ -72,7 +72,7 @@ void Connections::restored(int index) {
     forgetDropped(index);
     guarded(s_.log, logname::Reconnect, [&] {
         const QByteArray ack8(ctl::ACK8.data(), qsizetype(ctl::ACK8.size()));
-        s_.channels.at(index).restart();
+        channelAt(index).restart();
         linkOf(index).write(ack8);
         if (const std::optional<int> row = s_.list.positionOf(index))
             markRow(*row, "Connected");

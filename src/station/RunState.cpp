@@ -41,7 +41,7 @@ ConnectionEngine::ConnectionEngine(RunState& run, ConnectionList& list, DebugTex
       rows_(list), protocol_{run.settings, run.log, run.clock, rows_, std::move(dataFileWritten),
                              &run.rawSweep},
       receivePath_(protocol_, run.debugMode, debugSink),
-      connections_({run.settings, run.channels, run.log, run.clock, list, receivePath_},
+      connections_({run.settings, run.log, run.clock, list, receivePath_},
                    realLinks(run.settings)) {}
 
 void ConnectionEngine::loadConfiguration(const QString& programFolder,

@@ -3,7 +3,6 @@
 #include "config/AppSettings.h"
 #include "core/Clock.h"
 #include "core/ErrorLog.h"
-#include "protocol/Channel.h"
 #include "protocol/ProtocolContext.h"
 #include "protocol/RawFolderSweep.h"
 #include "protocol/RawTrafficFiles.h"
@@ -17,15 +16,14 @@ namespace znr {
 class ConnectionList;
 class DebugTextSink;
 
-// What one run of the program owns for its whole life: the settings, the channels of the
-// connections, the trouble-shooting window's raw record, the password contract and the debug flag.
-// Created once; never global.
+// What one run of the program owns for its whole life: the settings, the clock and the error log,
+// the raw-folder sweep, the trouble-shooting window's raw record, the password contract and the
+// debug flag. Created once; never global.
 struct RunState {
     AppSettings settings;
     SystemClock clock;
     ErrorLog log{settings.ErrorLogFolder, clock};
     RawFolderSweep rawSweep;
-    Channels channels;
     // The texts the trouble-shooting window exported during the run.
     RawTrafficRecord troubleShootingRecord;
     LoginState login;

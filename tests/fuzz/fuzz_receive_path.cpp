@@ -22,6 +22,7 @@
 #include "protocol/DebugTextSink.h"
 #include "protocol/ProtocolContext.h"
 #include "protocol/ReceivePath.h"
+#include "support/Channels.h"
 #include "support/FakeClock.h"
 
 #include <vector>
@@ -117,7 +118,7 @@ struct Run {
     AppSettings settings;
     test::FakeClock clock;
     ErrorLog log{settings.ErrorLogFolder, clock};
-    Channels channels;
+    test::Channels channels;
     Sinks sinks;
     bool debugMode;
     ProtocolContext ctx{settings, log, clock, sinks,

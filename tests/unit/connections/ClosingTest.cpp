@@ -42,7 +42,7 @@ TEST_F(ClosingTest, DeleteRemovesTheRowAndTheLineAndKeepsAnEmptyEntry) {
         runEvents();
         EXPECT_TRUE(first.isNull());
         EXPECT_TRUE(t.c.hasEntry(1));
-        EXPECT_EQ(t.channels.find(1), nullptr); // its batch and raw record went with it
+        EXPECT_EQ(t.c.channelOf(1), nullptr); // its batch and raw record went with it
         EXPECT_EQ(t.rowIndexes(), QList<int>{2});
         EXPECT_EQ(t.list.countText(), "1");
         t.act(&Connections::disconnectSelected, 0);

@@ -41,7 +41,6 @@ struct ConnectionsFixture : ::testing::Test {
     AppSettings settings;
     FakeClock clock;
     ErrorLog log{settings.ErrorLogFolder, clock};
-    Channels channels;
     ConnectionList list;
     ListRows rows{list};
     ProtocolContext ctx{settings, log, clock, rows};
@@ -49,7 +48,7 @@ struct ConnectionsFixture : ::testing::Test {
     NoDebugText debugText;
     ReceivePath receivePath{ctx, debugMode, debugText};
     FakeLinks links;
-    Connections c{{settings, channels, log, clock, list, receivePath}, links.factory()};
+    Connections c{{settings, log, clock, list, receivePath}, links.factory()};
 
     ConnectionsFixture() {
         settings.ArchiveRawFile = "NO";

@@ -7,6 +7,7 @@
 #include "protocol/ConnectionRows.h"
 #include "protocol/DebugTextSink.h"
 #include "protocol/ReceivePath.h"
+#include "support/Channels.h"
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
 #include "support/Frames.h"
