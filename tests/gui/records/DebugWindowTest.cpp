@@ -65,6 +65,11 @@ TEST_F(DebugWindowTest, ExportGivesBackTheExactBytesOfTheBox) {
 
 // Beyond 2 MiB the oldest whole lines go; a single line longer than that is cut inside.
 TEST_F(DebugWindowTest, TextBeyondTwoMebibytesIsDroppedFromTheTop) {
+    const QByteArray full = "first\r\n" + QByteArray(frmDebug::MaxTextBytes - 9, 'f') + "\r\n";
+    w->appendText(full);
+    EXPECT_EQ(exportedText(), full) << "exactly 2 MiB is kept whole";
+    press("cmdClear");
+
     const QByteArray line = "<RECIVED>" + QByteArray(90, 'x') + "\r\n";
     const int lines = 3 * 1024 * 1024 / line.size();
     for (int i = 0; i < lines; ++i)
