@@ -197,6 +197,7 @@ TEST_F(SerialLinkTest, OpeningsThatFailSayWhy) {
         {"9600,n,8,1", 0, CommErrorNo::InvalidPortNumber},      // no COM 0
         {"9600,n,8,1.5", 7, CommErrorNo::InvalidPropertyValue}, // not on this system
         {"19200,e,7,2", 7, CommErrorNo::InvalidPropertyValue},  // the pty refuses it
+        {"9600,e,8,1", 7, CommErrorNo::InvalidPropertyValue},   // its parity alone too
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.settingsText + std::to_string(k.com));
