@@ -101,14 +101,15 @@ void Batch::addReadings(const QByteArrayList& fields, const ErrorLog& log) {
     const qsizetype codes = codeCount();
     if (codes > std::numeric_limits<qint16>::max())
         throw Failure::overflow();
+    const bool runLike = isRunLikeMode(mode);
+    guarded(log, logname::ReshapeReadings,
+            [&] { reshape(rowCount, runLike ? int(codes) : int(codes) - 1); });
+    // Counted after the reshape, which moves the next reading to row 0 when the table widened.
     const qint64 rows = std::max<qint64>(rowCount, qint64(rowIndex) + 1);
     if (rows * codes > MaxCellsPerBatch) {
         refuseRest(log, QByteArray::number(MaxCellsPerBatch) + " cells (rows x codes)");
         return;
     }
-    const bool runLike = isRunLikeMode(mode);
-    guarded(log, logname::ReshapeReadings,
-            [&] { reshape(rowCount, runLike ? int(codes) : int(codes) - 1); });
     if (runLike) {
         for (qsizetype j = 1; j < fields.size() && j <= codes; ++j)
             table().set(rowIndex, int(j), readingValue(fields[j]));

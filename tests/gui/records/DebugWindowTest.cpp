@@ -61,6 +61,9 @@ TEST_F(DebugWindowTest, ExportGivesBackTheExactBytesOfTheBox) {
     test::typeKey(box(), Qt::Key_Return, QStringLiteral("\r"));
     w->appendText("two\rX\r\n");
     EXPECT_EQ(exportedText(), "one\r\nnote\r\ntwo\rX\r\n");
+    w->appendText("cr\r"); // a CR not followed by LF stays as it is
+    w->appendText("next\r\n");
+    EXPECT_EQ(exportedText(), "one\r\nnote\r\ntwo\rX\r\ncr\rnext\r\n");
 }
 
 // Beyond 2 MiB the oldest whole lines go; a single line longer than that is cut inside.

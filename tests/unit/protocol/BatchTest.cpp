@@ -60,6 +60,29 @@ TEST(Batch, RowsBeyond32767AreAnOverflowAndTheRowDoesNotAdvance) {
     EXPECT_EQ(b.readings->cell(32767, 1), 0.5);
 }
 
+// 2048 codes x 2048 rows fill the cell budget exactly, whichever comes first; only what goes
+// past it is refused.
+TEST(Batch, WhatFillsTheCellBudgetExactlyIsKept) {
+    const QByteArray noFolder;
+    const test::FakeClock clock;
+    const ErrorLog log(noFolder, clock);
+    for (bool codesFirst : {true, false}) {
+        SCOPED_TRACE(codesFirst ? "codes first" : "rows first");
+        Batch b;
+        b.mode = "RUN MODE";
+        const QByteArrayList codes(2049, "AB"); // field 0 and 2048 codes
+        if (codesFirst)
+            b.addCodes(codes, log);
+        for (int r = 0; r < 2048; ++r)
+            b.addReadings({"1"}, log);
+        if (!codesFirst)
+            b.addCodes(codes, log);
+        b.addReadings({"1"}, log); // codes first: a row too many; rows first: row 0 again
+        EXPECT_EQ(qint64(b.codeCount()) * b.rowCount, MaxCellsPerBatch);
+        EXPECT_EQ(b.pastLimit, codesFirst);
+    }
+}
+
 // tests/data/protocol/readings.txt: a DAT field, then what the data file shows for it, or
 // "mismatch" for a field that is not a decimal number.
 TEST(ReadingValue, FieldsAreReadRoundedAndWrittenAsTheTableSays) {
