@@ -6,27 +6,49 @@
 
 namespace znr {
 
+namespace {
+
+QMessageBox* newBox(QMessageBox::Icon icon, const QString& title, const QString& text,
+                    QMessageBox::StandardButtons buttons) {
+    auto* box = new QMessageBox(icon, title, text, buttons, QApplication::activeWindow());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    return box;
+}
+
+} // namespace
+
 void QtUserPrompts::information(const QString& text, const QString& title, Icon icon) {
-    QMessageBox box(icon == Icon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon, title,
-                    text, QMessageBox::Ok, QApplication::activeWindow());
-    box.exec();
+    newBox(icon == Icon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon, title, text,
+           QMessageBox::Ok)
+        ->open();
 }
 
-bool QtUserPrompts::askYesNo(const QString& text, const QString& title) {
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No,
-                    QApplication::activeWindow());
-    return box.exec() == QMessageBox::Yes;
+void QtUserPrompts::askYesNo(const QString& text, const QString& title,
+                             std::function<void(bool)> answered) {
+    QMessageBox* box = newBox(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No);
+    QObject::connect(box, &QMessageBox::finished, box, [box, answered = std::move(answered)] {
+        answered(box->clickedButton() == box->button(QMessageBox::Yes));
+    });
+    box->open();
 }
 
-std::optional<QString> QtUserPrompts::openFile(const QString& fileName) {
-    QFileDialog dialog(QApplication::activeWindow());
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.selectFile(fileName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+void QtUserPrompts::openFile(const QString& fileName,
+                             std::function<void(std::optional<QString>)> chosen) {
+    auto* dialog = new QFileDialog(QApplication::activeWindow());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    dialog->selectFile(fileName);
+    QObject::connect(dialog, &QFileDialog::finished, dialog,
+                     [dialog, chosen = std::move(chosen)](int result) {
+                         const QStringList files = dialog->selectedFiles();
+                         if (result != QDialog::Accepted || files.isEmpty())
+                             chosen(std::nullopt);
+                         else
+                             chosen(files.constFirst());
+                     });
+    dialog->open();
 }
 
 } // namespace znr

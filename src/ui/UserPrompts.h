@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace znr {
 
 // Message boxes and the open-file dialog, behind a seam so that tests answer them without
-// blocking. Windows call these; logic never does.
+// blocking. They never block the caller either: an answer comes through its callback (at once
+// in tests, when the operator answers in the program). Windows call these; logic never does.
 class UserPrompts {
 public:
     enum class Icon { None, Exclamation };
@@ -14,10 +16,13 @@ public:
 
     // A box with only an OK button.
     virtual void information(const QString& text, const QString& title, Icon icon) = 0;
-    // A box with Yes and No; true for Yes.
-    virtual bool askYesNo(const QString& text, const QString& title) = 0;
-    // The open-file dialog preset to `fileName`; the chosen full path, or nothing when cancelled.
-    virtual std::optional<QString> openFile(const QString& fileName) = 0;
+    // A box with Yes and No; `answered(true)` for Yes.
+    virtual void askYesNo(const QString& text, const QString& title,
+                          std::function<void(bool)> answered) = 0;
+    // The open-file dialog preset to `fileName`; `chosen` gets the full path, or nothing when
+    // cancelled.
+    virtual void openFile(const QString& fileName,
+                          std::function<void(std::optional<QString>)> chosen) = 0;
 };
 
 } // namespace znr

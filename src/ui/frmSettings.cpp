@@ -14,9 +14,11 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <type_traits>
+#include <utility>
 
 namespace znr {
 
@@ -199,17 +201,43 @@ void frmSettings::cancel() {
 }
 
 void frmSettings::closeEvent(QCloseEvent* e) {
-    if (confirmClose())
+    if (!valuesSaved_ && !saveAnswer_) {
         e->ignore();
-    else
-        e->accept();
+        askToSave();
+        if (!saveAnswer_)
+            return;
+    }
+    const bool save = std::exchange(saveAnswer_, std::nullopt).value_or(false);
+    e->setAccepted(!unload(save));
 }
 
-bool frmSettings::confirmClose() {
+void frmSettings::askToSave() {
+    if (askingToSave_)
+        return;
+    askingToSave_ = answerComesInline_ = true;
+    const bool asked = guarded(log_, "frmSettings_Form_Unload", [&] {
+        prompts_.askYesNo(QStringLiteral("Do you want to Save your changes?"),
+                          QStringLiteral("Data will be Lost"), [self = QPointer(this)](bool save) {
+                              if (self)
+                                  self->onSaveAnswer(save);
+                          });
+    });
+    answerComesInline_ = false;
+    if (!asked) // closing goes on as after No
+        onSaveAnswer(false);
+}
+
+void frmSettings::onSaveAnswer(bool save) {
+    askingToSave_ = false;
+    saveAnswer_ = save;
+    if (!answerComesInline_)
+        close();
+}
+
+bool frmSettings::unload(bool save) {
     bool stayOpen = false;
     guarded(log_, "frmSettings_Form_Unload", [&] {
-        if (!valuesSaved_ && prompts_.askYesNo(QStringLiteral("Do you want to Save your changes?"),
-                                               QStringLiteral("Data will be Lost"))) {
+        if (save) {
             storeValues();
             stayOpen = true;
         }
@@ -264,16 +292,21 @@ bool frmSettings::filterArchiveDaysKey(QKeyEvent* e) {
 }
 
 void frmSettings::browse(const FolderRow& row) {
-    std::optional<QString> chosen;
-    if (!guarded(log_, row.procedure, [&] { chosen = prompts_.openFile(QStringLiteral("*.*")); }))
-        return;
-    if (!chosen)
-        return;
+    guarded(log_, row.procedure, [&] {
+        prompts_.openFile(QStringLiteral("*.*"),
+                          [self = QPointer(this), field = QPointer(row.field)](auto chosen) {
+                              if (self && field && chosen)
+                                  self->useChosenFile(*field, *chosen);
+                          });
+    });
+}
+
+void frmSettings::useChosenFile(QLineEdit& field, const QString& chosen) {
     // The field shows the path's bytes one character each, so a store gives back those bytes.
-    const std::optional<QByteArray> folder = folderOfChoice(QFile::encodeName(*chosen));
+    const std::optional<QByteArray> folder = folderOfChoice(QFile::encodeName(chosen));
     if (!folder)
         return;
-    row.field->setText(QString::fromLatin1(*folder));
+    field.setText(QString::fromLatin1(*folder));
     valuesSaved_ = false;
 }
 

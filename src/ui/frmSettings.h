@@ -4,6 +4,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QComboBox;
@@ -81,8 +82,14 @@ private:
     void gotFocus(const HelpEntry& entry);
     bool filterArchiveDaysKey(QKeyEvent* e); // true when the key is discarded
     void browse(const FolderRow& row);
+    void useChosenFile(QLineEdit& field, const QString& chosen);
     OptionTexts fieldTexts() const;
-    bool confirmClose(); // the closing sequence; true when the window stays open
+    // Asks whether to save; the answer closes the window again (or comes at once, inside the
+    // close that asked).
+    void askToSave();
+    void onSaveAnswer(bool save);
+    // The closing sequence once the question is settled; true when the window stays open.
+    bool unload(bool save);
 
     AppSettings& settings_;
     LoginState& login_;
@@ -93,6 +100,9 @@ private:
     std::function<void()> showDebugWindow_;
     bool valuesSaved_ = false;
     bool loaded_ = false;
+    std::optional<bool> saveAnswer_; // answered but not yet acted on by a close
+    bool askingToSave_ = false;
+    bool answerComesInline_ = false;
 
     ClickableLabel* imgFileSetup_ = nullptr;
     ClickableLabel* lblFileSetup_ = nullptr;

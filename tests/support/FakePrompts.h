@@ -7,23 +7,26 @@
 
 namespace znr::test {
 
-// Answers message boxes and the open-file dialog without showing anything, and records them.
+// Answers message boxes and the open-file dialog at once without showing anything, and records
+// them.
 class FakePrompts final : public UserPrompts {
 public:
     void information(const QString& text, const QString& title, Icon icon) override {
         shown.append(title + u'|' + text +
                      (icon == Icon::Exclamation ? QStringLiteral("|!") : QString()));
     }
-    bool askYesNo(const QString& text, const QString& title) override {
+    void askYesNo(const QString& text, const QString& title,
+                  std::function<void(bool)> answered) override {
         shown.append(title + u'|' + text + QStringLiteral("|?"));
         bool answer = yesNoAnswers.empty() ? false : yesNoAnswers.front();
         if (!yesNoAnswers.empty())
             yesNoAnswers.pop_front();
-        return answer;
+        answered(answer);
     }
-    std::optional<QString> openFile(const QString& fileName) override {
+    void openFile(const QString& fileName,
+                  std::function<void(std::optional<QString>)> chosen) override {
         shown.append(QStringLiteral("open|") + fileName);
-        return fileChoice;
+        chosen(fileChoice);
     }
 
     QStringList shown;
