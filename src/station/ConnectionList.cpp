@@ -13,6 +13,8 @@ void ConnectionList::appendRow(int index, const QByteArray (&texts)[ColumnCount]
     for (int c = 0; c < ColumnCount; ++c)
         row.texts[c] = texts[c];
     emit rowAboutToBeAppended(rowCount());
+    if (!positions_.contains(index))
+        positions_.insert(index, rowCount());
     rows_.append(row);
     emit rowAppended();
 }
@@ -22,6 +24,7 @@ void ConnectionList::removeRow(int position) {
     const std::optional<int> before = selected_;
     emit rowAboutToBeRemoved(position);
     rows_.removeAt(position);
+    reindex();
     if (selected_ && *selected_ == position)
         selected_.reset();
     else if (selected_ && *selected_ > position)
@@ -80,10 +83,15 @@ void ConnectionList::setHeadingsOfRun(const QByteArray& defaultStartup) {
 }
 
 std::optional<int> ConnectionList::positionOf(int index) const {
+    const auto found = positions_.constFind(index);
+    return found == positions_.cend() ? std::nullopt : std::optional<int>(*found);
+}
+
+void ConnectionList::reindex() {
+    positions_.clear();
     for (int p = 0; p < rowCount(); ++p)
-        if (indexAt(p) == index)
-            return p;
-    return std::nullopt;
+        if (!positions_.contains(rows_[p].index))
+            positions_.insert(rows_[p].index, p);
 }
 
 } // namespace znr

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <optional>
@@ -46,7 +47,8 @@ public:
     void setHeadingsOfRun(const QByteArray& defaultStartup);
     const QByteArray* endpointHeadings() const { return headings_; }
 
-    // The row bound to `index`, if any.
+    // The row bound to `index`, if any (the first one, should two be bound to it); found at once,
+    // as every frame updates its connection's row.
     std::optional<int> positionOf(int index) const;
 
 signals:
@@ -65,7 +67,10 @@ private:
         QByteArray texts[ColumnCount];
     };
 
+    void reindex();
+
     QList<Row> rows_;
+    QHash<int, int> positions_; // each connection index's first row
     std::optional<int> selected_;
     QByteArray count_ = "0";
     QByteArray headings_[2] = {"IP Address", "Port"};
