@@ -8,18 +8,24 @@ namespace znr {
 
 QPoint besidePosition(const QRect& anchor, const QSize& size, const QRect& screen) {
     const int gap = 4;
+    // Along the anchor's side the window slides back onto the screen where it can.
+    const auto onScreenX = [&](int x) {
+        return std::max(screen.left(), std::min(x, screen.right() + 1 - size.width()));
+    };
+    const auto onScreenY = [&](int y) {
+        return std::max(screen.top(), std::min(y, screen.bottom() + 1 - size.height()));
+    };
+    const QPoint right(anchor.right() + 1 + gap, onScreenY(anchor.top()));
     const QPoint candidates[] = {
-        {anchor.right() + 1 + gap, anchor.top()},
-        {anchor.left(), anchor.bottom() + 1 + gap},
-        {anchor.left() - gap - size.width(), anchor.top()},
-        {anchor.left(), anchor.top() - gap - size.height()},
+        right,
+        {onScreenX(anchor.left()), anchor.bottom() + 1 + gap},
+        {anchor.left() - gap - size.width(), onScreenY(anchor.top())},
+        {onScreenX(anchor.left()), anchor.top() - gap - size.height()},
     };
     for (const QPoint& at : candidates)
         if (screen.contains(QRect(at, size)))
             return at;
-    const QPoint right = candidates[0];
-    return {std::max(screen.left(), std::min(right.x(), screen.right() + 1 - size.width())),
-            std::max(screen.top(), std::min(right.y(), screen.bottom() + 1 - size.height()))};
+    return {onScreenX(right.x()), right.y()};
 }
 
 void placeBeside(QWidget& window, const QWidget& anchor) {

@@ -9,8 +9,8 @@ class QWidget;
 namespace znr {
 
 // Where a window whose frame is `size` goes beside the frame `anchor` within `screen`: to its
-// right, else below it, else to its left, else above it, the first that fits; when none does,
-// to its right, pushed back onto the screen as far as it goes.
+// right, else below it, else to its left, else above it, the first that fits (sliding along that
+// side to stay on the screen); when none does, to its right, pushed back onto the screen.
 QPoint besidePosition(const QRect& anchor, const QSize& size, const QRect& screen);
 
 // Moves the top-level `window`, not yet shown, beside `anchor` on the anchor's screen. The new
