@@ -156,19 +156,25 @@ TEST_F(OperatorSignalsTest, FileMenuOpensTheDataFolderAndTheErrorLogWithTheDeskt
     }
 }
 
-// The trouble-shooting window goes right of the main window, else below, left or above it;
-// with no room anywhere, as far right as the screen allows. The main window has no status bar.
+// The trouble-shooting window goes right of the main window, else below, left or above it,
+// else beside it once the main window has moved over, else in the corner that covers least of
+// it. The main window has no status bar.
 TEST_F(OperatorSignalsTest, TroubleShootingWindowOpensBesideTheMainWindow) {
     const struct {
         QRect main;
-        QPoint placed;
-    } cases[] = {{{0, 0, 600, 400}, {604, 0}},
-                 {{500, 0, 600, 400}, {500, 404}},
-                 {{660, 600, 600, 400}, {16, 600}},
-                 {{300, 600, 980, 400}, {300, 176}},
-                 {{0, 0, 1280, 1024}, {640, 0}}};
-    for (const auto& k : cases)
-        EXPECT_EQ(besidePosition(k.main, {640, 420}, {0, 0, 1280, 1024}), k.placed) << k.main.x();
+        QPoint placed, mainMovedTo;
+    } cases[] = {{{0, 0, 600, 400}, {604, 0}, {0, 0}},
+                 {{500, 0, 600, 400}, {500, 404}, {500, 0}},
+                 {{660, 600, 600, 400}, {16, 600}, {660, 600}},
+                 {{300, 600, 980, 400}, {300, 176}, {300, 600}},
+                 {{300, 300, 600, 400}, {640, 300}, {36, 300}},
+                 {{260, 290, 760, 445}, {260, 604}, {260, 155}},
+                 {{0, 0, 1280, 1024}, {640, 0}, {0, 0}}};
+    for (const auto& k : cases) {
+        const Placement p = besidePlacement(k.main, {640, 420}, {0, 0, 1280, 1024});
+        EXPECT_EQ(p.window, k.placed) << k.main.x();
+        EXPECT_EQ(p.anchor, k.mainMovedTo) << k.main.x();
+    }
 
     show(0);
     EXPECT_EQ(window().findChild<QStatusBar*>(), nullptr);
