@@ -226,8 +226,9 @@ void frmZNRInterface::mnuReconnect_Click() {
     behindAdminPassword("frmZNRInterface.mnuReconnect_Click", [this] {
         if (!prompts_)
             return;
-        auto* dialog = new frmReconnect(settings_.ReconnectSeconds, *prompts_,
-                                        [this](qint16 seconds) { applyReconnectSeconds(seconds); });
+        auto* dialog = new frmReconnect(
+            settings_.ReconnectSeconds, *prompts_,
+            [this](qint16 seconds) { applyReconnectSeconds(seconds); }, this);
         dialog->open();
     });
 }
