@@ -1,13 +1,18 @@
 // What the operator sees beside the specified texts: drops, the reconnect interval, the files.
 
 #include "gui/connections/MainWindowFixture.h"
+#include "support/ProgramRun.h"
 #include "ui/DesktopServices.h"
+#include "ui/Program.h"
 #include "ui/WindowPlacement.h"
 #include "ui/frmDebug.h"
 #include "ui/frmReconnect.h"
+#include "ui/frmSettings.h"
+#include "ui/frmSplash.h"
 
 #include <QAction>
 #include <QBrush>
+#include <QComboBox>
 #include <QScreen>
 #include <QStatusBar>
 
@@ -83,10 +88,10 @@ TEST_F(OperatorSignalsTest, DroppedRowSaysWhyUntilRestoredWhileAnOperatorsDiscon
     }
 }
 
-frmReconnect* reconnectDialog() {
+template <class T> T* visible() {
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible() && qobject_cast<frmReconnect*>(w))
-            return static_cast<frmReconnect*>(w);
+        if (w->isVisible() && qobject_cast<T*>(w))
+            return static_cast<T*>(w);
     return nullptr;
 }
 
@@ -100,9 +105,9 @@ TEST_F(OperatorSignalsTest, ReconnectMenuWritesTheKeyAndTakesEffectAtOnce) {
     link(1).drop(10054, "Connection is reset by remote side");
     find<QAction>("mnuReconnect")->trigger();
     EXPECT_EQ(login.LoginPurpose, "MENU");
-    EXPECT_EQ(reconnectDialog(), nullptr);
+    EXPECT_EQ(visible<frmReconnect>(), nullptr);
     answerLogin({QStringLiteral("admin")});
-    frmReconnect* dialog = reconnectDialog();
+    frmReconnect* dialog = visible<frmReconnect>();
     ASSERT_NE(dialog, nullptr);
     auto* txtSeconds = dialog->findChild<QLineEdit*>(QStringLiteral("txtSeconds"));
     EXPECT_EQ(txtSeconds->text(), QStringLiteral("0"));
@@ -117,7 +122,7 @@ TEST_F(OperatorSignalsTest, ReconnectMenuWritesTheKeyAndTakesEffectAtOnce) {
         EXPECT_EQ(readBytes(dir.path("ZNRExtractor.ini")),
                   valid ? QByteArray(before).replace("SECONDS=0", "SECONDS= 10") : before);
     }
-    EXPECT_EQ(reconnectDialog(), nullptr);
+    EXPECT_EQ(visible<frmReconnect>(), nullptr);
     EXPECT_EQ(settings.ReconnectSeconds, 10);
     EXPECT_TRUE(c.retryTimerRunning());
     EXPECT_TRUE(tip(0).endsWith(QStringLiteral("\nretrying every 10 s"))) << tip(0).toStdString();
@@ -156,10 +161,10 @@ TEST_F(OperatorSignalsTest, FileMenuOpensTheDataFolderAndTheErrorLogWithTheDeskt
     }
 }
 
-// The trouble-shooting window goes right of the main window, else below, left or above it,
-// else beside it once the main window has moved over, else in the corner that covers least of
-// it. The main window has no status bar.
-TEST_F(OperatorSignalsTest, TroubleShootingWindowOpensBesideTheMainWindow) {
+// A new window goes right of the main window, else below, left or above it, else beside it once
+// the main window has moved over, else in the corner that covers least of it. The main window
+// has no status bar.
+TEST_F(OperatorSignalsTest, NewWindowIsPlacedBesideTheMainWindow) {
     const struct {
         QRect main;
         QPoint placed, mainMovedTo;
@@ -169,7 +174,7 @@ TEST_F(OperatorSignalsTest, TroubleShootingWindowOpensBesideTheMainWindow) {
                  {{300, 600, 980, 400}, {300, 176}, {300, 600}},
                  {{300, 300, 600, 400}, {640, 300}, {36, 300}},
                  {{260, 290, 760, 445}, {260, 604}, {260, 155}},
-                 {{0, 0, 1280, 1024}, {640, 0}, {0, 0}}};
+                 {{640, 0, 640, 1024}, {0, 604}, {640, 0}}};
     for (const auto& k : cases) {
         const Placement p = besidePlacement(k.main, {640, 420}, {0, 0, 1280, 1024});
         EXPECT_EQ(p.window, k.placed) << k.main.x();
@@ -178,12 +183,28 @@ TEST_F(OperatorSignalsTest, TroubleShootingWindowOpensBesideTheMainWindow) {
 
     show(0);
     EXPECT_EQ(window().findChild<QStatusBar*>(), nullptr);
-    window().setGeometry(QRect(window().screen()->availableGeometry().topLeft(), QSize(1, 1)));
-    frmDebug debug(debugMode, log, {});
-    placeBeside(debug, window());
-    debug.show();
-    EXPECT_FALSE(debug.frameGeometry().intersects(window().frameGeometry()));
-    EXPECT_TRUE(window().screen()->availableGeometry().contains(debug.frameGeometry()));
+}
+
+// The whole program: debug mode chosen in the settings window opens the trouble-shooting
+// window beside the main window (below it, on the small offscreen screen).
+TEST(OperatorSignalsProgram, TroubleShootingWindowOpensBesideTheMainWindow) {
+    TempDir dir;
+    writeBytes(dir.path("ZNRExtractor.ini"), iniText(ProgramConfig{}, dir.folder()));
+    Program program(QFile::decodeName(dir.folder().chopped(1)));
+    program.start();
+    visible<frmSplash>()->Form_KeyPress();
+    frmZNRInterface* main = visible<frmZNRInterface>();
+    main->resize(main->minimumSizeHint());
+    main->findChild<QAction*>(QStringLiteral("mnuConfigure"))->trigger();
+    answerLogin({QStringLiteral("admin")});
+    frmSettings* settings = visible<frmSettings>();
+    ASSERT_NE(settings, nullptr);
+    settings->findChild<QComboBox*>(QStringLiteral("cboDebugMode"))->setCurrentText("YES");
+    settings->close();
+    const frmDebug* debug = visible<frmDebug>();
+    ASSERT_NE(debug, nullptr);
+    EXPECT_FALSE(debug->frameGeometry().intersects(main->frameGeometry()));
+    EXPECT_TRUE(main->screen()->availableGeometry().contains(debug->frameGeometry()));
 }
 
 } // namespace
