@@ -6,8 +6,11 @@
 #include "config/IniFile.h"
 #include "config/IniText.h"
 #include "config/PasswordScrambling.h"
+#include "core/Characters.h"
 #include "core/ErrorLog.h"
 #include "core/LogNames.h"
+
+#include <algorithm>
 
 namespace znr {
 
@@ -89,6 +92,21 @@ qint16 readReconnectSeconds(const QString& file) {
     } catch (const Failure&) {
         return 0;
     }
+}
+
+std::optional<qint16> reconnectSecondsFromText(const QByteArray& text) {
+    const QByteArray digits = text.trimmed();
+    if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), isDigit))
+        return std::nullopt;
+    bool ok = false;
+    const int seconds = digits.toInt(&ok);
+    if (!ok || seconds > MaxReconnectSeconds)
+        return std::nullopt;
+    return qint16(seconds);
+}
+
+int writeReconnectSeconds(const QString& file, qint16 seconds, const ErrorLog& log) {
+    return writeIniValue("RECONNECT", "SECONDS", numberToText(seconds), file, log);
 }
 
 void loadSettings(AppSettings& s, ConnectionOpener& opener, const ErrorLog& log) {

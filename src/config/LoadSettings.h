@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <map>
+#include <optional>
 
 namespace znr {
 
@@ -23,5 +25,14 @@ std::map<int, QByteArray> readSerialPortDevices(const QString& file);
 // [RECONNECT] SECONDS: the retry interval of the automatic reconnect. Missing, empty, not a
 // number, 0 or negative all mean off (0). Never fails.
 qint16 readReconnectSeconds(const QString& file);
+
+// The retry interval as an operator types it: a whole number of seconds from 0 (off) to
+// MaxReconnectSeconds, blanks around it allowed; nothing for any other text.
+inline constexpr int MaxReconnectSeconds = 3600;
+std::optional<qint16> reconnectSecondsFromText(const QByteArray& text);
+
+// Writes [RECONNECT] SECONDS in the form the program writes counts (" 10"); the result of
+// writeIniValue.
+int writeReconnectSeconds(const QString& file, qint16 seconds, const ErrorLog& log);
 
 } // namespace znr

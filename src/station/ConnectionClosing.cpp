@@ -45,6 +45,7 @@ std::optional<int> Connections::takeSelected() {
     const int index = s_.list.indexAt(*selected);
     forgetDropped(index);
     cancelReopening(index);
+    showDrop(index, QByteArray()); // the operator's choice: a plain row
     return index;
 }
 
@@ -81,8 +82,10 @@ void Connections::disconnectAll() {
         for (auto& [index, entry] : entries_)
             if (entry.link)
                 entry.link->close();
-        for (int p = 0; p < s_.list.rowCount(); ++p)
+        for (int p = 0; p < s_.list.rowCount(); ++p) {
             s_.list.setCell(p, ConnectionList::StatusColumn, "Disconnected");
+            s_.list.setDrop(p, {});
+        }
         s_.list.setCountText("0");
     });
 }

@@ -7,6 +7,14 @@ void ConnectionList::setCell(int position, Column column, const QByteArray& text
     emit cellChanged(position, column);
 }
 
+void ConnectionList::setDrop(int position, const Drop& drop) {
+    Drop& shown = rows_[position].drop;
+    if (shown == drop)
+        return;
+    shown = drop;
+    emit dropChanged(position);
+}
+
 void ConnectionList::appendRow(int index, const QByteArray (&texts)[ColumnCount]) {
     Row row;
     row.index = index;

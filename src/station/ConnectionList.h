@@ -51,6 +51,17 @@ public:
     // as every frame updates its connection's row.
     std::optional<int> positionOf(int index) const;
 
+    // Why a row's connection went down by itself, shown beside its status: the reason (when and
+    // what the line reported; empty for a row the operator left plain) and the retry interval
+    // while the automatic reconnect retries it (0 when it does not).
+    struct Drop {
+        QByteArray reason;
+        int retrySeconds = 0;
+        bool operator==(const Drop&) const = default;
+    };
+    const Drop& drop(int position) const { return rows_.at(position).drop; }
+    void setDrop(int position, const Drop& drop);
+
 signals:
     void rowAboutToBeAppended(int position);
     void rowAppended();
@@ -60,11 +71,13 @@ signals:
     void selectionChanged();
     void countChanged();
     void headingsChanged();
+    void dropChanged(int position);
 
 private:
     struct Row {
         int index = 0;
         QByteArray texts[ColumnCount];
+        Drop drop;
     };
 
     void reindex();

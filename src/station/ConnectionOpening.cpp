@@ -210,6 +210,8 @@ void Connections::finishNew(Opening& o) {
 void Connections::finishReopen(Opening& o) {
     const int i = o.index;
     if (o.failure || !entries_.count(i)) {
+        if (o.failure)
+            showDrop(i, dropReason(o.failure->number(), o.failure->description()));
         if (o.wasDropped && entries_.count(i))
             noteDropped(i); // still a connection that dropped by itself
         return;
@@ -220,6 +222,7 @@ void Connections::finishReopen(Opening& o) {
         // The row of the reopened connection, wherever it stands now.
         if (const std::optional<int> row = s_.list.positionOf(i))
             markRow(*row, "Connected");
+        showDrop(i, QByteArray());
         addOneToCount();
     });
     if (!o.early.isEmpty())

@@ -124,6 +124,26 @@ void Connections::markRow(int position, const char* status) {
     s_.list.setCell(position, ConnectionList::LastUpdatedColumn, generalDateTime(s_.clock.now()));
 }
 
+void Connections::showDrop(int index, std::optional<QByteArray> reason) {
+    const std::optional<int> row = s_.list.positionOf(index);
+    if (!row)
+        return;
+    ConnectionList::Drop drop = s_.list.drop(*row);
+    if (reason)
+        drop.reason = *reason;
+    const bool retried = !drop.reason.isEmpty() && dropped_.count(index);
+    drop.retrySeconds = retried ? std::max<int>(0, s_.settings.ReconnectSeconds) : 0;
+    s_.list.setDrop(*row, drop);
+}
+
+// What the log says of the drop, with its time: "12/6/2026 9:15:30 AM: <text> (<number>)".
+QByteArray Connections::dropReason(int number, const QByteArray& text) const {
+    QByteArray reason = generalDateTime(s_.clock.now()) + ": " + text;
+    if (number != 0)
+        reason += " (" + QByteArray::number(number) + ")";
+    return reason;
+}
+
 // The number shown plus one, even when the number shown was stale.
 void Connections::addOneToCount() {
     s_.list.setCountText(QByteArray::number(textToNumber(s_.list.countText()) + 1));

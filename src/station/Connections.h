@@ -60,11 +60,15 @@ public:
     // connection and then runs `done`: at once when no line has bytes left to deliver.
     void shutDown(std::function<void()> done = {});
 
-    // Connections that dropped by themselves and are retried while ReconnectSeconds > 0.
+    // Connections that dropped by themselves and were not touched by the operator since; they
+    // are retried while ReconnectSeconds > 0.
     const std::set<int>& dropped() const { return dropped_; }
     // One round of retries, as the retry timer runs it every ReconnectSeconds.
     void retryDropped();
     bool retryTimerRunning() const { return retryTimer_.isActive(); }
+    // A new retry interval, in force at once: 0 ends the retries, a positive one retries every
+    // connection that is down by itself at that interval.
+    void setReconnectSeconds(qint16 seconds);
 
     IndexAllocator& indexes() { return indexes_; }
     // The index has a connection entry (a live, closed or freshly deleted connection).
@@ -161,6 +165,11 @@ private:
     void noteDropped(int index);
     void forgetDropped(int index);
     void forgetAllDropped();
+    void scheduleRetries();
+    // The drop shown beside the row of `index`: a new reason when given (empty: plain again),
+    // and whether it is retried.
+    void showDrop(int index, std::optional<QByteArray> reason = std::nullopt);
+    QByteArray dropReason(int number, const QByteArray& text) const;
     void retry(int index);
     void restored(int index);
 

@@ -38,6 +38,7 @@ void Connections::onDropped(int index, int number, const QByteArray& text) {
         s_.list.recount();
         s_.log.WriteErrorLog(name, number, text);
         noteDropped(index);
+        showDrop(index, dropReason(number, text));
     });
 }
 

@@ -13,18 +13,19 @@
 
 namespace znr {
 
+// A connection that went down by itself is remembered whether or not retries are on, so that
+// turning them on later takes it up.
 void Connections::noteDropped(int index) {
-    if (s_.settings.ReconnectSeconds <= 0)
-        return;
     dropped_.insert(index);
-    if (!retryTimer_.isActive())
-        retryTimer_.start(int(s_.settings.ReconnectSeconds) * 1000);
+    scheduleRetries();
+    showDrop(index);
 }
 
 void Connections::forgetDropped(int index) {
-    dropped_.erase(index);
-    if (dropped_.empty())
-        retryTimer_.stop();
+    if (!dropped_.erase(index))
+        return;
+    scheduleRetries();
+    showDrop(index);
 }
 
 void Connections::forgetAllDropped() {
@@ -32,7 +33,24 @@ void Connections::forgetAllDropped() {
     retryTimer_.stop();
 }
 
+void Connections::scheduleRetries() {
+    const int intervalMs = int(s_.settings.ReconnectSeconds) * 1000;
+    if (intervalMs <= 0 || dropped_.empty())
+        retryTimer_.stop();
+    else if (!retryTimer_.isActive() || retryTimer_.interval() != intervalMs)
+        retryTimer_.start(intervalMs);
+}
+
+void Connections::setReconnectSeconds(qint16 seconds) {
+    s_.settings.ReconnectSeconds = std::max<qint16>(0, seconds);
+    scheduleRetries();
+    for (int index : dropped_)
+        showDrop(index);
+}
+
 void Connections::retryDropped() {
+    if (s_.settings.ReconnectSeconds <= 0)
+        return;
     const std::set<int> indexes = dropped_; // a retry may change the set
     for (int i : indexes)
         if (dropped_.count(i))
@@ -76,6 +94,7 @@ void Connections::restored(int index) {
         linkOf(index).write(ack8);
         if (const std::optional<int> row = s_.list.positionOf(index))
             markRow(*row, "Connected");
+        showDrop(index, QByteArray());
         s_.list.recount();
         s_.log.WriteErrorLog(logname::Reconnect, 0, "Connection restored");
     });

@@ -2,7 +2,10 @@
 
 #include "station/ConnectionList.h"
 
+#include <QBrush>
+#include <QGuiApplication>
 #include <QItemSelectionModel>
+#include <QPalette>
 #include <QTreeView>
 
 namespace znr {
@@ -19,6 +22,10 @@ ConnectionListModel::ConnectionListModel(ConnectionList& list, QObject* parent)
         const QModelIndex changed = index(position, column);
         emit dataChanged(changed, changed, {Qt::DisplayRole});
     });
+    connect(&list, &ConnectionList::dropChanged, this, [this](int position) {
+        emit dataChanged(index(position, 0), index(position, ConnectionList::ColumnCount - 1),
+                         {Qt::BackgroundRole, Qt::ToolTipRole});
+    });
     connect(&list, &ConnectionList::headingsChanged, this,
             [this] { emit headerDataChanged(Qt::Horizontal, 0, ConnectionList::ColumnCount - 1); });
 }
@@ -32,9 +39,35 @@ int ConnectionListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ConnectionListModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid())
+    if (!index.isValid())
         return {};
-    return QString::fromLatin1(list_.cell(index.row(), ConnectionList::Column(index.column())));
+    if (role == Qt::DisplayRole)
+        return QString::fromLatin1(list_.cell(index.row(), ConnectionList::Column(index.column())));
+    const ConnectionList::Drop& drop = list_.drop(index.row());
+    if (drop.reason.isEmpty())
+        return {};
+    if (role == Qt::BackgroundRole)
+        return QBrush(warningColour());
+    if (role == Qt::ToolTipRole)
+        return dropText(drop);
+    return {};
+}
+
+// An amber tint of the palette's base: light on a light theme, dark on a dark one, so the
+// palette's text stays readable on it.
+QColor ConnectionListModel::warningColour() {
+    const QColor base = QGuiApplication::palette().color(QPalette::Base);
+    const QColor amber(255, 170, 0);
+    const auto mix = [](int from, int to) { return (from * 3 + to * 2) / 5; };
+    return QColor(mix(base.red(), amber.red()), mix(base.green(), amber.green()),
+                  mix(base.blue(), amber.blue()));
+}
+
+QString ConnectionListModel::dropText(const ConnectionList::Drop& drop) {
+    QString text = QString::fromLatin1(drop.reason);
+    if (drop.retrySeconds > 0)
+        text += QStringLiteral("\nretrying every %1 s").arg(drop.retrySeconds);
+    return text;
 }
 
 QVariant ConnectionListModel::headerData(int section, Qt::Orientation orientation, int role) const {

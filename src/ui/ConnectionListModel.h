@@ -1,15 +1,17 @@
 #pragma once
 
+#include "station/ConnectionList.h"
+
 #include <QAbstractTableModel>
+#include <QColor>
 
 class QTreeView;
 
 namespace znr {
 
-class ConnectionList;
-
 // The connection list as a table for a view: the list's rows, texts and headings, following its
-// changes. It holds no state of its own.
+// changes. A row whose connection went down by itself is tinted with a warning colour and its
+// tooltip tells why and whether it is retried. It holds no state of its own.
 class ConnectionListModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -25,6 +27,10 @@ public:
     void showIn(QTreeView& view);
 
 private:
+    // The tint of a row that went down by itself, from the application's palette.
+    static QColor warningColour();
+    static QString dropText(const ConnectionList::Drop& drop);
+
     ConnectionList& list_;
 };
 

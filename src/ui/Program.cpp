@@ -2,6 +2,7 @@
 
 #include "core/CreateDirectory.h"
 #include "protocol/RawTrafficFiles.h"
+#include "ui/WindowPlacement.h"
 #include "ui/frmDebug.h"
 #include "ui/frmSerialPortSettings.h"
 #include "ui/frmSettings.h"
@@ -13,6 +14,7 @@ namespace znr {
 Program::Program(QString programFolder) : programFolder_(std::move(programFolder)) {
     window_.attach(engine_.connections(),
                    {[this] { showSettings(); }, [this] { showNewConnection(); }});
+    window_.useSeams(prompts_, desktop_);
 }
 
 Program::~Program() = default;
@@ -59,12 +61,15 @@ void Program::showNewConnection() {
     bringUp(connectionDialog_.data());
 }
 
+// A new trouble-shooting window opens beside the main window, so that both stay in view.
 void Program::showDebugWindow() {
-    if (!debugWindow_)
+    if (!debugWindow_) {
         debugWindow_ = new frmDebug(run_.debugMode, run_.log, [this](const QByteArray& text) {
             exportTroubleShootingText(run_.troubleShootingRecord, text, run_.settings, run_.log,
                                       &run_.rawSweep);
         });
+        placeBeside(*debugWindow_, window_);
+    }
     bringUp(debugWindow_.data());
 }
 

@@ -3,6 +3,7 @@
 #include "protocol/DebugTextSink.h"
 #include "station/ConnectionList.h"
 #include "station/RunState.h"
+#include "ui/DesktopServices.h"
 #include "ui/PasswordGate.h"
 #include "ui/QtUserPrompts.h"
 #include "ui/frmZNRInterface.h"
@@ -35,6 +36,7 @@ private:
     QString programFolder_;
     RunState run_;
     QtUserPrompts prompts_;
+    QtDesktopServices desktop_;
     PasswordGate gate_{run_.settings, run_.login, prompts_, run_.log};
     ConnectionList list_;
     frmZNRInterface window_{run_.settings, run_.login, gate_, run_.log, list_};

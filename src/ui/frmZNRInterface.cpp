@@ -1,16 +1,23 @@
 #include "ui/frmZNRInterface.h"
 
 #include "config/AppSettings.h"
+#include "config/LoadSettings.h"
 #include "core/ErrorLog.h"
+#include "core/Files.h"
 #include "core/LogNames.h"
 #include "station/ConnectionList.h"
 #include "station/Connections.h"
 #include "station/Login.h"
 #include "ui/ConnectionListModel.h"
+#include "ui/DesktopServices.h"
 #include "ui/PasswordGate.h"
+#include "ui/UserPrompts.h"
+#include "ui/frmReconnect.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -82,6 +89,11 @@ void frmZNRInterface::attach(Connections& connections, Actions actions) {
     actions_ = std::move(actions);
 }
 
+void frmZNRInterface::useSeams(UserPrompts& prompts, DesktopServices& desktop) {
+    prompts_ = &prompts;
+    desktop_ = &desktop;
+}
+
 QWidget* frmZNRInterface::buildButtons() {
     auto* row = new QWidget(this);
     auto* layout = new QHBoxLayout(row);
@@ -106,17 +118,41 @@ QWidget* frmZNRInterface::buildButtons() {
     return row;
 }
 
+// A menu entry: its name, caption and command; an entry without a name is a separator.
+struct MenuEntry {
+    const char* name;
+    const char* caption;
+    void (frmZNRInterface::*command)();
+};
+
 void frmZNRInterface::buildMenus() {
-    QMenu* mnuFile = menuBar()->addMenu(QStringLiteral("File"));
-    mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    QAction* mnuExit = mnuFile->addAction(QStringLiteral("Exit"));
-    mnuExit->setObjectName(QStringLiteral("mnuExit"));
-    connect(mnuExit, &QAction::triggered, this, &frmZNRInterface::mnuExit_Click);
-    QMenu* mnuTools = menuBar()->addMenu(QStringLiteral("Tools"));
-    mnuTools->setObjectName(QStringLiteral("mnuTools"));
-    QAction* mnuConfigure = mnuTools->addAction(QStringLiteral("Configure"));
-    mnuConfigure->setObjectName(QStringLiteral("mnuConfigure"));
-    connect(mnuConfigure, &QAction::triggered, this, &frmZNRInterface::mnuConfigure_Click);
+    const MenuEntry file[] = {
+        {"mnuOpenDataFolder", "Open Data Folder", &frmZNRInterface::mnuOpenDataFolder_Click},
+        {"mnuOpenErrorLog", "Open Error Log", &frmZNRInterface::mnuOpenErrorLog_Click},
+        {nullptr, nullptr, nullptr},
+        {"mnuExit", "Exit", &frmZNRInterface::mnuExit_Click},
+    };
+    const MenuEntry tools[] = {
+        {"mnuConfigure", "Configure", &frmZNRInterface::mnuConfigure_Click},
+        {"mnuReconnect", "Reconnect...", &frmZNRInterface::mnuReconnect_Click},
+    };
+    addMenu("mnuFile", "File", file);
+    addMenu("mnuTools", "Tools", tools);
+}
+
+void frmZNRInterface::addMenu(const char* name, const char* caption,
+                              std::span<const MenuEntry> entries) {
+    QMenu* menu = menuBar()->addMenu(QString::fromLatin1(caption));
+    menu->setObjectName(QString::fromLatin1(name));
+    for (const MenuEntry& entry : entries) {
+        if (!entry.name) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction* action = menu->addAction(QString::fromLatin1(entry.caption));
+        action->setObjectName(QString::fromLatin1(entry.name));
+        connect(action, &QAction::triggered, this, entry.command);
+    }
 }
 
 // The count starts at "0"; the headings are those of the run's transport.
@@ -165,19 +201,71 @@ void frmZNRInterface::cmdDeleteConnection_Click() {
     behindDisconnectPassword(logname::DeleteClick, &Connections::deleteSelected);
 }
 
-void frmZNRInterface::mnuConfigure_Click() {
-    constexpr std::string_view procedure = "frmZNRInterface.mnuConfigure_Click";
+void frmZNRInterface::behindAdminPassword(std::string_view procedure,
+                                          std::function<void()> operation) {
     guarded(log_, procedure, [&] {
-        gate_.ask("MENU", [this, procedure](bool allowed) {
+        gate_.ask("MENU", [this, procedure, operation = std::move(operation)](bool allowed) {
             guarded(log_, procedure, [&] {
                 if (!allowed)
                     return;
-                if (actions_.showSettings)
-                    actions_.showSettings();
+                operation();
                 login_.LoginOK = false;
             });
         });
     });
+}
+
+void frmZNRInterface::mnuConfigure_Click() {
+    behindAdminPassword("frmZNRInterface.mnuConfigure_Click", [this] {
+        if (actions_.showSettings)
+            actions_.showSettings();
+    });
+}
+
+void frmZNRInterface::mnuReconnect_Click() {
+    behindAdminPassword("frmZNRInterface.mnuReconnect_Click", [this] {
+        if (!prompts_)
+            return;
+        auto* dialog = new frmReconnect(
+            settings_.ReconnectSeconds, *prompts_,
+            [this](qint16 seconds) { applyReconnectSeconds(seconds); }, this);
+        dialog->open();
+    });
+}
+
+// Written to the INI for the next start, and in force at once for this run.
+void frmZNRInterface::applyReconnectSeconds(qint16 seconds) {
+    writeReconnectSeconds(settings_.IniFilePath, seconds, log_);
+    if (connections_)
+        connections_->setReconnectSeconds(seconds);
+}
+
+void frmZNRInterface::mnuOpenDataFolder_Click() {
+    guarded(log_, "frmZNRInterface.mnuOpenDataFolder_Click", [&] {
+        const QByteArray& folder = settings_.DataFolder;
+        openWithDesktop(folder, !folder.isEmpty() && folderExists(folder),
+                        QStringLiteral("The data folder"));
+    });
+}
+
+void frmZNRInterface::mnuOpenErrorLog_Click() {
+    guarded(log_, "frmZNRInterface.mnuOpenErrorLog_Click", [&] {
+        const QByteArray path = log_.logPath();
+        openWithDesktop(path, !path.isEmpty() && QFileInfo(QFile::decodeName(path)).isFile(),
+                        QStringLiteral("The error log"));
+    });
+}
+
+void frmZNRInterface::openWithDesktop(const QByteArray& path, bool exists, const QString& what) {
+    if (!prompts_ || !desktop_)
+        return;
+    const QString shown = QFile::decodeName(path);
+    if (!exists)
+        prompts_->information(what + QStringLiteral(" does not exist:\n") + shown,
+                              QStringLiteral("Not Found"), UserPrompts::Icon::Exclamation);
+    else if (!desktop_->openPath(shown))
+        prompts_->information(QStringLiteral("No program of the desktop could open:\n") + shown,
+                              QStringLiteral("Not Opened"), UserPrompts::Icon::Exclamation);
 }
 
 void frmZNRInterface::mnuExit_Click() {

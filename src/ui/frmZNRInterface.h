@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <span>
 #include <string_view>
 
 class QLabel;
@@ -14,8 +15,11 @@ struct LoginState;
 class Connections;
 class ConnectionList;
 class ConnectionListModel;
+class DesktopServices;
 class ErrorLog;
 class PasswordGate;
+struct MenuEntry;
+class UserPrompts;
 
 // The main window: the connection list with its count, the five buttons and the File and
 // Tools menus. It owns only its widgets; it shows `list` and drives the connections through
@@ -34,6 +38,8 @@ public:
 
     ConnectionList& list() { return list_; }
     void attach(Connections& connections, Actions actions);
+    // The message boxes and the desktop's file handler of the File and Tools commands.
+    void useSeams(UserPrompts& prompts, DesktopServices& desktop);
     // The window's load: the count "0" and the list headings of the transport in the settings.
     // Runs once the settings are read, before the first instrument is handed to the window.
     void Form_Load();
@@ -45,6 +51,11 @@ public:
     void cmdDeleteConnection_Click();
     void mnuConfigure_Click();
     void mnuExit_Click();
+    // Beside the specified commands: the reconnect interval (administrator password), and the
+    // data folder and the error log opened with the desktop's handler (no password: read-only).
+    void mnuReconnect_Click();
+    void mnuOpenDataFolder_Click();
+    void mnuOpenErrorLog_Click();
 
     // True once the administrator allowed the window to close and every connection was closed.
     bool closedForGood() const { return closedForGood_; }
@@ -54,8 +65,13 @@ protected:
 
 private:
     void buildMenus();
+    void addMenu(const char* name, const char* caption, std::span<const MenuEntry> entries);
     QWidget* buildButtons();
     void behindDisconnectPassword(std::string_view procedure, void (Connections::*operation)());
+    void behindAdminPassword(std::string_view procedure, std::function<void()> operation);
+    void applyReconnectSeconds(qint16 seconds);
+    // Opens `path` with the desktop's handler, or says that it is missing (`exists` false).
+    void openWithDesktop(const QByteArray& path, bool exists, const QString& what);
     void closeForGood();
 
     const AppSettings& settings_;
@@ -67,6 +83,8 @@ private:
     QTreeView* lstConnections_;
     QLabel* lblNumZNR_;
     Connections* connections_ = nullptr;
+    UserPrompts* prompts_ = nullptr;
+    DesktopServices* desktop_ = nullptr;
     Actions actions_;
     bool closedForGood_ = false;
 };
