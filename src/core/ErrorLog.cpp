@@ -23,6 +23,8 @@ void ErrorLog::WriteErrorLog(std::string_view procedure, int number,
         line.append(procedure.data(), qsizetype(procedure.size()));
         line += ", " + QByteArray::number(number) + ", " + description + ", " +
                 generalDateTime(clock_.now());
+        if (capture_)
+            *capture_ = line;
         appendLines(path, {line});
     } catch (...) {
         // The log is the last resort: a line that cannot be written is lost.

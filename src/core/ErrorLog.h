@@ -31,9 +31,25 @@ public:
 
     const Clock& clock() const { return clock_; }
 
+    // While it lives, the last line written to the log is also kept in `lastLine`, so that the
+    // lines of one connection's events can be shown beside that connection.
+    class Capture {
+    public:
+        Capture(const ErrorLog& log, QByteArray& lastLine)
+            : log_(log), outer_(std::exchange(log.capture_, &lastLine)) {}
+        ~Capture() { log_.capture_ = outer_; }
+        Capture(const Capture&) = delete;
+        Capture& operator=(const Capture&) = delete;
+
+    private:
+        const ErrorLog& log_;
+        QByteArray* outer_;
+    };
+
 private:
     const QByteArray& folder_;
     const Clock& clock_;
+    mutable QByteArray* capture_ = nullptr; // set by a Capture
 };
 
 // Runs `body`, and when it fails logs the failure under `procedure` and returns false: each

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "protocol/Batch.h"
+#include "protocol/FiledBatch.h"
 
 #include <QByteArray>
 #include <limits>
+#include <memory>
 
 namespace znr {
 
@@ -20,7 +22,16 @@ struct ReceiveState {
     QByteArray lastResult; // what the parser made of the last frame
 };
 
-// The protocol side of one connection: its receive state and its batch.
+// What a connection did since the program started, for the operator to see.
+struct ChannelCounters {
+    qint64 batchesFiled = 0;
+    qint64 framesReceived = 0;
+    qint64 nak8Sent = 0;
+    QByteArray lastFailureLine; // the last error-log line written for the connection
+};
+
+// The protocol side of one connection: its receive state, its batch, the batch it filed last
+// and its counters.
 class Channel {
 public:
     explicit Channel(int index, qsizetype rawByteLimit = RawTrafficRecord::DefaultByteLimit)
@@ -40,11 +51,21 @@ public:
         batch.reset();
     }
 
+    // The batch's data file is written and flushed: from here on the batch counts as filed.
+    void filed(std::shared_ptr<const FiledBatch> batch) {
+        lastFiled_ = std::move(batch);
+        ++counters.batchesFiled;
+    }
+    // The batch filed last; null before the first.
+    const std::shared_ptr<const FiledBatch>& lastFiled() const { return lastFiled_; }
+
     ReceiveState receive;
     Batch batch;
+    ChannelCounters counters;
 
 private:
     int index_;
+    std::shared_ptr<const FiledBatch> lastFiled_;
 };
 
 } // namespace znr

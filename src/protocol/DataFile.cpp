@@ -8,6 +8,7 @@
 #include "core/LogNames.h"
 #include "core/SafeFileName.h"
 #include "protocol/Channel.h"
+#include "protocol/FiledBatch.h"
 #include "protocol/ProtocolContext.h"
 #include "protocol/ReadingValue.h"
 
@@ -35,17 +36,17 @@ QByteArray dataFolderFor(const AppSettings& settings, const Batch& batch) {
     throw Failure::invalidArgument();
 }
 
-void writeDataFileLines(LineAppender& out, const Batch& batch, bool columnLayout,
-                        const QDateTime& now) {
+void writeDataFileLines(const std::function<void(const QByteArray& line)>& appendLine,
+                        const Batch& batch, bool columnLayout, const QDateTime& now) {
     const QByteArrayList codes = splitCodes(batch.codeList);
     const int n = int(codes.size());
     const int rowCount = batch.rowCount;
     const int firstColumn = isRunLikeMode(batch.mode) ? 1 : 0;
-    out.append(batch.instrumentId + ',' + batch.batchCode + ',' + generalDateTime(now) + ',' +
+    appendLine(batch.instrumentId + ',' + batch.batchCode + ',' + generalDateTime(now) + ',' +
                QByteArray::number(rowCount) + ',' + QByteArray::number(n));
     QByteArray line;
     if (columnLayout) {
-        out.append(codes.join(','));
+        appendLine(codes.join(','));
         for (int r = 0; r < rowCount; ++r) {
             line.clear();
             for (int k = 0; k < n; ++k) {
@@ -53,7 +54,7 @@ void writeDataFileLines(LineAppender& out, const Batch& batch, bool columnLayout
                     line += ',';
                 line += cellText(batch, r, firstColumn + k);
             }
-            out.append(line);
+            appendLine(line);
         }
     } else {
         for (int k = 0; k < n; ++k) {
@@ -62,12 +63,14 @@ void writeDataFileLines(LineAppender& out, const Batch& batch, bool columnLayout
                 line += ',';
                 line += cellText(batch, r, firstColumn + k);
             }
-            out.append(line);
+            appendLine(line);
         }
     }
 }
 
-void writeDataFile(const ProtocolContext& ctx, const Channel& channel) {
+std::shared_ptr<const FiledBatch> writeDataFile(const ProtocolContext& ctx,
+                                                const Channel& channel) {
+    std::shared_ptr<const FiledBatch> filed;
     guarded(ctx.log, logname::WriteDataFile, [&] {
         const Batch& batch = channel.batch;
         if (batch.rowCount < 1)
@@ -78,13 +81,30 @@ void writeDataFile(const ProtocolContext& ctx, const Channel& channel) {
         const QDateTime now = ctx.clock.now();
         const QByteArray path =
             folder + safeFileNamePart(batch.instrumentId) + ' ' + fileStamp(now) + ".dat";
+        const bool columnLayout = ctx.settings.DataLayoutColumn;
+        // What the file holds is kept from the very lines written to it.
+        FiledBatchBuilder kept(splitCodes(batch.codeList), batch.rowCount, columnLayout);
         // On disk before the ACK8 that ends the batch leaves.
         LineAppender out(path, true);
-        writeDataFileLines(out, batch, ctx.settings.DataLayoutColumn, now);
+        writeDataFileLines(
+            [&](const QByteArray& line) {
+                out.append(line);
+                kept.addLine(line);
+            },
+            batch, columnLayout, now);
         out.finish();
+        auto snapshot = std::make_shared<FiledBatch>(kept.take());
+        snapshot->instrumentId = batch.instrumentId;
+        snapshot->mode = batch.mode;
+        snapshot->batchCode = batch.batchCode;
+        snapshot->errorText = batch.errorText;
+        snapshot->filedAt = now;
+        snapshot->path = path;
+        filed = std::move(snapshot);
         if (ctx.dataFileWritten)
             ctx.dataFileWritten(channel.index(), path);
     });
+    return filed;
 }
 
 } // namespace znr

@@ -56,7 +56,8 @@ void writeInstrumentError(const ProtocolContext& ctx, const QByteArray& errorTex
 void endBatch(const ProtocolContext& ctx, Channel& channel) {
     if (archiving(ctx))
         exportRawRecord(channel.batch.raw, ctx.settings, ctx.log, ctx.rawSweep);
-    writeDataFile(ctx, channel);
+    if (std::shared_ptr<const FiledBatch> filed = writeDataFile(ctx, channel))
+        channel.filed(std::move(filed));
     channel.batch.reset();
 }
 

@@ -70,6 +70,7 @@ void ReceivePath::handleFrame(Channel& channel, const QByteArray& frame, const R
             if (archiving())
                 channel.batch.raw.append("<RECIVED>" + shown, ctx_.log);
         }
+        ++channel.counters.framesReceived;
         QByteArray text = fromLastSoh(frame);
         channel.receive.lastResult = parseFrame(ctx_, channel, text);
     }
@@ -86,6 +87,7 @@ void ReceivePath::handleFragment(Channel& channel, const QByteArray& bytes,
         receive.deadline = now + FrameTimeoutMs;
     } else if (now >= receive.deadline) {
         sendAndRecord(channel, sendReply, ctl::NAK8, "<SENT> <NAK8>\r\n", "<SENT><NAK8>");
+        ++channel.counters.nak8Sent;
     } else {
         if (receive.fragmentCount == std::numeric_limits<qint16>::max())
             throw Failure::overflow();

@@ -81,6 +81,8 @@ public:
 Q_SIGNALS:
     // The last of the openings under way has been settled.
     void openingsSettled();
+    // Connection `index` has filed a batch (its channel's lastFiled()).
+    void batchFiled(int index);
 
 public:
     // How long an opening or a close may take.

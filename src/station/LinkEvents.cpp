@@ -13,9 +13,15 @@ void Connections::onReceived(int index, const QByteArray& bytes) {
     Channel* channel = nullptr;
     if (!guarded(s_.log, name, [&] { channel = &channelAt(index); }))
         return;
-    s_.receivePath.onArrival(
-        *channel, bytes, [this, index](const QByteArray& reply) { linkOf(index).write(reply); },
-        name);
+    const qint64 filedBefore = channel->counters.batchesFiled;
+    {
+        const ErrorLog::Capture failures(s_.log, channel->counters.lastFailureLine);
+        s_.receivePath.onArrival(
+            *channel, bytes, [this, index](const QByteArray& reply) { linkOf(index).write(reply); },
+            name);
+    }
+    if (channel->counters.batchesFiled != filedBefore)
+        emit batchFiled(index);
 }
 
 // A failed attempt of the automatic reconnect is followed by the next retry, nothing is logged.
@@ -27,6 +33,9 @@ void Connections::onDropped(int index, int number, const QByteArray& text) {
         return;
     const bool serial = entry.endpoint.serial;
     const std::string_view name = serial ? logname::SerialReceived : logname::SocketError;
+    QByteArray unkept;
+    const ErrorLog::Capture failures(s_.log, entry.channel ? entry.channel->counters.lastFailureLine
+                                                           : unkept);
     guarded(s_.log, name, [&] {
         if (entry.link)
             entry.link->close();
