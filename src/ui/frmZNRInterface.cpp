@@ -12,6 +12,7 @@
 #include "ui/DesktopServices.h"
 #include "ui/PasswordGate.h"
 #include "ui/UserPrompts.h"
+#include "ui/frmLastBatch.h"
 #include "ui/frmReconnect.h"
 
 #include <QCloseEvent>
@@ -68,6 +69,8 @@ frmZNRInterface::frmZNRInterface(const AppSettings& settings, LoginState& login,
     lstConnections_ = new QTreeView(central);
     lstConnections_->setObjectName(QStringLiteral("lstConnections"));
     model_->showIn(*lstConnections_);
+    connect(lstConnections_, &QTreeView::doubleClicked, this,
+            [this](const QModelIndex& row) { showLastBatch(list_.indexAt(row.row())); });
 
     auto* countRow = new QHBoxLayout;
     countRow->addWidget(Label1);
@@ -136,7 +139,11 @@ void frmZNRInterface::buildMenus() {
         {"mnuConfigure", "Configure", &frmZNRInterface::mnuConfigure_Click},
         {"mnuReconnect", "Reconnect...", &frmZNRInterface::mnuReconnect_Click},
     };
+    const MenuEntry view[] = {
+        {"mnuLastBatch", "Last Batch", &frmZNRInterface::mnuLastBatch_Click},
+    };
     addMenu("mnuFile", "File", file);
+    addMenu("mnuView", "View", view);
     addMenu("mnuTools", "Tools", tools);
 }
 
@@ -301,6 +308,22 @@ void frmZNRInterface::closeForGood() {
         connections_->shutDown(finish);
     else
         finish();
+}
+
+void frmZNRInterface::mnuLastBatch_Click() {
+    if (const std::optional<int> row = list_.selectedPosition())
+        showLastBatch(list_.indexAt(*row));
+}
+
+void frmZNRInterface::showLastBatch(int index) {
+    if (!connections_)
+        return;
+    QPointer<frmLastBatch>& window = lastBatchWindows_[index];
+    if (!window)
+        window = new frmLastBatch(*connections_, list_, index, openFolder_, this);
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 } // namespace znr

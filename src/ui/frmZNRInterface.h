@@ -1,6 +1,10 @@
 #pragma once
 
+#include "ui/DesktopFolder.h"
+
+#include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 #include <span>
 #include <string_view>
@@ -20,6 +24,7 @@ class ErrorLog;
 class PasswordGate;
 struct MenuEntry;
 class UserPrompts;
+class frmLastBatch;
 
 // The main window: the connection list with its count, the five buttons and the File and
 // Tools menus. It owns only its widgets; it shows `list` and drives the connections through
@@ -56,6 +61,12 @@ public:
     void mnuReconnect_Click();
     void mnuOpenDataFolder_Click();
     void mnuOpenErrorLog_Click();
+    // View > Last Batch: the Last Batch window of the selected row's connection.
+    void mnuLastBatch_Click();
+    // The Last Batch window of connection `index`: one per connection, brought to the front.
+    void showLastBatch(int index);
+    // How the windows opened from here show a folder (the desktop's file manager by default).
+    void setOpenFolder(OpenFolder openFolder) { openFolder_ = std::move(openFolder); }
 
     // True once the administrator allowed the window to close and every connection was closed.
     bool closedForGood() const { return closedForGood_; }
@@ -86,6 +97,8 @@ private:
     UserPrompts* prompts_ = nullptr;
     DesktopServices* desktop_ = nullptr;
     Actions actions_;
+    OpenFolder openFolder_ = desktopOpenFolder();
+    QHash<int, QPointer<frmLastBatch>> lastBatchWindows_;
     bool closedForGood_ = false;
 };
 

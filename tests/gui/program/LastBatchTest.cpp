@@ -1,0 +1,190 @@
+#include "gui/connections/MainWindowFixture.h"
+#include "support/Frames.h"
+#include "ui/ClickableLabel.h"
+#include "ui/frmLastBatch.h"
+
+#include <QAction>
+#include <QChart>
+#include <QChartView>
+#include <QLineSeries>
+#include <QTableView>
+
+namespace znr::test {
+namespace {
+
+// The main window with instrument 1 connected; the folders a click on the data file opens are
+// recorded instead of shown.
+struct LastBatch : MainWindowFixture {
+    QStringList foldersOpened;
+
+    LastBatch() {
+        settings.CalCheckFolder = dir.sub("Cal Check");
+        openWindow("ETHERNET", 1);
+        window().setOpenFolder([this](const QString& folder) { foldersOpened.append(folder); });
+    }
+    void send(const QByteArrayList& frames) {
+        for (const QByteArray& f : frames)
+            link(1).receive(f);
+    }
+    void openByDoubleClick() {
+        auto* view = find<QTreeView>("lstConnections");
+        const QPointF at = QRectF(view->visualRect(model().index(0, 0))).center();
+        click(view->viewport(), at);
+        mouseButton(view->viewport(), QEvent::MouseButtonPress, at);
+        QMouseEvent twice(QEvent::MouseButtonDblClick, at, view->viewport()->mapToGlobal(at),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &twice);
+        mouseButton(view->viewport(), QEvent::MouseButtonRelease, at);
+    }
+    void openByMenu() {
+        clickRow(0);
+        find<QAction>("mnuLastBatch")->trigger();
+    }
+    frmLastBatch* shownWindow() {
+        auto* w = window().findChild<frmLastBatch*>(QStringLiteral("frmLastBatch"));
+        return w && w->isVisible() ? w : nullptr;
+    }
+    QString text(const char* label) {
+        return shownWindow()->findChild<QLabel*>(QString::fromLatin1(label))->text();
+    }
+    bool showsNoBatch() { return shownWindow()->findChild<QLabel*>("lblNoBatch")->isVisible(); }
+    QAbstractItemModel& table() { return *shownWindow()->findChild<QTableView*>()->model(); }
+    QList<QAbstractSeries*> series() {
+        return shownWindow()->findChild<QChartView*>()->chart()->series();
+    }
+};
+struct FreshLastBatch final : LastBatch {
+    void TestBody() override {}
+};
+
+QByteArrayList frames(const QList<std::pair<const char*, QByteArray>>& messages) {
+    QByteArrayList out;
+    for (const auto& [type, payload] : messages)
+        out.append(wireFrame(type, payload));
+    return out;
+}
+
+struct BatchCase {
+    const char* knownAnswer; // in tests/data/protocol
+    QByteArrayList frames;
+    const char* folder;
+    QString errorText;
+    bool byMenu;
+};
+
+// The table holds the data file's cells exactly, one column per code; the chart one series per
+// code with a point per reading; the labels say where the file went, and a click opens its folder.
+TEST(LastBatchWindow, ShowsTheFiledBatchAsItsDataFileHoldsIt) {
+    const BatchCase cases[] = {
+        {"run_mode_column.dat", threeRowBatch("1234567"), "Data Files", {}, false},
+        {"cal_check_column.dat",
+         frames({{"IST", "CAL. CHECK,a,b,5678"},
+                 {"STB", "X300,A1"},
+                 {"DAT", "1,1.5"},
+                 {"DAT", "2,1.25"},
+                 {"DAT", "3,1.125"},
+                 {"STB", "X300,B1"},
+                 {"DAT", "1,2"},
+                 {"DAT", "2,2.5"},
+                 {"STB", "X300,C1"},
+                 {"ENB", ""}}),
+         "Cal Check",
+         {},
+         true},
+        {"err_ended_column.dat",
+         frames({{"IST", "RUN MODE,a,b,1234"},
+                 {"STB", "X100,W1"},
+                 {"DAT", "1,3.5"},
+                 {"DAT", "2,4"},
+                 {"ERR", "A2CD,E17"}}),
+         "Data Files", QStringLiteral("1,E17"), false},
+    };
+    for (const BatchCase& k : cases) {
+        SCOPED_TRACE(k.knownAnswer);
+        FreshLastBatch t;
+        t.send(k.frames);
+        k.byMenu ? t.openByMenu() : t.openByDoubleClick();
+        ASSERT_NE(t.shownWindow(), nullptr);
+        const QByteArray answer = testData((QByteArray("protocol/") + k.knownAnswer).constData());
+        const QByteArray path = t.dir.sub(k.folder);
+        EXPECT_EQ(readBytes(path + t.text("lblInstrumentId").toLatin1() + " 05-01-2012-101530.dat"),
+                  answer);
+        const QList<QByteArray> lines = answer.trimmed().split('\n');
+        const QByteArrayList head = lines[0].trimmed().split(',');
+        EXPECT_EQ(
+            QStringList({t.text("lblInstrumentId"), t.text("lblBatchCode"), t.text("lblFiledAt")}),
+            QStringList({QString::fromLatin1(head[0]), QString::fromLatin1(head[1]),
+                         QString::fromLatin1(head[2])}));
+        EXPECT_EQ(t.text("lblErrorText"), k.errorText);
+        const QByteArrayList codes = lines[1].trimmed().split(',');
+        QAbstractItemModel& table = t.table();
+        ASSERT_EQ(table.columnCount(), codes.size());
+        ASSERT_EQ(table.rowCount(), lines.size() - 2);
+        QList<int> readings(codes.size());
+        for (int r = 0; r < table.rowCount(); ++r) {
+            const QByteArrayList cells = lines[r + 2].trimmed().split(',');
+            for (int c = 0; c < codes.size(); ++c) {
+                EXPECT_EQ(table.index(r, c).data().toString(), QString::fromLatin1(cells[c]))
+                    << "row " << r << " code " << c;
+                readings[c] += !cells[c].isEmpty();
+            }
+        }
+        const QList<QAbstractSeries*> series = t.series();
+        ASSERT_EQ(series.size(), codes.size());
+        for (int c = 0; c < codes.size(); ++c) {
+            EXPECT_EQ(table.headerData(c, Qt::Horizontal).toString(),
+                      QString::fromLatin1(codes[c]));
+            EXPECT_EQ(series[c]->name(), QString::fromLatin1(codes[c]));
+            EXPECT_EQ(static_cast<QLineSeries*>(series[c])->count(), readings[c]);
+        }
+        t.shownWindow()->findChild<ClickableLabel*>("lblDataFile")->onClick();
+        EXPECT_EQ(t.foldersOpened, QStringList(QString::fromLatin1(path.chopped(1))));
+    }
+}
+
+// Before its first batch the window says so; a batch under way changes nothing, its end does.
+TEST_F(LastBatch, ShowsNothingBeforeTheFirstBatchAndFollowsEachBatchFiled) {
+    openByDoubleClick();
+    ASSERT_NE(shownWindow(), nullptr);
+    EXPECT_TRUE(showsNoBatch());
+    QByteArrayList first = threeRowBatch("1111"), second = threeRowBatch("2222");
+    second[3] = wireFrame("DAT", "2,9.5,9.25");
+    send(first.mid(0, 5));
+    EXPECT_TRUE(showsNoBatch());
+    send(first.mid(5));
+    EXPECT_FALSE(showsNoBatch());
+    EXPECT_EQ(text("lblInstrumentId"), QStringLiteral("1111"));
+    clock.advanceMs(1000);
+    send(second.mid(0, 5));
+    EXPECT_EQ(text("lblInstrumentId"), QStringLiteral("1111"));
+    EXPECT_EQ(table().index(1, 0).data().toString(), QStringLiteral("0.805"));
+    send(second.mid(5));
+    EXPECT_EQ(text("lblInstrumentId"), QStringLiteral("2222"));
+    EXPECT_EQ(table().index(1, 0).data().toString(), QStringLiteral("9.5"));
+    EXPECT_EQ(text("lblBatchesFiled"), QStringLiteral("2"));
+}
+
+// A late fragment's NAK8, a frame the parser fails on and the frames received show up beside
+// the connection, with the log line of its failure.
+TEST_F(LastBatch, CountsFramesNak8AndTheLastFailureOfItsConnection) {
+    link(1).receive("\x01"
+                    "1STB\x02X1");
+    clock.advanceMs(5000);
+    link(1).receive("00,AB"); // past the frame's deadline: NAK8
+    link(1).receive("\x03\x04");
+    link(1).receive("\x01"
+                    "1DAT\x02"
+                    "1,2\x04"); // no ETX: the parser fails
+    openByMenu();
+    ASSERT_NE(shownWindow(), nullptr);
+    EXPECT_EQ(text("lblFramesReceived"), QStringLiteral("2"));
+    EXPECT_EQ(text("lblNak8Sent"), QStringLiteral("1"));
+    EXPECT_EQ(text("lblBatchesFiled"), QStringLiteral("0"));
+    EXPECT_EQ(text("lblLastFailure"), QStringLiteral("ParseString, 5, Invalid procedure call or "
+                                                     "argument, 5/1/2012 10:15:35 AM"));
+    EXPECT_EQ(text("lblConnection"), QStringLiteral("IP Address 10.0.0.1, Port Number 10001"));
+    EXPECT_TRUE(showsNoBatch());
+}
+
+} // namespace
+} // namespace znr::test
