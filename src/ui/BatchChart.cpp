@@ -49,6 +49,7 @@ QValueAxis* axis(QChart& chart, const QString& title, double from, double to, Qt
     auto* a = new QValueAxis(&chart);
     a->setTitleText(title);
     a->setRange(from, to);
+    a->applyNiceNumbers();
     a->setLabelFormat(QStringLiteral("%g"));
     chart.addAxis(a, at);
     return a;

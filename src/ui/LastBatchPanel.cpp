@@ -11,6 +11,7 @@
 #include <QChartView>
 #include <QFile>
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -28,7 +29,7 @@ LastBatchPanel::LastBatchPanel(OpenFolder openFolder, QWidget* parent)
     pages_->addWidget(lblNoBatch_);
 
     auto* batchPage = new QWidget(pages_);
-    auto* form = new QFormLayout;
+    auto* form = form_ = new QFormLayout;
     lblInstrumentId_ = addDetail(*form, "Instrument ID:", "lblInstrumentId");
     lblMode_ = addDetail(*form, "Mode:", "lblMode");
     lblBatchCode_ = addDetail(*form, "Batch code:", "lblBatchCode");
@@ -69,7 +70,9 @@ LastBatchPanel::LastBatchPanel(OpenFolder openFolder, QWidget* parent)
 
     auto* batchLayout = new QVBoxLayout(batchPage);
     batchLayout->setContentsMargins(0, 0, 0, 0);
-    batchLayout->addLayout(form);
+    auto* details = new QGroupBox(QStringLiteral("Last batch filed"), batchPage);
+    details->setLayout(form);
+    batchLayout->addWidget(details);
     batchLayout->addWidget(split, 1);
     pages_->addWidget(batchPage);
     auto* layout = new QVBoxLayout(this);
@@ -100,6 +103,7 @@ void LastBatchPanel::showBatch(std::shared_ptr<const FiledBatch> batch) {
     lblFiledAt_->setText(QString::fromLatin1(generalDateTime(b.filedAt)));
     lblDataFile_->setText(QFile::decodeName(b.path));
     lblErrorText_->setText(QString::fromLatin1(b.errorText));
+    form_->setRowVisible(lblErrorText_, !b.errorText.isEmpty());
     const int drawn = plotBatch(*chtReadings_->chart(), b);
     lblChartNote_->setText(drawn < b.codeCount()
                                ? QStringLiteral("The chart shows the first %1 of %2 codes.")

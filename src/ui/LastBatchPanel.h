@@ -33,6 +33,7 @@ private:
     OpenFolder openFolder_;
     std::shared_ptr<const FiledBatch> batch_;
     QStackedWidget* pages_;
+    QFormLayout* form_;
     QLabel* lblNoBatch_;
     QLabel* lblInstrumentId_;
     QLabel* lblMode_;

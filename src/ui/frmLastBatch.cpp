@@ -6,6 +6,7 @@
 #include "ui/LastBatchPanel.h"
 
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -21,13 +22,15 @@ frmLastBatch::frmLastBatch(const Connections& connections, const ConnectionList&
 
     auto* form = new QFormLayout;
     lblConnection_ = addCounter(*form, "Connection:", "lblConnection");
-    lblBatchesFiled_ = addCounter(*form, "Batches filed since start:", "lblBatchesFiled");
+    lblBatchesFiled_ = addCounter(*form, "Batches filed:", "lblBatchesFiled");
     lblFramesReceived_ = addCounter(*form, "Frames received:", "lblFramesReceived");
     lblNak8Sent_ = addCounter(*form, "NAK8 sent:", "lblNak8Sent");
     lblLastFailure_ = addCounter(*form, "Last failure logged:", "lblLastFailure");
     lblLastFailure_->setWordWrap(true);
+    auto* since = new QGroupBox(QStringLiteral("Connection since start"), this);
+    since->setLayout(form);
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
+    layout->addWidget(since);
     layout->addWidget(panel_, 1);
     resize(900, 600);
 
