@@ -57,66 +57,57 @@ struct FreshLastBatch final : LastBatch {
     void TestBody() override {}
 };
 
-QByteArrayList frames(const QList<std::pair<const char*, QByteArray>>& messages) {
+// Frames from "TYP payload|TYP payload|...".
+QByteArrayList frames(const QByteArray& messages) {
     QByteArrayList out;
-    for (const auto& [type, payload] : messages)
-        out.append(wireFrame(type, payload));
+    for (const QByteArray& m : messages.split('|'))
+        out.append(wireFrame(m.left(3).constData(), m.mid(4)));
     return out;
 }
 
 struct BatchCase {
-    const char* knownAnswer; // in tests/data/protocol
+    const char* knownAnswer; // tests/data/protocol/<knownAnswer>_column.dat and _row.dat
     QByteArrayList frames;
     const char* folder;
     QString errorText;
     bool byMenu;
+    bool columnLayout = true;
 };
 
 // The table holds the data file's cells exactly, one column per code; the chart one series per
 // code with a point per reading; the labels say where the file went, and a click opens its folder.
 TEST(LastBatchWindow, ShowsTheFiledBatchAsItsDataFileHoldsIt) {
+    const QByteArrayList calCheck = frames("IST CAL. CHECK,a,b,5678|STB X300,A1|DAT 1,1.5|DAT "
+                                           "2,1.25|DAT 3,1.125|STB X300,B1|DAT 1,2|DAT 2,2.5|STB "
+                                           "X300,C1|ENB ");
     const BatchCase cases[] = {
-        {"run_mode_column.dat", threeRowBatch("1234567"), "Data Files", {}, false},
-        {"cal_check_column.dat",
-         frames({{"IST", "CAL. CHECK,a,b,5678"},
-                 {"STB", "X300,A1"},
-                 {"DAT", "1,1.5"},
-                 {"DAT", "2,1.25"},
-                 {"DAT", "3,1.125"},
-                 {"STB", "X300,B1"},
-                 {"DAT", "1,2"},
-                 {"DAT", "2,2.5"},
-                 {"STB", "X300,C1"},
-                 {"ENB", ""}}),
-         "Cal Check",
-         {},
-         true},
-        {"err_ended_column.dat",
-         frames({{"IST", "RUN MODE,a,b,1234"},
-                 {"STB", "X100,W1"},
-                 {"DAT", "1,3.5"},
-                 {"DAT", "2,4"},
-                 {"ERR", "A2CD,E17"}}),
+        {"run_mode", threeRowBatch("1234567"), "Data Files", {}, false},
+        {"run_mode", threeRowBatch("1234567"), "Data Files", {}, true, false},
+        {"cal_check", calCheck, "Cal Check", {}, true},
+        {"cal_check", calCheck, "Cal Check", {}, false, false},
+        {"err_ended", frames("IST RUN MODE,a,b,1234|STB X100,W1|DAT 1,3.5|DAT 2,4|ERR A2CD,E17"),
          "Data Files", QStringLiteral("1,E17"), false},
     };
     for (const BatchCase& k : cases) {
         SCOPED_TRACE(k.knownAnswer);
         FreshLastBatch t;
+        t.settings.DataLayoutColumn = k.columnLayout;
         t.send(k.frames);
         k.byMenu ? t.openByMenu() : t.openByDoubleClick();
         ASSERT_NE(t.shownWindow(), nullptr);
-        const QByteArray answer = testData((QByteArray("protocol/") + k.knownAnswer).constData());
+        // The file written is the known answer of its layout; the table, whatever the layout,
+        // holds the cells of the COLUMN one: line 1, the codes, one line per reading row.
+        const auto answer = [&](const char* layout) {
+            return testData((QByteArray("protocol/") + k.knownAnswer + layout).constData());
+        };
         const QByteArray path = t.dir.sub(k.folder);
         EXPECT_EQ(readBytes(path + t.text("lblInstrumentId").toLatin1() + " 05-01-2012-101530.dat"),
-                  answer);
-        const QList<QByteArray> lines = answer.trimmed().split('\n');
-        const QByteArrayList head = lines[0].trimmed().split(',');
-        EXPECT_EQ(
-            QStringList({t.text("lblInstrumentId"), t.text("lblBatchCode"), t.text("lblFiledAt")}),
-            QStringList({QString::fromLatin1(head[0]), QString::fromLatin1(head[1]),
-                         QString::fromLatin1(head[2])}));
+                  answer(k.columnLayout ? "_column.dat" : "_row.dat"));
+        const QList<QByteArray> lines = answer("_column.dat").trimmed().split('\n');
+        const QByteArrayList head = lines[0].split(','), codes = lines[1].trimmed().split(',');
+        for (int f = 0; const char* label : {"lblInstrumentId", "lblBatchCode", "lblFiledAt"})
+            EXPECT_EQ(t.text(label), QString::fromLatin1(head[f++]));
         EXPECT_EQ(t.text("lblErrorText"), k.errorText);
-        const QByteArrayList codes = lines[1].trimmed().split(',');
         QAbstractItemModel& table = t.table();
         ASSERT_EQ(table.columnCount(), codes.size());
         ASSERT_EQ(table.rowCount(), lines.size() - 2);
@@ -147,6 +138,11 @@ TEST_F(LastBatch, ShowsNothingBeforeTheFirstBatchAndFollowsEachBatchFiled) {
     openByDoubleClick();
     ASSERT_NE(shownWindow(), nullptr);
     EXPECT_TRUE(showsNoBatch());
+    const QByteArray folder = settings.DataFolder;
+    settings.DataFolder = folder + "missing/";
+    send(threeRowBatch("0000")); // its data file cannot be written: it is not filed
+    settings.DataFolder = folder;
+    EXPECT_TRUE(showsNoBatch());
     QByteArrayList first = threeRowBatch("1111"), second = threeRowBatch("2222");
     second[3] = wireFrame("DAT", "2,9.5,9.25");
     send(first.mid(0, 5));
@@ -167,14 +163,11 @@ TEST_F(LastBatch, ShowsNothingBeforeTheFirstBatchAndFollowsEachBatchFiled) {
 // A late fragment's NAK8, a frame the parser fails on and the frames received show up beside
 // the connection, with the log line of its failure.
 TEST_F(LastBatch, CountsFramesNak8AndTheLastFailureOfItsConnection) {
-    link(1).receive("\x01"
-                    "1STB\x02X1");
+    link(1).receive("\0011STB\002X1");
     clock.advanceMs(5000);
     link(1).receive("00,AB"); // past the frame's deadline: NAK8
-    link(1).receive("\x03\x04");
-    link(1).receive("\x01"
-                    "1DAT\x02"
-                    "1,2\x04"); // no ETX: the parser fails
+    link(1).receive("\003\004");
+    link(1).receive("\0011DAT\0021,2\004"); // no ETX: the parser fails
     openByMenu();
     ASSERT_NE(shownWindow(), nullptr);
     EXPECT_EQ(text("lblFramesReceived"), QStringLiteral("2"));
