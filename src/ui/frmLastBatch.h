@@ -16,7 +16,8 @@ class LastBatchPanel;
 
 // The "Last Batch" window of one connection: its endpoint, what it did since the program
 // started (batches filed, frames received, NAK8 sent, the last failure logged for it) and the
-// batch it filed last. It follows the connection: a batch filed replaces the one shown.
+// batch it filed last. It follows the connection: a batch filed replaces the one shown, and
+// deleting the connection closes the window.
 class frmLastBatch final : public QWidget {
     Q_OBJECT
 public:

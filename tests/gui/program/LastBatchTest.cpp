@@ -133,7 +133,8 @@ TEST(LastBatchWindow, ShowsTheFiledBatchAsItsDataFileHoldsIt) {
     }
 }
 
-// Before its first batch the window says so; a batch under way changes nothing, its end does.
+// Before its first batch the window says so; a batch under way changes nothing, its end does;
+// the connection's deletion closes it.
 TEST_F(LastBatch, ShowsNothingBeforeTheFirstBatchAndFollowsEachBatchFiled) {
     openByDoubleClick();
     ASSERT_NE(shownWindow(), nullptr);
@@ -158,6 +159,9 @@ TEST_F(LastBatch, ShowsNothingBeforeTheFirstBatchAndFollowsEachBatchFiled) {
     EXPECT_EQ(text("lblInstrumentId"), QStringLiteral("2222"));
     EXPECT_EQ(table().index(1, 0).data().toString(), QStringLiteral("9.5"));
     EXPECT_EQ(text("lblBatchesFiled"), QStringLiteral("2"));
+    clickButton("cmdDeleteConnection"); // the row the double-click selected
+    answerLogin({QStringLiteral("disc")});
+    EXPECT_EQ(shownWindow(), nullptr);
 }
 
 // A late fragment's NAK8, a frame the parser fails on and the frames received show up beside
