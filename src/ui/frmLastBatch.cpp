@@ -38,6 +38,11 @@ frmLastBatch::frmLastBatch(const Connections& connections, const ConnectionList&
         if (filedBy == index_)
             showFiled();
     });
+    // A deleted connection's index may be given to another one: the window goes with its row.
+    connect(&list, &ConnectionList::rowAboutToBeRemoved, this, [this](int position) {
+        if (list_.indexAt(position) == index_)
+            close();
+    });
     connect(&counterTimer_, &QTimer::timeout, this, &frmLastBatch::showCounters);
     counterTimer_.start(1000);
     showFiled();

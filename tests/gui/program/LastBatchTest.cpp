@@ -183,5 +183,20 @@ TEST_F(LastBatch, CountsFramesNak8AndTheLastFailureOfItsConnection) {
     EXPECT_TRUE(showsNoBatch());
 }
 
+// A long series is thinned for display; its lowest and highest readings stay.
+TEST_F(LastBatch, ThinsALongSeriesKeepingItsExtremes) {
+    QByteArrayList batch = threeRowBatch("1234").mid(0, 2);
+    for (int r = 1; r <= 3000; ++r) { // the highest reading in row 1114, the lowest in row 2224
+        const int value = r == 1114 ? 99 : r == 2224 ? -99 : r % 50;
+        batch.append(wireFrame("DAT", "0," + QByteArray::number(value)));
+    }
+    send(batch << wireFrame("ENB", "0"));
+    openByMenu();
+    const QList<QPointF> points = static_cast<QLineSeries*>(series()[0])->points();
+    EXPECT_TRUE(points.size() <= 1000 && points.contains(QPointF(1114, 99)) &&
+                points.contains(QPointF(2224, -99)))
+        << points.size();
+}
+
 } // namespace
 } // namespace znr::test
