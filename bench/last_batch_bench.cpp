@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
             keptMs.push_back(t.nsecsElapsed() / 1e6);
             t.restart();
             {
-                LastBatchPanel panel({});
+                LastBatchPanel panel(nullptr);
                 panel.resize(900, 500);
                 panel.showBatch(filed);
                 panel.show();

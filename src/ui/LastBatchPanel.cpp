@@ -5,6 +5,7 @@
 #include "protocol/FiledBatch.h"
 #include "ui/BatchChart.h"
 #include "ui/ClickableLabel.h"
+#include "ui/DesktopServices.h"
 #include "ui/FiledBatchModel.h"
 
 #include <QChart>
@@ -20,8 +21,8 @@
 
 namespace znr {
 
-LastBatchPanel::LastBatchPanel(OpenFolder openFolder, QWidget* parent)
-    : QWidget(parent), openFolder_(std::move(openFolder)), pages_(new QStackedWidget(this)),
+LastBatchPanel::LastBatchPanel(DesktopServices* desktop, QWidget* parent)
+    : QWidget(parent), desktop_(desktop), pages_(new QStackedWidget(this)),
       lblNoBatch_(new QLabel(QStringLiteral("No batch filed yet"), pages_)),
       model_(new FiledBatchModel(this)) {
     lblNoBatch_->setObjectName(QStringLiteral("lblNoBatch"));
@@ -42,8 +43,8 @@ LastBatchPanel::LastBatchPanel(OpenFolder openFolder, QWidget* parent)
     linkFont.setUnderline(true);
     lblDataFile_->setFont(linkFont);
     lblDataFile_->onClick = [this] {
-        if (batch_ && openFolder_)
-            openFolder_(QFile::decodeName(folderOf(batch_->path)));
+        if (batch_ && desktop_)
+            desktop_->openPath(QFile::decodeName(folderOf(batch_->path)));
     };
     form->addRow(QStringLiteral("Data file:"), lblDataFile_);
     lblErrorText_ = addDetail(*form, "Instrument error:", "lblErrorText");

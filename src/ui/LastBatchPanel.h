@@ -1,7 +1,5 @@
 #pragma once
 
-#include "ui/DesktopFolder.h"
-
 #include <QWidget>
 #include <memory>
 
@@ -14,23 +12,25 @@ class QTableView;
 namespace znr {
 
 class ClickableLabel;
+class DesktopServices;
 class FiledBatch;
 class FiledBatchModel;
 
 // One filed batch: its instrument ID, mode, batch code, when it was filed and its data file
-// (a click opens the file's folder), the readings as a table and as a chart, and the
-// instrument's error for a batch that ERR ended. Without a batch it says so and nothing else.
+// (a click opens the file's folder with the desktop's handler, when there is one), the readings as
+// a table and as a chart, and the instrument's error for a batch that ERR ended. Without a batch it
+// says so and nothing else.
 class LastBatchPanel final : public QWidget {
     Q_OBJECT
 public:
-    explicit LastBatchPanel(OpenFolder openFolder, QWidget* parent = nullptr);
+    explicit LastBatchPanel(DesktopServices* desktop, QWidget* parent = nullptr);
 
     void showBatch(std::shared_ptr<const FiledBatch> batch);
 
 private:
     QLabel* addDetail(QFormLayout& form, const char* caption, const char* name);
 
-    OpenFolder openFolder_;
+    DesktopServices* desktop_;
     std::shared_ptr<const FiledBatch> batch_;
     QStackedWidget* pages_;
     QFormLayout* form_;

@@ -13,9 +13,9 @@
 namespace znr {
 
 frmLastBatch::frmLastBatch(const Connections& connections, const ConnectionList& list, int index,
-                           OpenFolder openFolder, QWidget* parent)
+                           DesktopServices* desktop, QWidget* parent)
     : QWidget(parent, Qt::Window), connections_(connections), list_(list), index_(index),
-      panel_(new LastBatchPanel(std::move(openFolder), this)) {
+      panel_(new LastBatchPanel(desktop, this)) {
     setObjectName(QStringLiteral("frmLastBatch"));
     setWindowTitle(QStringLiteral("Last Batch"));
     setAttribute(Qt::WA_DeleteOnClose);

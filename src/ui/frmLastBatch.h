@@ -1,7 +1,5 @@
 #pragma once
 
-#include "ui/DesktopFolder.h"
-
 #include <QTimer>
 #include <QWidget>
 
@@ -12,6 +10,7 @@ namespace znr {
 
 class Connections;
 class ConnectionList;
+class DesktopServices;
 class LastBatchPanel;
 
 // The "Last Batch" window of one connection: its endpoint, what it did since the program
@@ -22,7 +21,7 @@ class frmLastBatch final : public QWidget {
     Q_OBJECT
 public:
     frmLastBatch(const Connections& connections, const ConnectionList& list, int index,
-                 OpenFolder openFolder, QWidget* parent = nullptr);
+                 DesktopServices* desktop, QWidget* parent = nullptr);
 
     int connectionIndex() const { return index_; }
 

@@ -320,7 +320,7 @@ void frmZNRInterface::showLastBatch(int index) {
         return;
     QPointer<frmLastBatch>& window = lastBatchWindows_[index];
     if (!window)
-        window = new frmLastBatch(*connections_, list_, index, openFolder_, this);
+        window = new frmLastBatch(*connections_, list_, index, desktop_, this);
     window->show();
     window->raise();
     window->activateWindow();

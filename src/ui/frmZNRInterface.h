@@ -1,7 +1,5 @@
 #pragma once
 
-#include "ui/DesktopFolder.h"
-
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
@@ -65,8 +63,6 @@ public:
     void mnuLastBatch_Click();
     // The Last Batch window of connection `index`: one per connection, brought to the front.
     void showLastBatch(int index);
-    // How the windows opened from here show a folder (the desktop's file manager by default).
-    void setOpenFolder(OpenFolder openFolder) { openFolder_ = std::move(openFolder); }
 
     // True once the administrator allowed the window to close and every connection was closed.
     bool closedForGood() const { return closedForGood_; }
@@ -97,7 +93,6 @@ private:
     UserPrompts* prompts_ = nullptr;
     DesktopServices* desktop_ = nullptr;
     Actions actions_;
-    OpenFolder openFolder_ = desktopOpenFolder();
     QHash<int, QPointer<frmLastBatch>> lastBatchWindows_;
     bool closedForGood_ = false;
 };

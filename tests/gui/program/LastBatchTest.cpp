@@ -1,6 +1,7 @@
 #include "gui/connections/MainWindowFixture.h"
 #include "support/Frames.h"
 #include "ui/ClickableLabel.h"
+#include "ui/DesktopServices.h"
 #include "ui/frmLastBatch.h"
 
 #include <QAction>
@@ -12,15 +13,18 @@
 namespace znr::test {
 namespace {
 
-// The main window with instrument 1 connected; the folders a click on the data file opens are
-// recorded instead of shown.
-struct LastBatch : MainWindowFixture {
+// The main window with instrument 1 connected; what the desktop is asked to open is recorded.
+struct LastBatch : MainWindowFixture, DesktopServices {
     QStringList foldersOpened;
+    bool openPath(const QString& path) override {
+        foldersOpened.append(path);
+        return true;
+    }
 
     LastBatch() {
         settings.CalCheckFolder = dir.sub("Cal Check");
         openWindow("ETHERNET", 1);
-        window().setOpenFolder([this](const QString& folder) { foldersOpened.append(folder); });
+        window().useSeams(prompts, *this);
     }
     void send(const QByteArrayList& frames) {
         for (const QByteArray& f : frames)
