@@ -28,14 +28,24 @@ LastBatchPanel::LastBatchPanel(DesktopServices* desktop, QWidget* parent)
     lblNoBatch_->setObjectName(QStringLiteral("lblNoBatch"));
     lblNoBatch_->setAlignment(Qt::AlignCenter);
     pages_->addWidget(lblNoBatch_);
-
     auto* batchPage = new QWidget(pages_);
-    auto* form = form_ = new QFormLayout;
-    lblInstrumentId_ = addDetail(*form, "Instrument ID:", "lblInstrumentId");
-    lblMode_ = addDetail(*form, "Mode:", "lblMode");
-    lblBatchCode_ = addDetail(*form, "Batch code:", "lblBatchCode");
-    lblFiledAt_ = addDetail(*form, "Filed:", "lblFiledAt");
-    lblDataFile_ = new ClickableLabel(batchPage);
+    auto* batchLayout = new QVBoxLayout(batchPage);
+    batchLayout->setContentsMargins(0, 0, 0, 0);
+    batchLayout->addWidget(buildDetails(*batchPage));
+    batchLayout->addWidget(buildReadings(*batchPage), 1);
+    pages_->addWidget(batchPage);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(pages_);
+}
+
+QWidget* LastBatchPanel::buildDetails(QWidget& page) {
+    form_ = new QFormLayout;
+    lblInstrumentId_ = addDetail(*form_, "Instrument ID:", "lblInstrumentId");
+    lblMode_ = addDetail(*form_, "Mode:", "lblMode");
+    lblBatchCode_ = addDetail(*form_, "Batch code:", "lblBatchCode");
+    lblFiledAt_ = addDetail(*form_, "Filed:", "lblFiledAt");
+    lblDataFile_ = new ClickableLabel(&page);
     lblDataFile_->setObjectName(QStringLiteral("lblDataFile"));
     lblDataFile_->setCursor(Qt::PointingHandCursor);
     lblDataFile_->setToolTip(QStringLiteral("Click to open the folder"));
@@ -46,39 +56,35 @@ LastBatchPanel::LastBatchPanel(DesktopServices* desktop, QWidget* parent)
         if (batch_ && desktop_)
             desktop_->openPath(QFile::decodeName(folderOf(batch_->path)));
     };
-    form->addRow(QStringLiteral("Data file:"), lblDataFile_);
-    lblErrorText_ = addDetail(*form, "Instrument error:", "lblErrorText");
+    form_->addRow(QStringLiteral("Data file:"), lblDataFile_);
+    lblErrorText_ = addDetail(*form_, "Instrument error:", "lblErrorText");
+    auto* details = new QGroupBox(QStringLiteral("Last batch filed"), &page);
+    details->setLayout(form_);
+    return details;
+}
 
-    tblReadings_ = new QTableView(batchPage);
+// The table beside the chart, with a note under the chart when it leaves codes out.
+QWidget* LastBatchPanel::buildReadings(QWidget& page) {
+    tblReadings_ = new QTableView(&page);
     tblReadings_->setObjectName(QStringLiteral("tblReadings"));
     tblReadings_->setModel(model_);
     tblReadings_->verticalHeader()->setDefaultSectionSize(tblReadings_->fontMetrics().height() + 6);
-    chtReadings_ = new QChartView(new QChart, batchPage);
+    chtReadings_ = new QChartView(new QChart, &page);
     chtReadings_->setObjectName(QStringLiteral("chtReadings"));
     chtReadings_->setRenderHint(QPainter::Antialiasing);
     chtReadings_->setMinimumWidth(360);
-    lblChartNote_ = new QLabel(batchPage);
+    lblChartNote_ = new QLabel(&page);
     lblChartNote_->setObjectName(QStringLiteral("lblChartNote"));
-    auto* chartSide = new QWidget(batchPage);
+    auto* chartSide = new QWidget(&page);
     auto* chartLayout = new QVBoxLayout(chartSide);
     chartLayout->setContentsMargins(0, 0, 0, 0);
     chartLayout->addWidget(chtReadings_);
     chartLayout->addWidget(lblChartNote_);
-    auto* split = new QSplitter(batchPage);
+    auto* split = new QSplitter(&page);
     split->addWidget(tblReadings_);
     split->addWidget(chartSide);
     split->setStretchFactor(1, 2);
-
-    auto* batchLayout = new QVBoxLayout(batchPage);
-    batchLayout->setContentsMargins(0, 0, 0, 0);
-    auto* details = new QGroupBox(QStringLiteral("Last batch filed"), batchPage);
-    details->setLayout(form);
-    batchLayout->addWidget(details);
-    batchLayout->addWidget(split, 1);
-    pages_->addWidget(batchPage);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(pages_);
+    return split;
 }
 
 QLabel* LastBatchPanel::addDetail(QFormLayout& form, const char* caption, const char* name) {

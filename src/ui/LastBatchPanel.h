@@ -28,6 +28,8 @@ public:
     void showBatch(std::shared_ptr<const FiledBatch> batch);
 
 private:
+    QWidget* buildDetails(QWidget& page);
+    QWidget* buildReadings(QWidget& page);
     QLabel* addDetail(QFormLayout& form, const char* caption, const char* name);
 
     DesktopServices* desktop_;
