@@ -9,47 +9,32 @@ using Col = ConnectionList::Column;
 
 struct ClosingTest : ConnectionsFixture {};
 
-TEST_F(ClosingTest, DisconnectClosesTheSelectedLineAndKeepsItsRow) {
-    for (bool serial : {false, true}) {
-        SCOPED_TRACE(serial ? "serial" : "tcp");
-        FreshRun t;
-        t.openInstrument(1, serial);
-        t.openInstrument(2, serial);
-        t.clock.advanceMs(60'000);
-        t.act(&Connections::disconnectSelected, 1);
-        EXPECT_EQ(t.link(2, serial).closeCalls, 1);
-        EXPECT_EQ(t.link(1, serial).closeCalls, 0);
-        EXPECT_EQ(t.column(Col::StatusColumn), (QByteArrayList{"Connected", "Disconnected"}));
-        EXPECT_EQ(t.cell(1, Col::LastUpdatedColumn), t.now());
-        EXPECT_EQ(t.list.countText(), "1");
-        t.act(&Connections::disconnectAll);
-        EXPECT_EQ(t.link(1, serial).closeCalls, 1);
-        EXPECT_EQ(t.column(Col::StatusColumn), (QByteArrayList{"Disconnected", "Disconnected"}));
-        EXPECT_NE(t.cell(0, Col::LastUpdatedColumn), t.now()); // All leaves the times alone
-        EXPECT_EQ(t.list.countText(), "0");
-        EXPECT_EQ(t.logEntries(), QByteArrayList{});
-    }
-}
-
-TEST_F(ClosingTest, DeleteRemovesTheRowAndTheLineAndKeepsAnEmptyEntry) {
-    for (bool serial : {false, true}) {
-        SCOPED_TRACE(serial ? "serial" : "tcp");
-        FreshRun t;
-        t.openInstrument(1, serial);
-        t.openInstrument(2, serial);
-        QPointer<FakeLink> first = &t.link(1, serial);
-        t.act(&Connections::deleteSelected, 0);
-        runEvents();
-        EXPECT_TRUE(first.isNull());
-        EXPECT_TRUE(t.c.hasEntry(1));
-        EXPECT_EQ(t.c.channelOf(1), nullptr); // its batch and raw record went with it
-        EXPECT_EQ(t.rowIndexes(), QList<int>{2});
-        EXPECT_EQ(t.list.countText(), "1");
-        t.act(&Connections::disconnectSelected, 0);
-        t.act(&Connections::deleteSelected, 0); // a disconnected row goes the same way
-        EXPECT_EQ(t.list.countText(), "0");
-        EXPECT_EQ(t.logEntries(), QByteArrayList{});
-    }
+// Disconnect keeps the row; Delete takes the row and the line and leaves an empty entry.
+TEST_F(ClosingTest, DisconnectKeepsTheRowAndDeleteTakesIt) {
+    for (int k = 1; k <= 3; ++k)
+        openHost(host(k));
+    clock.advanceMs(60'000);
+    act(&Connections::disconnectSelected, 1);
+    EXPECT_EQ(link(2).closeCalls, 1);
+    EXPECT_EQ(link(1).closeCalls + link(3).closeCalls, 0);
+    EXPECT_EQ(column(Col::StatusColumn), (QByteArrayList{"Connected", "Disconnected", "Connected"}));
+    EXPECT_EQ(cell(1, Col::LastUpdatedColumn), now());
+    EXPECT_EQ(list.countText(), "2");
+    QPointer<FakeLink> first = &link(1);
+    act(&Connections::deleteSelected, 0);
+    runEvents();
+    EXPECT_TRUE(first.isNull());
+    EXPECT_TRUE(c.hasEntry(1));
+    EXPECT_EQ(c.channelOf(1), nullptr); // its batch and raw record went with it
+    EXPECT_EQ(list.countText(), "1");
+    act(&Connections::deleteSelected, 0); // a disconnected row goes the same way
+    EXPECT_EQ(rowIndexes(), QList<int>{3});
+    act(&Connections::disconnectAll);
+    EXPECT_EQ(link(3).closeCalls, 1);
+    EXPECT_EQ(column(Col::StatusColumn), QByteArrayList{"Disconnected"});
+    EXPECT_NE(cell(0, Col::LastUpdatedColumn), now()); // All leaves the times alone
+    EXPECT_EQ(list.countText(), "0");
+    EXPECT_EQ(logEntries(), QByteArrayList{});
 }
 
 // A line that does not close by the deadline is logged, and its row and index stay.
@@ -84,6 +69,32 @@ TEST_F(ClosingTest, LineThatDoesNotCloseIsLoggedAndKeepsItsRow) {
         EXPECT_EQ(t.list.countText(), "1");
         EXPECT_EQ(t.logEntries().size(), 1);
     }
+}
+
+// A line found closed as the deadline passes has closed, though it has not reported it yet.
+TEST_F(ClosingTest, LineClosedWhenTheDeadlinePassesIsNoFailure) {
+    const auto closeUnannounced = [this](int k) {
+        link(k).holdClose = false;
+        link(k).close();
+    };
+    for (int k = 1; k <= 3; ++k) {
+        openHost(host(k));
+        link(k).holdClose = true;
+    }
+    c.deadlineMs = 0;
+    act(&Connections::disconnectSelected, 0);
+    act(&Connections::deleteSelected, 1);
+    closeUnannounced(1);
+    closeUnannounced(2);
+    runEvents();
+    EXPECT_EQ(rowIndexes(), (QList<int>{1, 3}));
+    EXPECT_EQ(column(Col::StatusColumn), (QByteArrayList{"Disconnected", "Connected"}));
+    int done = 0;
+    c.shutDown([&] { ++done; });
+    closeUnannounced(3);
+    runEvents();
+    EXPECT_EQ(done, 1);
+    EXPECT_EQ(logEntries(), QByteArrayList{});
 }
 
 TEST_F(ClosingTest, ShutdownClosesEveryLineTogetherAndForgetsEveryConnection) {

@@ -7,7 +7,9 @@ using Col = ConnectionList::Column;
 
 struct OpeningTest : ConnectionsFixture {};
 
+// The count is the number shown plus one per connection, even when the number shown was stale.
 TEST_F(OpeningTest, NewConnectionIsGreetedFirstAndGetsAConnectedRow) {
+    list.setCountText("7");
     openHost("10.0.0.7", 3001);
     openCom("4", "19200,e,7,2", true);
     EXPECT_EQ(links.to("10.0.0.7")->endpoint.port, 3001);
@@ -22,14 +24,8 @@ TEST_F(OpeningTest, NewConnectionIsGreetedFirstAndGetsAConnectedRow) {
     EXPECT_EQ(cell(1, Col::LastUpdatedColumn), now());
     EXPECT_EQ(rowIndexes(), (QList<int>{1, 2}));
     EXPECT_EQ(c.indexes().next, 3);
+    EXPECT_EQ(list.countText(), "9");
     EXPECT_EQ(logEntries(), QByteArrayList{});
-}
-
-// The count is the number shown plus one, even when the number shown was stale.
-TEST_F(OpeningTest, CountIsTheNumberShownPlusOne) {
-    list.setCountText("7");
-    openHost(host(1));
-    EXPECT_EQ(list.countText(), "8");
 }
 
 TEST_F(OpeningTest, UnusableArgumentsAndOpenEndpointsDoNothing) {
@@ -45,6 +41,10 @@ TEST_F(OpeningTest, UnusableArgumentsAndOpenEndpointsDoNothing) {
     openCom("5", "");
     EXPECT_EQ(links.made.size(), made);
     EXPECT_EQ(list.rowCount(), 2);
+    links.opening = FakeLink::Opening::Later;
+    openHost(host(2));
+    openHost(host(2)); // asked for again while its opening is under way
+    EXPECT_EQ(links.made.size(), made + 1);
     openCom("x");
     EXPECT_EQ(logEntries(), QByteArrayList{"frmZNRInterface.CreateSerialConnection, 13, Type "
                                            "mismatch"});

@@ -3,6 +3,7 @@
 // an hour: the tests run the retry rounds themselves.
 
 #include "config/LoadSettings.h"
+#include "support/CaseTable.h"
 #include "unit/connections/ConnectionsFixture.h"
 
 #include <QPointer>
@@ -156,26 +157,12 @@ TEST_F(ReconnectTest, LostDeviceIsReopenedWithItsOwnLineSettingsAndGreeted) {
                               "frmZNRInterface.ReconnectConnection, 0, Connection restored"}));
 }
 
-// [RECONNECT] SECONDS: anything but a positive number turns the reconnect off.
 TEST(ReconnectSecondsKey, OnlyAPositiveNumberTurnsTheReconnectOn) {
-    const std::pair<const char*, qint16> table[] = {
-        {"", 0},
-        {"[RECONNECT]\r\n", 0},
-        {"[RECONNECT]\r\nSECONDS=\r\n", 0},
-        {"[RECONNECT]\r\nSECONDS=5\r\n", 5},
-        {"[RECONNECT]\r\nSECONDS= 30\r\n", 30},
-        {"[RECONNECT]\r\nSECONDS=0\r\n", 0},
-        {"[RECONNECT]\r\nSECONDS=-3\r\n", 0},
-        {"[RECONNECT]\r\nSECONDS=ten\r\n", 0},
-        {"[RECONNECT]\r\nSECONDS=99999\r\n", 0},
-        {"[RECONNECT]\r\nSECONDS=3600\r\n", 3600},
-    };
     TempDir dir;
-    for (const auto& [text, seconds] : table) {
-        SCOPED_TRACE(text);
-        const QByteArray path = dir.path("ZNRExtractor.ini");
-        writeBytes(path, QByteArray("[DEFAULT]\r\nMODE=ETHERNET\r\n") + text);
-        EXPECT_EQ(readReconnectSeconds(QString::fromLocal8Bit(path)), seconds);
+    const QByteArray path = dir.path("ZNRExtractor.ini");
+    for (const QByteArrayList& k : caseTable("settings/reconnect-seconds.txt")) {
+        writeBytes(path, "[DEFAULT]\r\nMODE=ETHERNET\r\n" + k[0]);
+        EXPECT_EQ(readReconnectSeconds(QString::fromLocal8Bit(path)), k[1].toInt()) << k[0].constData();
     }
 }
 
