@@ -72,6 +72,11 @@ TEST_F(DebugWindowTest, TextBeyondTwoMebibytesIsDroppedFromTheTop) {
     w->appendText(full);
     EXPECT_EQ(exportedText(), full) << "exactly 2 MiB is kept whole";
     press("cmdClear");
+    // The cut falls just after a newline that another one follows.
+    const QByteArray rest = "\n" + QByteArray(frmDebug::KeptAfterTrim - 1, 'b');
+    w->appendText(QByteArray(frmDebug::MaxTextBytes / 8 + 9, 'a') + "\n" + rest);
+    EXPECT_EQ(exportedText(), rest);
+    press("cmdClear");
 
     const QByteArray line = "<RECIVED>" + QByteArray(90, 'x') + "\r\n";
     const int lines = 3 * 1024 * 1024 / line.size();

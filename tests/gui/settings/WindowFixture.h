@@ -2,17 +2,40 @@
 
 #include "config/AppSettings.h"
 #include "core/ErrorLog.h"
-#include "gui/settings/RecordingOpener.h"
+#include "config/ConnectionOpener.h"
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
 #include "support/GuiActions.h"
 #include "support/TempDir.h"
 
+#include <QByteArrayList>
 #include <QFile>
 #include <QPointer>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace znr::test {
+
+// Records what the dialogs hand over: "E|host|port" or "S|port|settings|handshaking|dtr|rts".
+// `during` runs inside each call, where a real opener would process events.
+class RecordingOpener final : public ConnectionOpener {
+public:
+    void openEthernet(const EthernetInstrument& i) override {
+        record("E|" + i.ip + '|' + QByteArray::number(i.port));
+    }
+    void openSerial(const SerialInstrument& i) override {
+        record("S|" + i.commPort + '|' + i.settings + '|' + QByteArray::number(i.handShaking) +
+               '|' + (i.dtr ? '1' : '0') + '|' + (i.rts ? '1' : '0'));
+    }
+    void record(const QByteArray& call) {
+        calls.append(call);
+        if (during)
+            during();
+    }
+
+    QByteArrayList calls;
+    std::function<void()> during;
+};
 
 // A window of type W over a settings file in a fresh folder; the test creates the window.
 template <class W> struct WindowFixture : ::testing::Test {

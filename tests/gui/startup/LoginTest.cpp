@@ -1,6 +1,7 @@
 #include "gui/connections/MainWindowFixture.h"
 #include "ui/frmSplash.h"
 
+#include <QTimer>
 #include <functional>
 
 namespace znr::test {
@@ -85,7 +86,8 @@ TEST_F(LoginTest, TypedCharactersAreShownAsStarsAndEnterIsOk) {
 }
 
 // A key, or a click (press, then release) on the frame's own area, leaves the splash early and
-// makes the folders; a click on a label or the logo, or a press alone, does not.
+// makes the folders; a click on a label or the logo, or a press alone, does not. The timer
+// started on showing leaves it without making the folders.
 TEST_F(LoginTest, SplashLeavesEarlyOnAKeyOrAClickOnTheFrameItself) {
     const auto inside = [](frmSplash& s, const char* name) {
         return s.findChild<QWidget*>(QString::fromLatin1(name));
@@ -95,16 +97,18 @@ TEST_F(LoginTest, SplashLeavesEarlyOnAKeyOrAClickOnTheFrameItself) {
         const char* name;
         std::function<void(frmSplash&)> act;
         bool leaves;
+        bool makesFolders;
     } cases[] = {
-        {"label", [&](frmSplash& s) { click(inside(s, "lblVersion")); }, false},
-        {"logo", [&](frmSplash& s) { click(inside(s, "imgLogo")); }, false},
+        {"label", [&](frmSplash& s) { click(inside(s, "lblVersion")); }, false, false},
+        {"logo", [&](frmSplash& s) { click(inside(s, "imgLogo")); }, false, false},
         {"press only",
          [&](frmSplash& s) {
              mouseButton(inside(s, "Frame1"), QEvent::MouseButtonPress, frameEdge);
          },
-         false},
-        {"frame", [&](frmSplash& s) { click(inside(s, "Frame1"), frameEdge); }, true},
-        {"key", [](frmSplash& s) { typeKey(&s, Qt::Key_A, QStringLiteral("a")); }, true},
+         false, false},
+        {"frame", [&](frmSplash& s) { click(inside(s, "Frame1"), frameEdge); }, true, true},
+        {"key", [](frmSplash& s) { typeKey(&s, Qt::Key_A, QStringLiteral("a")); }, true, true},
+        {"timer", [](frmSplash& s) { s.Timer1_Timer(); }, true, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -116,10 +120,13 @@ TEST_F(LoginTest, SplashLeavesEarlyOnAKeyOrAClickOnTheFrameItself) {
         splash->show();
         QApplication::processEvents();
         EXPECT_EQ(QApplication::focusWidget(), splash.data());
+        const auto* timer = splash->findChild<QTimer*>(QStringLiteral("Timer1"));
+        EXPECT_TRUE(timer->isActive() && timer->interval() == 1500);
         ASSERT_EQ(inside(*splash, "Frame1")->childAt(frameEdge.toPoint()), nullptr);
         c.act(*splash);
         EXPECT_EQ(mainShown, c.leaves ? 1 : 0);
-        EXPECT_EQ(foldersMade, mainShown);
+        EXPECT_EQ(foldersMade, c.makesFolders ? 1 : 0);
+        EXPECT_EQ(timer->isActive(), !c.leaves);
         runDeferredDeletes();
         EXPECT_EQ(splash.isNull(), c.leaves);
         delete splash.data();
