@@ -2,35 +2,11 @@
 
 namespace znr::test {
 
-void FakeLink::succeed() {
-    open_ = true;
-    Q_EMIT opened();
-}
-
-void FakeLink::receive(const QByteArray& bytes) {
-    Q_EMIT received(bytes);
-}
-
-void FakeLink::drop(int number, const QByteArray& text) {
-    open_ = false;
-    Q_EMIT dropped(number, text);
-}
-
-void FakeLink::finishClose() {
-    open_ = false;
-    Q_EMIT closed();
-}
-
 void FakeLink::open() {
     ++openCalls;
     if (openFailure)
         throw *openFailure;
     open_ = opening == Opening::AtOnce;
-}
-
-void FakeLink::close() {
-    ++closeCalls;
-    open_ = open_ && holdClose;
 }
 
 void FakeLink::write(const QByteArray& bytes) {
@@ -52,18 +28,19 @@ LinkFactory FakeLinks::factory() {
     };
 }
 
-FakeLink* FakeLinks::to(const QByteArray& host) const {
+FakeLink* FakeLinks::latest(const std::function<bool(const LinkEndpoint&)>& matches) const {
     for (auto it = made.rbegin(); it != made.rend(); ++it)
-        if (!it->first.serial && it->first.host == host)
+        if (matches(it->first))
             return it->second;
     return nullptr;
 }
 
+FakeLink* FakeLinks::to(const QByteArray& host) const {
+    return latest([&](const LinkEndpoint& e) { return !e.serial && e.host == host; });
+}
+
 FakeLink* FakeLinks::toCom(int comPort) const {
-    for (auto it = made.rbegin(); it != made.rend(); ++it)
-        if (it->first.serial && it->first.comPort == comPort)
-            return it->second;
-    return nullptr;
+    return latest([&](const LinkEndpoint& e) { return e.serial && e.comPort == comPort; });
 }
 
 } // namespace znr::test

@@ -5,6 +5,7 @@
 
 #include <QByteArrayList>
 #include <QPointer>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -30,13 +31,28 @@ public:
     int openCalls = 0;
     int closeCalls = 0;
 
-    void succeed();                                // a pending open completes
-    void receive(const QByteArray& bytes);         // bytes arrive
-    void drop(int number, const QByteArray& text); // the line breaks (or the opening fails)
-    void finishClose();                            // a held close completes
+    // A pending open completes.
+    void succeed() {
+        open_ = true;
+        Q_EMIT opened();
+    }
+    void receive(const QByteArray& bytes) { Q_EMIT received(bytes); }
+    // The line breaks (or the opening fails).
+    void drop(int number, const QByteArray& text) {
+        open_ = false;
+        Q_EMIT dropped(number, text);
+    }
+    // A held close completes.
+    void finishClose() {
+        open_ = false;
+        Q_EMIT closed();
+    }
 
     void open() override;
-    void close() override;
+    void close() override {
+        ++closeCalls;
+        open_ = open_ && holdClose;
+    }
     bool isOpen() const override { return open_; }
     void write(const QByteArray& bytes) override;
 
@@ -56,6 +72,9 @@ struct FakeLinks {
     // The latest link made to a host or COM port (null when none or deleted).
     FakeLink* to(const QByteArray& host) const;
     FakeLink* toCom(int comPort) const;
+
+private:
+    FakeLink* latest(const std::function<bool(const LinkEndpoint&)>& matches) const;
 };
 
 } // namespace znr::test

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "config/AppSettings.h"
-#include "core/ErrorLog.h"
 #include "config/ConnectionOpener.h"
+#include "core/ErrorLog.h"
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
 #include "support/GuiActions.h"

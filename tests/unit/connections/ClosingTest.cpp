@@ -17,7 +17,8 @@ TEST_F(ClosingTest, DisconnectKeepsTheRowAndDeleteTakesIt) {
     act(&Connections::disconnectSelected, 1);
     EXPECT_EQ(link(2).closeCalls, 1);
     EXPECT_EQ(link(1).closeCalls + link(3).closeCalls, 0);
-    EXPECT_EQ(column(Col::StatusColumn), (QByteArrayList{"Connected", "Disconnected", "Connected"}));
+    EXPECT_EQ(column(Col::StatusColumn),
+              (QByteArrayList{"Connected", "Disconnected", "Connected"}));
     EXPECT_EQ(cell(1, Col::LastUpdatedColumn), now());
     EXPECT_EQ(list.countText(), "2");
     QPointer<FakeLink> first = &link(1);
