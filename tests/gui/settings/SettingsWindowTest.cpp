@@ -146,27 +146,19 @@ TEST_F(SettingsWindowTest, ArchiveDaysAcceptsOnlyDigitsBackspaceAndDeleteWhenTyp
     QLineEdit* days = edit("txtArchiveDays");
     test::giveFocus(days);
     days->clear();
-    test::typeText(days, latin1("1a2"));
-    EXPECT_EQ(days->text(), latin1("12"));
-    EXPECT_EQ(prompts.shown, QStringList{latin1("Invalid Data|Please Enter a Valid Number|!")});
-    for (const char* rejected : {"-", " ", ".", "\r"})
-        test::typeKey(days, Qt::Key_unknown, latin1(rejected));
-    EXPECT_EQ(days->text(), latin1("12"));
-    EXPECT_EQ(prompts.shown.size(), 5);
-    days->end(false);
+    test::typeText(days, latin1("/09:a")); // the digits and the characters around them
+    EXPECT_EQ(days->text(), latin1("09"));
+    EXPECT_EQ(prompts.shown, QStringList(3, latin1("Invalid Data|Please Enter a Valid Number|!")));
     test::typeKey(days, Qt::Key_Backspace, QString(QChar(8)));
     days->home(false);
     test::typeKey(days, Qt::Key_Delete, QString(QChar(127)));
+    test::typeKey(days, Qt::Key_Tab, latin1("\t")); // moving on is not typing
     EXPECT_EQ(days->text(), QString());
-    test::typeKey(days, Qt::Key_Tab); // moving on is not typing
-    EXPECT_EQ(prompts.shown.size(), 5);
-    // Keys with Ctrl or Alt that yield a character are typed characters too (Ctrl+V yields 22).
-    QApplication::clipboard()->setText(latin1("5x"));
+    // A key with Ctrl that yields a character is a typed character too (Ctrl+V yields 22).
+    QApplication::clipboard()->setText(latin1("5"));
     test::typeKey(days, Qt::Key_V, QString(QChar(22)), Qt::ControlModifier);
-    test::typeKey(days, Qt::Key_A, latin1("a"), Qt::AltModifier);
-    test::typeKey(days, Qt::Key_7, latin1("7"), Qt::AltModifier);
-    EXPECT_EQ(days->text(), latin1("7"));
-    EXPECT_EQ(prompts.shown.size(), 7);
+    EXPECT_EQ(days->text(), QString());
+    EXPECT_EQ(prompts.shown.size(), 4);
     EXPECT_TRUE(logText().isEmpty());
 }
 
