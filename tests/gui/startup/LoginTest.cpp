@@ -98,6 +98,15 @@ TEST_F(LoginTest, SplashLeavesEarlyOnAKeyOrAClickOnTheFrameItself) {
              mouseButton(inside(s, "Frame1"), QEvent::MouseButtonPress, frameEdge);
          },
          false, false},
+        {"press, release on a label, release",
+         [&](frmSplash& s) {
+             QWidget* frame = inside(s, "Frame1");
+             mouseButton(frame, QEvent::MouseButtonPress, frameEdge);
+             mouseButton(frame, QEvent::MouseButtonRelease,
+                         QRectF(inside(s, "lblVersion")->geometry()).center());
+             mouseButton(frame, QEvent::MouseButtonRelease, frameEdge);
+         },
+         false, false},
         {"frame", [&](frmSplash& s) { click(inside(s, "Frame1"), frameEdge); }, true, true},
         {"key", [](frmSplash& s) { typeKey(&s, Qt::Key_A, QStringLiteral("a")); }, true, true},
         {"timer", [](frmSplash& s) { s.Timer1_Timer(); }, true, false},
