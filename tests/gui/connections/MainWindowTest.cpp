@@ -1,4 +1,5 @@
 #include "gui/connections/MainWindowFixture.h"
+#include "support/CaseTable.h"
 
 #include <QAction>
 
@@ -22,84 +23,58 @@ TEST_F(MainWindowTest, HeadingsFollowTheTransportOfTheRun) {
     }
 }
 
-// Each guarded command: the action, the answers typed (nullopt clicks Cancel), whether they
-// allow it, the message boxes shown on the way, and the rows and count shown afterwards.
-struct Guarded {
-    const char* action;
-    Entries answers;
-    bool allowed;
-    int messages;
-    QString shownAfter = {};
-};
-void PrintTo(const Guarded& k, std::ostream* os) {
-    *os << k.action << (k.allowed ? " allowed" : " refused");
-}
-struct PasswordGuardTest : MainWindowFixture, ::testing::WithParamInterface<Guarded> {
+struct PasswordGuardTest : MainWindowFixture, ::testing::WithParamInterface<QByteArrayList> {
+    // The rows and the count as the view shows them.
     QString shown() {
         QStringList rows;
         for (const QStringList& row : announced)
             rows.append(row[Col::EndpointColumn] + u' ' + row[Col::StatusColumn]);
-        return rows.join(u',') + u'|' + count();
+        return rows.join(u',') + u';' + count();
     }
 };
 
+// Each guarded command acts only once its password is given; the cases are in a table.
 TEST_P(PasswordGuardTest, CommandActsOnlyOnceItsPasswordIsGiven) {
-    const Guarded& k = GetParam();
+    const QByteArray action = GetParam()[0];
+    Entries answers;
+    for (const QByteArray& typed : GetParam()[1].split(','))
+        answers.push_back(typed == "-" ? std::nullopt : std::optional(QString::fromLatin1(typed)));
+    const bool allowed = GetParam()[2] == "1";
     openWindow("ETHERNET", 2);
     clickRow(0);
-    const QByteArray action = k.action;
     if (action == "close")
         window().close();
     else if (action.startsWith("mnu"))
-        find<QAction>(k.action)->trigger();
+        find<QAction>(action.constData())->trigger();
     else
-        clickButton(k.action);
+        clickButton(action.constData());
     const bool menu = action == "mnuConfigure";
     const bool closing = action == "close" || action == "mnuExit";
     const QString before = shown();
     EXPECT_EQ(login.LoginPurpose, menu ? "MENU" : closing ? "CLOSE" : "DISCONNECT");
-    EXPECT_EQ(before, "10.0.0.1 Connected,10.0.0.2 Connected|2"); // nothing before the answer
+    EXPECT_EQ(before, "10.0.0.1 Connected,10.0.0.2 Connected;2"); // nothing before the answer
     EXPECT_TRUE(window().isVisible());
 
-    answerLogin(k.answers);
+    answerLogin(answers);
     EXPECT_EQ(loginWindow(), nullptr);
-    EXPECT_EQ(prompts.shown, QStringList(k.messages, "Login|Invalid Password, try again!"));
-    EXPECT_EQ(login.LoginOK, closing && k.allowed);
-    EXPECT_EQ(settingsShown, menu && k.allowed ? 1 : 0);
-    EXPECT_EQ(window().closedForGood(), closing && k.allowed);
-    EXPECT_EQ(window().isVisible(), !(closing && k.allowed));
-    EXPECT_EQ(c.hasEntry(2), !(closing && k.allowed));
+    EXPECT_EQ(prompts.shown,
+              QStringList(GetParam()[3].toInt(), "Login|Invalid Password, try again!"));
+    EXPECT_EQ(login.LoginOK, closing && allowed);
+    EXPECT_EQ(settingsShown, menu && allowed ? 1 : 0);
+    EXPECT_EQ(window().closedForGood(), closing && allowed);
+    EXPECT_EQ(window().isVisible(), !(closing && allowed));
+    EXPECT_EQ(c.hasEntry(2), !(closing && allowed));
     EXPECT_EQ(links.to(host(1)) == nullptr,
-              k.allowed && (closing || action == "cmdDeleteConnection"));
-    if (!closing) {
-        EXPECT_EQ(shown(), k.allowed && !menu ? k.shownAfter : before);
+              allowed && (closing || action == "cmdDeleteConnection"));
+    if (!closing || !allowed) {
+        EXPECT_EQ(shown(), allowed ? QString::fromLatin1(GetParam()[4]) : before);
     }
     EXPECT_TRUE(logEntries().isEmpty());
 }
-
-std::vector<Guarded> everyGuardedCommand() {
-    std::vector<Guarded> out;
-    for (const auto& [button, after] : {
-             std::pair{"cmdDisconnect", "10.0.0.1 Disconnected,10.0.0.2 Connected|1"},
-             std::pair{"cmdDisconnectAll", "10.0.0.1 Disconnected,10.0.0.2 Disconnected|0"},
-             std::pair{"cmdDeleteConnection", "10.0.0.2 Connected|1"},
-         }) {
-        out.push_back({button, {QStringLiteral("disc")}, true, 0, after});
-        out.push_back({button, {QStringLiteral("Disc"), std::nullopt}, false, 1});
-        out.push_back({button, {QStringLiteral("admin"), std::nullopt}, false, 1});
-        out.push_back({button, {std::nullopt}, false, 0});
-    }
-    for (const char* admin : {"mnuConfigure", "close", "mnuExit"}) {
-        out.push_back({admin, {std::nullopt}, false, 0});
-        out.push_back({admin, {QStringLiteral("disc"), std::nullopt}, false, 1});
-        out.push_back({admin, {QStringLiteral("x"), QStringLiteral("admin")}, true, 1});
-    }
-    return out;
-}
-INSTANTIATE_TEST_SUITE_P(Commands, PasswordGuardTest, ::testing::ValuesIn(everyGuardedCommand()),
+INSTANTIATE_TEST_SUITE_P(Commands, PasswordGuardTest,
+                         ::testing::ValuesIn(caseTable("settings/guarded-commands.txt")),
                          [](const auto& info) {
-                             return std::string(info.param.action) + "_" +
-                                    std::to_string(info.index);
+                             return info.param[0].toStdString() + "_" + std::to_string(info.index);
                          });
 
 // A frame updates the row of its own index wherever deletes and reuse moved it; a drop marks
