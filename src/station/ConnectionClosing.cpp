@@ -86,7 +86,7 @@ void Connections::disconnectAll() {
             s_.list.setCell(p, ConnectionList::StatusColumn, "Disconnected");
             s_.list.setDrop(p, {});
         }
-        s_.list.setCountText("0");
+        s_.list.setConnectedCount(0);
     });
 }
 

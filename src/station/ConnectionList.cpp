@@ -49,8 +49,8 @@ void ConnectionList::select(std::optional<int> position) {
     emit selectionChanged();
 }
 
-void ConnectionList::setCountText(const QByteArray& text) {
-    count_ = text;
+void ConnectionList::setConnectedCount(int count) {
+    count_ = count;
     emit countChanged();
 }
 
@@ -59,7 +59,7 @@ void ConnectionList::recount() {
     for (const Row& row : rows_)
         if (row.texts[StatusColumn] == "Connected")
             ++connected;
-    setCountText(QByteArray::number(connected));
+    setConnectedCount(connected);
 }
 
 QByteArray ConnectionList::heading(Column column) const {

@@ -34,8 +34,10 @@ public:
     std::optional<int> selectedPosition() const { return selected_; }
     void select(std::optional<int> position);
 
-    QByteArray countText() const { return count_; }
-    void setCountText(const QByteArray& text);
+    // The number of connected instruments the window shows; set as the program goes, so it can
+    // differ from the rows' statuses until the next recount.
+    int connectedCount() const { return count_; }
+    void setConnectedCount(int count);
     // Shows the number of rows whose Status is exactly "Connected".
     void recount();
 
@@ -85,7 +87,7 @@ private:
     QList<Row> rows_;
     QHash<int, int> positions_; // each connection index's first row
     std::optional<int> selected_;
-    QByteArray count_ = "0";
+    int count_ = 0;
     QByteArray headings_[2] = {"IP Address", "Port"};
 };
 

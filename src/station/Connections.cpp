@@ -1,7 +1,6 @@
 #include "station/Connections.h"
 
 #include "config/AppSettings.h"
-#include "config/Conversions.h"
 #include "core/Clock.h"
 #include "core/DateTimeText.h"
 #include "core/ErrorLog.h"
@@ -146,7 +145,7 @@ QByteArray Connections::dropReason(int number, const QByteArray& text) const {
 
 // The number shown plus one, even when the number shown was stale.
 void Connections::addOneToCount() {
-    s_.list.setCountText(QByteArray::number(textToNumber(s_.list.countText()) + 1));
+    s_.list.setConnectedCount(s_.list.connectedCount() + 1);
 }
 
 std::string_view Connections::receivedName(int index) const {

@@ -49,7 +49,7 @@ bool HeadlessRun::start() {
     stopNotifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     connect(stopNotifier_, &QSocketNotifier::activated, this, &HeadlessRun::onStopSignal);
 
-    list_.setCountText("0");
+    list_.setConnectedCount(0);
     engine_.loadConfiguration(programFolder_);
     return true;
 }

@@ -65,7 +65,7 @@ frmZNRInterface::frmZNRInterface(const AppSettings& settings, LoginState& login,
     lblNumZNR_ = new QLabel(central);
     lblNumZNR_->setObjectName(QStringLiteral("lblNumZNR"));
     connect(&list, &ConnectionList::countChanged, lblNumZNR_,
-            [this] { lblNumZNR_->setText(QString::fromLatin1(list_.countText())); });
+            [this] { lblNumZNR_->setText(QString::number(list_.connectedCount())); });
     lstConnections_ = new QTreeView(central);
     lstConnections_->setObjectName(QStringLiteral("lstConnections"));
     model_->showIn(*lstConnections_);
@@ -165,7 +165,7 @@ void frmZNRInterface::addMenu(const char* name, const char* caption,
 // The count starts at "0"; the headings are those of the run's transport.
 void frmZNRInterface::Form_Load() {
     guarded(log_, "frmZNRInterface.Form_Load", [&] {
-        list_.setCountText("0");
+        list_.setConnectedCount(0);
         list_.setHeadingsOfRun(settings_.DefaultStartup);
     });
 }

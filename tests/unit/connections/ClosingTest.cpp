@@ -20,21 +20,21 @@ TEST_F(ClosingTest, DisconnectKeepsTheRowAndDeleteTakesIt) {
     EXPECT_EQ(column(Col::StatusColumn),
               (QByteArrayList{"Connected", "Disconnected", "Connected"}));
     EXPECT_EQ(cell(1, Col::LastUpdatedColumn), now());
-    EXPECT_EQ(list.countText(), "2");
+    EXPECT_EQ(list.connectedCount(), 2);
     QPointer<FakeLink> first = &link(1);
     act(&Connections::deleteSelected, 0);
     runEvents();
     EXPECT_TRUE(first.isNull());
     EXPECT_TRUE(c.hasEntry(1));
     EXPECT_EQ(c.channelOf(1), nullptr); // its batch and raw record went with it
-    EXPECT_EQ(list.countText(), "1");
+    EXPECT_EQ(list.connectedCount(), 1);
     act(&Connections::deleteSelected, 0); // a disconnected row goes the same way
     EXPECT_EQ(rowIndexes(), QList<int>{3});
     act(&Connections::disconnectAll);
     EXPECT_EQ(link(3).closeCalls, 1);
     EXPECT_EQ(column(Col::StatusColumn), QByteArrayList{"Disconnected"});
     EXPECT_NE(cell(0, Col::LastUpdatedColumn), now()); // All leaves the times alone
-    EXPECT_EQ(list.countText(), "0");
+    EXPECT_EQ(list.connectedCount(), 0);
     EXPECT_EQ(logEntries(), QByteArrayList{});
 }
 
@@ -67,7 +67,7 @@ TEST_F(ClosingTest, LineThatDoesNotCloseIsLoggedAndKeepsItsRow) {
         t.act(k.operation, 1);
         EXPECT_EQ(t.list.rowCount(), 2);
         t.link(2).finishClose();
-        EXPECT_EQ(t.list.countText(), "1");
+        EXPECT_EQ(t.list.connectedCount(), 1);
         EXPECT_EQ(t.logEntries().size(), 1);
     }
 }

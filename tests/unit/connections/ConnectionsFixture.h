@@ -56,7 +56,7 @@ struct ConnectionsFixture : ::testing::Test {
         settings.ErrorLogFolder = dir.sub("Error Log");
         settings.DataFolder = dir.sub("Data Files");
         settings.RawFileFolder = dir.sub("Raw Files");
-        list.setCountText("0");
+        list.setConnectedCount(0);
     }
 
     // As the start-up and the dialogs call them.

@@ -9,7 +9,7 @@ struct OpeningTest : ConnectionsFixture {};
 
 // The count is the number shown plus one per connection, even when the number shown was stale.
 TEST_F(OpeningTest, NewConnectionIsGreetedFirstAndGetsAConnectedRow) {
-    list.setCountText("7");
+    list.setConnectedCount(7);
     openHost("10.0.0.7", 3001);
     openCom("4", "19200,e,7,2", true);
     EXPECT_EQ(links.to("10.0.0.7")->endpoint.port, 3001);
@@ -24,7 +24,7 @@ TEST_F(OpeningTest, NewConnectionIsGreetedFirstAndGetsAConnectedRow) {
     EXPECT_EQ(cell(1, Col::LastUpdatedColumn), now());
     EXPECT_EQ(rowIndexes(), (QList<int>{1, 2}));
     EXPECT_EQ(c.indexes().next, 3);
-    EXPECT_EQ(list.countText(), "9");
+    EXPECT_EQ(list.connectedCount(), 9);
     EXPECT_EQ(logEntries(), QByteArrayList{});
 }
 
@@ -94,7 +94,7 @@ TEST_F(OpeningTest, FailedOpeningsAreLoggedOnceAndLeaveNoRow) {
         runEvents();
         EXPECT_EQ(t.logEntries(), QByteArrayList{k.logged});
         EXPECT_EQ(t.list.rowCount(), 0);
-        EXPECT_EQ(t.list.countText(), "0");
+        EXPECT_EQ(t.list.connectedCount(), 0);
         EXPECT_EQ(t.c.indexes().next, 1);
         EXPECT_FALSE(t.c.openingsPending());
         t.links = FakeLinks();
@@ -122,7 +122,7 @@ TEST_F(OpeningTest, ParallelOpeningsSettleInTheOrderAskedFor) {
     EXPECT_TRUE(c.openingsPending());
     link(4).succeed();
     EXPECT_EQ(rowIndexes(), (QList<int>{1, 2, 3}));
-    EXPECT_EQ(list.countText(), "3");
+    EXPECT_EQ(list.connectedCount(), 3);
 }
 
 TEST_F(OpeningTest, ReopenGreetsAgainAndMarksItsOwnRow) {
@@ -138,7 +138,7 @@ TEST_F(OpeningTest, ReopenGreetsAgainAndMarksItsOwnRow) {
     link(2).succeed();
     EXPECT_EQ(column(Col::StatusColumn), (QByteArrayList{"Connected", "Connected"}));
     EXPECT_EQ(cell(1, Col::LastUpdatedColumn), now());
-    EXPECT_EQ(list.countText(), "2");
+    EXPECT_EQ(list.connectedCount(), 2);
     EXPECT_EQ(link(2).written, QByteArrayList{Greeting});
     act(&Connections::reopenSelected, 1); // already open
     EXPECT_EQ(links.made.size(), 3u);

@@ -38,7 +38,7 @@ TEST_F(ReconnectTest, DropWithReconnectOffIsLoggedAndNeverRetried) {
 TEST_F(ReconnectTest, DroppedLineIsRetriedQuietlyAndRestoredWithTheGreeting) {
     openHost(host(1), 4001);
     dropHost();
-    EXPECT_EQ(list.countText(), "0");
+    EXPECT_EQ(list.connectedCount(), 0);
     EXPECT_TRUE(c.retryTimerRunning());
     for (int attempt = 2; attempt <= 3; ++attempt) {
         c.retryDropped();
@@ -53,7 +53,7 @@ TEST_F(ReconnectTest, DroppedLineIsRetriedQuietlyAndRestoredWithTheGreeting) {
     EXPECT_EQ(link(1).written, QByteArrayList{Greeting});
     EXPECT_EQ(status(), "Connected");
     EXPECT_EQ(cell(0, Col::LastUpdatedColumn), now());
-    EXPECT_EQ(list.countText(), "1");
+    EXPECT_EQ(list.connectedCount(), 1);
     EXPECT_TRUE(c.dropped().empty());
     EXPECT_FALSE(c.retryTimerRunning());
     EXPECT_EQ(logEntries(), (QByteArrayList{"frmZNRInterface.ZNRSocket_Error, 10054, Connection "
@@ -138,7 +138,7 @@ TEST_F(ReconnectTest, LostDeviceIsReopenedWithItsOwnLineSettingsAndGreeted) {
     links.openFailure = Failure(8002, "Invalid port number");
     link(3, true).drop(8020, "Error reading comm device");
     EXPECT_EQ(status(), "Disconnected");
-    EXPECT_EQ(list.countText(), "0");
+    EXPECT_EQ(list.connectedCount(), 0);
     c.retryDropped(); // a retry that fails says nothing
     links.openFailure.reset();
     clock.advanceMs(2000);
