@@ -18,6 +18,10 @@ public:
     void askYesNo(const QString& text, const QString& title,
                   std::function<void(bool)> answered) override {
         shown.append(title + u'|' + text + QStringLiteral("|?"));
+        if (answerLater) {
+            heldAnswer = std::move(answered);
+            return;
+        }
         bool answer = yesNoAnswers.empty() ? false : yesNoAnswers.front();
         if (!yesNoAnswers.empty())
             yesNoAnswers.pop_front();
@@ -31,6 +35,8 @@ public:
 
     QStringList shown;
     std::deque<bool> yesNoAnswers;
+    bool answerLater = false;             // keep the question open: the test answers it
+    std::function<void(bool)> heldAnswer; // the open question's answer
     std::optional<QString> fileChoice;
 };
 

@@ -71,6 +71,24 @@ TEST_F(SettingsWindowTest, OpeningRewritesTheKeysOnceAndClosingBeforeAnyFocusAsk
     EXPECT_TRUE(logText().isEmpty());
 }
 
+// The save question does not block: the window waits for its answer, then closes or stays.
+TEST_F(SettingsWindowTest, SaveQuestionAnsweredLaterDecidesTheCloseThen) {
+    prompts.answerLater = true;
+    for (const char* field : {"txtDataFile", "txtCheckRodsFile"}) {
+        const bool save = field == std::string_view("txtDataFile");
+        focusAndType(field, "/later/");
+        w->close();
+        ASSERT_TRUE(prompts.heldAnswer);
+        w->close(); // a second close while the question is open asks nothing more
+        EXPECT_FALSE(gone());
+        std::exchange(prompts.heldAnswer, nullptr)(save);
+        EXPECT_EQ(gone(), !save);
+    }
+    EXPECT_EQ(prompts.shown.size(), 2);
+    EXPECT_EQ(s.DataFolder, "/later/");
+    EXPECT_EQ(s.CheckRodsFolder, dir.folder() + "Check Rods/");
+}
+
 TEST_F(SettingsWindowTest, CloseAfterFocusAsksYesStoresAndStaysOpenNoClosesWithoutStoring) {
     focusAndType("txtDataFile", "/new/data/");
     EXPECT_FALSE(w->valuesSaved());
