@@ -10,22 +10,11 @@ namespace znr::test {
 
 namespace {
 
-QRegularExpression logLineForm(const QString& head) {
-    return QRegularExpression(QLatin1Char('^') + head + QStringLiteral(", ") +
-                              QLatin1String(kLogTime) + QLatin1Char('$'));
-}
-
 QDateTime stampTime(const QByteArray& stamp) {
     return QDateTime::fromString(QString::fromLatin1(stamp), QStringLiteral("MM-dd-yyyy-HHmmss"));
 }
 
 } // namespace
-
-bool isLogLine(const QByteArray& line, const QByteArray& procedureNumberDescription) {
-    return logLineForm(QRegularExpression::escape(QString::fromLatin1(procedureNumberDescription)))
-        .match(QString::fromLatin1(line))
-        .hasMatch();
-}
 
 QByteArrayList logEntries(const ProgramRun& program) {
     static const QRegularExpression time(QStringLiteral(", ") + QLatin1String(kLogTime) +

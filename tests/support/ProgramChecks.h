@@ -18,9 +18,8 @@ inline constexpr const char* kLogTime = "\\d{1,2}/\\d{1,2}/\\d{4} \\d{1,2}:\\d\\
 inline const QByteArray kLinkReset =
     "frmZNRInterface.ZNRSocket_Error, 10054, Connection is reset by remote side";
 
-// A whole log line: "<procedure>, <number>, <description>, <date-time>".
-bool isLogLine(const QByteArray& line, const QByteArray& procedureNumberDescription);
-// The log's lines without their date-times: "procedure, number, description".
+// The log's lines without their date-times: "procedure, number, description" (a line without
+// a date-time ends in " <no time>").
 QByteArrayList logEntries(const ProgramRun& program);
 
 // Every data file in `folder` equals, byte for byte, the expected file of the same name in

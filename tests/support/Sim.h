@@ -1,14 +1,10 @@
 #pragma once
 
-#include "support/Frames.h"
-
 #include <QByteArray>
 #include <QProcess>
 #include <QStringList>
-#include <QTcpSocket>
 #include <initializer_list>
 #include <memory>
-#include <optional>
 
 namespace znr::test {
 
@@ -57,27 +53,6 @@ private:
     QByteArray err_;
     quint16 port_ = 0;
     bool ready_ = false;
-};
-
-// Plays the extractor against a simulator over TCP.
-class ProgramClient {
-public:
-    bool connectTo(quint16 port);
-    void send(const QByteArray& bytes);
-    // The next complete frame, waiting up to `timeoutMs` while processing events.
-    std::optional<QByteArray> nextFrame(int timeoutMs = 10000);
-    // Acknowledges `count` frames one by one; the frames taken.
-    QByteArrayList play(int count);
-    // Bytes arrived within `ms` (no frame is taken).
-    bool anythingArrivesWithin(int ms);
-    QTcpSocket& socket() { return socket_; }
-
-private:
-    void pull();
-
-    QTcpSocket socket_;
-    FrameCollector frames_;
-    qint64 received_ = 0;
 };
 
 } // namespace znr::test

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
+#include <stdexcept>
 
 namespace znr::test {
 
@@ -9,10 +12,17 @@ namespace znr::test {
 // program's folder settings take.
 class TempDir {
 public:
-    TempDir();
-    QByteArray folder() const;                     // "/tmp/xyz/"
-    QByteArray sub(const char* name) const;        // creates "/tmp/xyz/name/" and returns it
-    QByteArray path(const QByteArray& name) const; // "/tmp/xyz/name"
+    TempDir() {
+        if (!dir_.isValid())
+            throw std::runtime_error("cannot create a temporary folder");
+    }
+    QByteArray folder() const { return QFile::encodeName(dir_.path()) + '/'; }
+    QByteArray path(const QByteArray& name) const { return folder() + name; }
+    // Creates "<folder>name/" and returns it.
+    QByteArray sub(const char* name) const {
+        QDir(dir_.path()).mkpath(QString::fromLatin1(name));
+        return folder() + name + '/';
+    }
 
 private:
     QTemporaryDir dir_;

@@ -1,7 +1,5 @@
 #include "support/TestInstrument.h"
 
-#include "support/Frames.h"
-
 #include <QTest>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -35,6 +33,12 @@ bool TestInstrument::waitForProgram(int timeoutMs) {
                                     timeoutMs);
 }
 
+bool TestInstrument::connectTo(quint16 port) {
+    socket_ = new QTcpSocket(&server_);
+    socket_->connectToHost(QStringLiteral("127.0.0.1"), port);
+    return QTest::qWaitFor([&] { return connected(); }, 10000);
+}
+
 bool TestInstrument::connected() const {
     return socket_ && socket_->state() == QAbstractSocket::ConnectedState;
 }
@@ -44,6 +48,7 @@ void TestInstrument::pull() {
         return;
     const QByteArray got = socket_->readAll();
     unread_ += got;
+    frames_.add(got);
     const QByteArray data = tail_ + got;
     qsizetype i = 0;
     for (; i + 1 < data.size(); i += 2) {
@@ -104,9 +109,22 @@ QByteArray TestInstrument::take(int count, int timeoutMs) {
 }
 
 bool TestInstrument::quietFor(int ms) {
+    pull();
+    const qsizetype before = unread_.size();
     QTest::qWait(ms);
     pull();
-    return unread_.isEmpty();
+    return unread_.size() == before;
+}
+
+std::optional<QByteArray> TestInstrument::nextFrame(int timeoutMs) {
+    std::optional<QByteArray> frame;
+    (void)QTest::qWaitFor(
+        [&] {
+            pull();
+            return (frame = frames_.take()).has_value();
+        },
+        timeoutMs);
+    return frame;
 }
 
 void TestInstrument::goAway() {

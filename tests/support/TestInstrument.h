@@ -1,15 +1,19 @@
 #pragma once
 
+#include "support/Frames.h"
+
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <optional>
 
 namespace znr::test {
 
 // An instrument played inside the test: a TCP server on a free loopback port that the program
 // connects to. The test decides every byte sent, reads the program's replies or counts them,
-// and can close its end and listen again on the same port.
+// and can close its end and listen again on the same port. With connectTo() it plays the
+// program instead, against a simulated instrument.
 class TestInstrument {
 public:
     TestInstrument();
@@ -20,6 +24,7 @@ public:
     // Takes the connection and waits for the program's greeting ACK8.
     bool waitForProgram(int timeoutMs = 20000);
     bool connected() const;
+    bool connectTo(quint16 port);
 
     // Writes and waits until the bytes have left (processing events).
     bool send(const QByteArray& bytes, int timeoutMs = 20000);
@@ -34,8 +39,10 @@ public:
 
     // The next `count` bytes the program sent, waiting up to `timeoutMs` for them.
     QByteArray take(int count, int timeoutMs = 10000);
-    // Nothing arrives within `ms`.
+    // Nothing more arrives within `ms`.
     bool quietFor(int ms);
+    // The next complete frame received.
+    std::optional<QByteArray> nextFrame(int timeoutMs = 10000);
 
     // Stops listening and closes the program's connection from this side.
     void goAway();
@@ -49,7 +56,8 @@ private:
     QTcpSocket* socket_ = nullptr;
     QByteArray unread_; // for take()
     QByteArray tail_;   // half a reply
-    qint64 acks_ = 0;   // the greeting included
+    FrameCollector frames_;
+    qint64 acks_ = 0; // the greeting included
     qint64 naks_ = 0;
     qint64 stray_ = 0;
 };

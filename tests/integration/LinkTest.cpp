@@ -1,3 +1,6 @@
+// The TCP and serial links on loopback sockets and ptys: bytes both ways, drops and failed
+// openings with their numbers, and a handler destroying the link that reported to it.
+
 #include "config/AppSettings.h"
 #include "core/Failure.h"
 #include "link/Links.h"
@@ -68,7 +71,7 @@ struct TcpLinkTest : ::testing::Test {
     }
 };
 
-TEST_F(TcpLinkTest, RepliesGoOutAtOnceAndSplitFramesArriveWhole) {
+TEST_F(TcpLinkTest, RepliesGoOutAtOnceSplitFramesArriveWholeAndCloseIsQuiet) {
     auto w = linkTo("127.0.0.1", server.serverPort());
     openLink(*w);
     w->link->write(kAck8);
@@ -79,6 +82,12 @@ TEST_F(TcpLinkTest, RepliesGoOutAtOnceAndSplitFramesArriveWhole) {
     peerSends(kFrame.mid(3) + kFrame);
     ASSERT_TRUE(w->receivedAtLeast(2 * kFrame.size()));
     EXPECT_EQ(w->received, kFrame + kFrame);
+    // Closing ends the line at once, the peer sees it, and no drop is reported.
+    w->link->close();
+    EXPECT_FALSE(w->link->isOpen());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return peer->state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_TRUE(w->dropped.isEmpty());
 }
 
 // The bytes sent before the peer closed arrive first; the line then drops once and refuses writes.
@@ -113,16 +122,6 @@ TEST_F(TcpLinkTest, FailedOpeningsDropWithTheirNumbersAfterOpenReturned) {
         EXPECT_TRUE(w->dropped.isEmpty()) << "raised inside open()";
         EXPECT_EQ(w->drop(), std::pair(k.number, QByteArray(k.text)));
     }
-}
-
-TEST_F(TcpLinkTest, CloseEndsTheLineAtOnceAndThePeerSeesIt) {
-    auto w = linkTo("127.0.0.1", server.serverPort());
-    openLink(*w);
-    w->link->close();
-    EXPECT_FALSE(w->link->isOpen());
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return peer->state() == QAbstractSocket::UnconnectedState; }));
-    EXPECT_TRUE(w->dropped.isEmpty());
 }
 
 // A handler may throw away the link that reported to it, as the connections do.

@@ -1,0 +1,164 @@
+// The real program fed hostile input over the wire by an instrument the test plays: floods
+// without EOT, batches far wider than the cell budget, and every byte value inside frames.
+
+#include "integration/ProgramFixture.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QTest>
+#include <filesystem>
+#include <set>
+#include <string>
+
+namespace znr {
+namespace {
+
+using namespace test;
+namespace fs = std::filesystem;
+
+// The receive buffer is bounded at 1 MiB, and the cell budget bounds a batch's table; the
+// replies must never be held up for long. Under AddressSanitizer freed blocks stay in its
+// quarantine and every step is slower, so that build gets wider bounds.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 kFloodGrowthLimitKiB = 96 * 1024;
+constexpr qint64 kPeakLimitKiB = 300 * 1024;
+constexpr qint64 kLongestAckGapLimitMs = 5000;
+#else
+constexpr qint64 kFloodGrowthLimitKiB = 30 * 1024;
+constexpr qint64 kPeakLimitKiB = 100 * 1024;
+constexpr qint64 kLongestAckGapLimitMs = 1000;
+#endif
+constexpr qint64 MiB = 1 << 20;
+
+// The longest wait for the next ACK8 until `count` came in all, in ms; -1 when they stop coming.
+qint64 longestAckGapMs(TestInstrument& instrument, qint64 count) {
+    QElapsedTimer gap;
+    gap.start();
+    qint64 longest = 0;
+    for (qint64 seen = instrument.acks(); seen < count; seen = instrument.acks()) {
+        if (!instrument.waitForAcks(seen + 1, 30000))
+            return -1;
+        longest = std::max(longest, gap.restart());
+    }
+    return longest;
+}
+
+struct HostileInput : ServedProgramFixture {};
+
+TEST_F(HostileInput, FloodsAndWideBatchesAreCutInBoundedMemoryAndTheLinkGoesOn) {
+    const qint64 peakBefore = program.peakResidentKiB();
+    ASSERT_GT(peakBefore, 0);
+    const QByteArray chunk(64 * 1024, 'x');
+    for (qint64 sent = 0; sent < 10 * MiB; sent += chunk.size())
+        ASSERT_TRUE(instrument.send(chunk));
+    // Every overflow discards what the buffer held past 1 MiB; at most 1 MiB stays behind.
+    const QRegularExpression overflow(QStringLiteral(
+        "^frmZNRInterface\\.ZNRSocket_DataArrival, 6, Receive buffer overflow: (\\d+) bytes "
+        "without EOT discarded$"));
+    qint64 discarded = 0;
+    QByteArrayList entries;
+    const bool allDiscarded = QTest::qWaitFor(
+        [&] {
+            discarded = 0;
+            entries = logEntries(program);
+            for (const QByteArray& entry : entries)
+                discarded += overflow.match(QString::fromLatin1(entry)).captured(1).toLongLong();
+            return discarded >= 9 * MiB;
+        },
+        60000);
+    EXPECT_TRUE(allDiscarded) << discarded;
+    EXPECT_LE(discarded, 10 * MiB);
+    EXPECT_TRUE(!entries.isEmpty() && entries.size() <= 10) << entries.join('\n').constData();
+    for (const QByteArray& entry : entries)
+        EXPECT_TRUE(overflow.match(QString::fromLatin1(entry)).hasMatch()) << entry.constData();
+    EXPECT_LT(program.peakResidentKiB() - peakBefore, kFloodGrowthLimitKiB)
+        << "peak RSS grew from " << peakBefore << " KiB";
+
+    // 45 KB of frames (20,000 empty codes, 3,000 empty reading rows) once asked for a table of
+    // 60 million cells. The batch stops at the cell budget with one log line, whichever of
+    // codes and rows comes first.
+    const QByteArray wideCodes = wireFrame("STB", "X100" + QByteArray(20000, ','));
+    const QByteArray emptyRows = wireFrame("DAT", "").repeated(3000);
+    const struct {
+        QByteArray id, body, header;
+        int lines;
+        qsizetype commasPerLine;
+    } wide[] = {{"CDS1", wideCodes + emptyRows, ",209,20000", 1 + 209, 19999},
+                {"ROW1", emptyRows + wideCodes, ",3000,1398", 1 + 3000, 1397}};
+    qint64 acks = instrument.acks();
+    for (const auto& c : wide) {
+        ASSERT_TRUE(instrument.send(wireFrame("IST", "RUN MODE,a,b," + c.id + ",x") + c.body +
+                                        wireFrame("ENB", "0"),
+                                    60000));
+        const qint64 gapMs = longestAckGapMs(instrument, acks += 3003);
+        EXPECT_GE(gapMs, 0) << "the replies stopped";
+        EXPECT_LT(gapMs, kLongestAckGapLimitMs);
+        const QByteArrayList names = filesStartingWith(program.dataFolder(), c.id + " ");
+        ASSERT_EQ(names.size(), 1);
+        const QByteArrayList lines = crlfLines(readBytes(program.dataFolder() + names[0]));
+        ASSERT_EQ(lines.size(), 1 + c.lines);
+        EXPECT_TRUE(lines[0].startsWith(c.id + ",100,")) << lines[0].constData();
+        EXPECT_TRUE(lines[0].endsWith(c.header)) << lines[0].constData();
+        EXPECT_EQ(lines.mid(1), QByteArrayList(c.lines, QByteArray(c.commasPerLine, ',')));
+    }
+    playBatch("NEXT");
+    expectThreeRowFile(program.dataFolder(), "NEXT");
+    const QByteArray cellBudget = "ParseString, 6, Overflow: more than 4194304 cells (rows x "
+                                  "codes) in one batch; the rest of the batch is ignored";
+    EXPECT_EQ(logEntries(program).mid(entries.size()), QByteArrayList(2, cellBudget));
+    EXPECT_LT(program.peakResidentKiB(), kPeakLimitKiB);
+    EXPECT_EQ(instrument.strayBytes(), 0);
+}
+
+// Every path under `root`, byte for byte (names may hold any byte but '/' and NUL).
+std::set<std::string> tree(const QByteArray& root) {
+    std::set<std::string> paths;
+    for (const auto& e : fs::recursive_directory_iterator(fs::path(root.toStdString())))
+        paths.insert(e.path().native());
+    return paths;
+}
+
+TEST_F(HostileInput, EveryByteValueInsideFramesGetsOneAckPerEotAndWritesOnlyInsideTheFolders) {
+    const auto before = tree(program.path(""));
+    QByteArray stream;
+    for (int b = 0; b < 256; ++b) {
+        const QByteArray c(1, char(b));
+        stream += wireFrame("IST", "RUN MODE" + c + ",a" + c + ",b,I" + c + "D" + c + ",x");
+        stream += wireFrame("STB", "X1" + c + "0,W" + c + ",D1");
+        stream += wireFrame("DAT", "1," + c + "1.5," + c);
+        stream += "\x01"
+                  "1" +
+                  c + c + c + "\x02" + c + "\x03\x04"; // unknown type
+        stream += "\x01" + c + "ENB\x02" + c + "\x03" + c + "\x04";
+    }
+    ASSERT_TRUE(instrument.send(stream));
+    const qint64 eots = stream.count('\x04');
+    EXPECT_TRUE(instrument.waitForAcks(eots, 60000)) << instrument.acks() << " of " << eots;
+    QTest::qWait(300);
+    EXPECT_EQ(instrument.acks(), eots);
+    EXPECT_EQ(instrument.strayBytes(), 0);
+
+    // Whatever the frames did to the batch state, an ordinary batch is filed whole.
+    ASSERT_TRUE(instrument.sendFrames({wireFrame("ENB", "0")}));
+    playBatch("GOOD");
+    expectThreeRowFile(program.dataFolder(), "GOOD");
+    for (const QByteArray& entry : logEntries(program))
+        EXPECT_TRUE(entry.startsWith("ParseString, ") || entry.startsWith("RedimArray, ") ||
+                    entry.startsWith("MakeFile, "))
+            << entry.constData();
+    // Only plain files appeared, each directly inside one of the six folders.
+    const fs::path root(program.path("").chopped(1).toStdString());
+    const std::set<std::string> folders = {"Data Files", "Cal Check", "Check Rods",
+                                           "Fast Mode",  "Error Log", "Raw Files"};
+    for (const std::string& p : tree(program.path(""))) {
+        const fs::path path(p);
+        EXPECT_TRUE(before.count(p) || (path.parent_path().parent_path() == root &&
+                                        folders.count(path.parent_path().filename().string()) &&
+                                        fs::is_regular_file(fs::symlink_status(path))))
+            << p;
+    }
+    EXPECT_TRUE(program.running()) << program.output().constData();
+}
+
+} // namespace
+} // namespace znr
