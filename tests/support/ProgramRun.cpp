@@ -21,13 +21,6 @@ QByteArray number(qsizetype n) {
     return QByteArray::number(n);
 }
 
-qint64 statusKiB(qint64 pid, const char* key) {
-    for (const QByteArray& line : readBytes("/proc/" + number(pid) + "/status").split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').value(0).toLongLong();
-    return 0;
-}
-
 } // namespace
 
 QByteArray iniText(const ProgramConfig& c, const QByteArray& folder) {
@@ -101,12 +94,8 @@ ProgramRun::~ProgramRun() {
     }
 }
 
-bool ProgramRun::writeIni(const ProgramConfig& c) {
-    return prepareProgramFolder(folder_, c);
-}
-
 bool ProgramRun::stopSignalsBlocked() const {
-    const QByteArray status = readBytes("/proc/" + number(pid()) + "/status");
+    const QByteArray status = readBytes("/proc/" + number(process_.processId()) + "/status");
     const qsizetype at = status.indexOf("SigBlk:");
     bool ok = false;
     const qulonglong mask =
@@ -130,14 +119,10 @@ bool ProgramRun::start(const QStringList& arguments) {
     return QTest::qWaitFor([&] { return stopSignalsBlocked() || !running(); }, 10000) && running();
 }
 
-bool ProgramRun::waitForExit(int timeoutMs) {
-    return QTest::qWaitFor([&] { return !running(); }, timeoutMs) &&
-           process_.exitStatus() == QProcess::NormalExit;
-}
-
 bool ProgramRun::stop(int timeoutMs) {
     process_.terminate();
-    return waitForExit(timeoutMs);
+    return QTest::qWaitFor([&] { return !running(); }, timeoutMs) &&
+           process_.exitStatus() == QProcess::NormalExit;
 }
 
 QByteArray ProgramRun::output() {
@@ -153,30 +138,26 @@ QByteArrayList ProgramRun::announcements() {
     return lines;
 }
 
-bool ProgramRun::waitForAnnouncements(int count, int timeoutMs) {
-    return QTest::qWaitFor([&] { return announcements().size() >= count; }, timeoutMs);
-}
-
 QByteArrayList ProgramRun::logLines() const {
     return crlfLines(readBytes(errorLogFolder() + "ZNRError.log"));
 }
 
-int ProgramRun::logLinesContaining(const QByteArray& text) const {
-    const QByteArrayList lines = logLines();
-    return int(std::count_if(lines.begin(), lines.end(),
-                             [&](const QByteArray& l) { return l.contains(text); }));
-}
-
 bool ProgramRun::waitForLogLines(int count, int timeoutMs, const QByteArray& text) const {
-    return QTest::qWaitFor([&] { return logLinesContaining(text) >= count; }, timeoutMs);
+    return QTest::qWaitFor(
+        [&] {
+            const QByteArrayList lines = logLines();
+            return std::count_if(lines.begin(), lines.end(),
+                                 [&](const QByteArray& l) { return l.contains(text); }) >= count;
+        },
+        timeoutMs);
 }
 
-qint64 ProgramRun::residentKiB() const {
-    return statusKiB(pid(), "VmRSS:");
-}
-
-qint64 ProgramRun::peakResidentKiB() const {
-    return statusKiB(pid(), "VmHWM:");
+qint64 ProgramRun::statusKiB(const char* key) const {
+    const QByteArray status = readBytes("/proc/" + number(process_.processId()) + "/status");
+    for (const QByteArray& line : status.split('\n'))
+        if (line.startsWith(key))
+            return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').value(0).toLongLong();
+    return 0;
 }
 
 } // namespace znr::test

@@ -55,41 +55,34 @@ public:
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
 
-    bool writeIni(const ProgramConfig& config);
-    QByteArray iniPath() const { return path("ZNRExtractor.ini"); }
+    bool writeIni(const ProgramConfig& config) { return prepareProgramFolder(folder_, config); }
     QByteArray path(const QByteArray& name) const { return folder_ + name; }
+    QByteArray iniPath() const { return path("ZNRExtractor.ini"); }
+    // The folders the INI names, each ending in '/'; the others are path("Cal Check/") etc.
+    QByteArray dataFolder() const { return path("Data Files/"); }
+    QByteArray errorLogFolder() const { return path("Error Log/"); }
+    QByteArray rawFolder() const { return path("Raw Files/"); }
 
     // Headless, waits until the program has blocked its stop signals (from then on SIGTERM is
     // its own to handle). SIGPIPE is left at its default, as in a shell.
     bool start(const QStringList& arguments = {});
     // SIGTERM, then waits; true when it ended normally within the limit.
     bool stop(int timeoutMs = 15000);
-    bool waitForExit(int timeoutMs);
     int exitCode() const { return process_.exitCode(); }
-    qint64 pid() const { return process_.processId(); }
     bool running() const { return process_.state() != QProcess::NotRunning; }
     QProcess& process() { return process_; }
     QByteArray output();            // all it printed, for failure messages
     QByteArrayList announcements(); // whole lines of standard output so far
-    bool waitForAnnouncements(int count, int timeoutMs = 10000);
-
-    // The folders the INI names, each ending in '/'.
-    QByteArray dataFolder() const { return path("Data Files/"); }
-    QByteArray calCheckFolder() const { return path("Cal Check/"); }
-    QByteArray checkRodsFolder() const { return path("Check Rods/"); }
-    QByteArray fastModeFolder() const { return path("Fast Mode/"); }
-    QByteArray errorLogFolder() const { return path("Error Log/"); }
-    QByteArray rawFolder() const { return path("Raw Files/"); }
 
     QByteArrayList logLines() const; // lines of ZNRError.log, without their CR LF
-    int logLinesContaining(const QByteArray& text) const;
     // Waits until the log holds at least `count` lines (containing `text`).
     bool waitForLogLines(int count, int timeoutMs = 15000, const QByteArray& text = {}) const;
 
-    qint64 residentKiB() const;     // VmRSS, 0 when unreadable
-    qint64 peakResidentKiB() const; // VmHWM
+    qint64 residentKiB() const { return statusKiB("VmRSS:"); }
+    qint64 peakResidentKiB() const { return statusKiB("VmHWM:"); }
 
 private:
+    qint64 statusKiB(const char* key) const; // 0 when unreadable
     bool stopSignalsBlocked() const;
 
     std::optional<QTemporaryDir> temporary_;

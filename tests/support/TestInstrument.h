@@ -33,9 +33,8 @@ public:
     // Waits until at least `count` ACK8 came after the greeting in all.
     bool waitForAcks(qint64 count, int timeoutMs = 20000);
     qint64 acks(); // ACK8 received since the greeting
-    qint64 naks(); // NAK8 received
     // Bytes that were neither ACK8 nor NAK8 (must stay 0).
-    qint64 strayBytes() const { return stray_; }
+    qint64 strayBytes();
 
     // The next `count` bytes the program sent, waiting up to `timeoutMs` for them.
     QByteArray take(int count, int timeoutMs = 10000);
@@ -54,12 +53,9 @@ private:
     QTcpServer server_;
     quint16 port_ = 0;
     QTcpSocket* socket_ = nullptr;
+    QByteArray all_;    // everything received on this connection
     QByteArray unread_; // for take()
-    QByteArray tail_;   // half a reply
     FrameCollector frames_;
-    qint64 acks_ = 0; // the greeting included
-    qint64 naks_ = 0;
-    qint64 stray_ = 0;
 };
 
 // A loopback listener whose accept queue is full (backlog 0, connections never accepted): the
