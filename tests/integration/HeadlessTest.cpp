@@ -142,6 +142,7 @@ TEST(HeadlessRun, DataFilesAreAnnouncedAndSigtermClosesEveryConnectionAndExitsZe
     ASSERT_TRUE(QTest::qWaitFor([&] { return run.program.announcements().size() >= 4; }, 15000))
         << run.log().constData();
     run.expectStopsCleanly();
+    EXPECT_FALSE(logEntries(run.program).contains(kLinkReset)) << "a closed line reported a drop";
 
     // "M/d/yyyy h:mm:ss AP, index, path", one line per file, naming the files in the folders.
     static const QRegularExpression announced(QStringLiteral("^(") + QLatin1String(kLogTime) +

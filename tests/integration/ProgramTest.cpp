@@ -79,15 +79,22 @@ INSTANTIATE_TEST_SUITE_P(Layouts, EveryModeOverTcp, ::testing::Values(true, fals
 
 struct Program : ProgramFixture {};
 
-TEST_F(Program, InstrumentsOnPtysAreServedAndAMissingDeviceIsLoggedOnce) {
+// Between the two instruments, entries that cannot be opened: COM3 again (opened once only),
+// COM5 naming a device that does not exist, COM0 (no such port), and line settings COM4 cannot
+// take. Start-up goes on, and a refused opening leaves COM4 free for the next instrument.
+TEST_F(Program, InstrumentsOnPtysAreServedAndFailedOpeningsAreLoggedOnceEach) {
     config.ethernet = false;
     config.column = false;
     Sim& run = addInstrument("run",
                              args({"--id", "1234", "--codes", "W1,D1,T3", "--batches", "2",
                                    "--interval", "1000", "--seed", "12"}),
                              3);
-    // COM5 names a device that does not exist; start-up goes on with the next instrument.
+    config.serialInstruments.append({"3"});
     config.addSerial(5, program.path("no-such-tty"));
+    config.serialInstruments << ProgramConfig::Serial{"0"}
+                             << ProgramConfig::Serial{"4", "9600,n,8,1.5"}
+                             << ProgramConfig::Serial{"4", "19200,e,7,2"}
+                             << ProgramConfig::Serial{"4", "9600,e,8,1"};
     Sim& cal =
         addInstrument("cal",
                       args({"--id", "5678", "--mode", "CAL. CHECK", "--codes", "W1,D1", "--rows",
@@ -101,13 +108,20 @@ TEST_F(Program, InstrumentsOnPtysAreServedAndAMissingDeviceIsLoggedOnce) {
     expectRawFilesHold(program.rawFolder(), "1234_100_", rawTraffic(run.framesSent()), 2);
     expectRawFilesHold(program.rawFolder(), "5678_100_", rawTraffic(cal.framesSent()), 2);
 
-    // Besides the missing device, only the ptys vanishing when the instruments end are logged.
+    // Each refusal is logged once, then only the ptys vanishing when the instruments end.
+    const QByteArray opening = "frmZNRInterface.CreateSerialConnection, ";
+    const QByteArray settings = opening + "380, Invalid property value: settings ";
+    const QByteArrayList refusals{
+        opening + "8002, Invalid port number (" + program.path("no-such-tty") +
+            ": No such file or directory)",
+        settings + "\"9600,n,8,1.5\" (1.5 stop bits are not supported on this system)",
+        settings + "\"19200,e,7,2\" (Invalid argument)",
+        settings + "\"9600,e,8,1\" (Invalid argument)"};
     const QByteArrayList entries = logEntries(program);
-    ASSERT_FALSE(entries.isEmpty());
-    EXPECT_TRUE(entries[0].startsWith("frmZNRInterface.CreateSerialConnection, "));
-    for (const QByteArray& entry : entries.mid(1))
+    EXPECT_EQ(entries.mid(0, 4), refusals);
+    EXPECT_LE(entries.size(), 6) << entries.join('\n').constData();
+    for (const QByteArray& entry : entries.mid(4))
         EXPECT_TRUE(entry.startsWith("frmZNRInterface.ZNRComm_OnComm, 8020, ")) << entry.data();
-    EXPECT_LE(entries.size(), 3) << entries.join('\n').constData();
     EXPECT_TRUE(program.running());
 }
 
