@@ -1,11 +1,21 @@
 #pragma once
 
+#include "support/FileBytes.h"
+#include "support/Frames.h"
+
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QDir>
+#include <QFile>
 #include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <csignal>
 #include <optional>
+#include <stdexcept>
+#include <sys/prctl.h>
 
 namespace znr::test {
 
@@ -39,19 +49,83 @@ struct ProgramConfig {
 };
 
 // The INI text of `config` (CR LF lines) for a program in `folder` (ending with '/').
-QByteArray iniText(const ProgramConfig& config, const QByteArray& folder);
+inline QByteArray iniText(const ProgramConfig& c, const QByteArray& folder) {
+    const auto number = [](qsizetype n) { return QByteArray::number(n); };
+    QByteArrayList l{
+        "[DEFAULT]",          QByteArray("MODE=") + (c.ethernet ? "ETHERNET" : "SERIAL"),
+        "[DATA LAYOUT]",      QByteArray("COLUMN=") + (c.column ? "True" : "False"),
+        "[ZNR NUM ETHERNET]", "ZNRs= " + number(c.ethernetInstruments.size()),
+        "[ZNR NUM SERIAL]",   "ZNRs= " + number(c.serialInstruments.size()),
+        "[CHECK RODS]",       "ID=" + c.checkRodsId,
+        "[ARCHIVE RAW FILE]", QByteArray("SAVE=") + (c.archive ? "YES" : "NO"),
+        "DAYS= 30",           "[ADMIN]",
+        "PASSWORD=WZc_d",                            // "admin", every byte less 10
+        "[DISCONNECT]",       "PASSWORD=Z_iYedd[Yj", // "disconnect"
+        "[RAW DATA TEMP]",    "NUMBER=" + number(c.rawSlots),
+        "[LICENSE]",          "COMPANY=" + c.company};
+    if (c.reconnectSeconds)
+        l << "[RECONNECT]"
+          << "SECONDS=" + *c.reconnectSeconds;
+    l << "[FILES]"
+      << "Data=" + folder + "Data Files/"
+      << "Error=" + folder + "Error Log/"
+      << "CalCheck=" + folder + "Cal Check/"
+      << "CheckRods=" + folder + "Check Rods/"
+      << "FastMode=" + folder + "Fast Mode/"
+      << "RawFile=" + folder + "Raw Files/";
+    for (qsizetype n = 0; n < c.ethernetInstruments.size(); ++n)
+        l << "[ZNR-ENT" + number(n + 1) + "]"
+          << "IP=" + c.ethernetInstruments[n].host
+          << "Port=" + number(c.ethernetInstruments[n].port);
+    for (qsizetype n = 0; n < c.serialInstruments.size(); ++n)
+        l << "[ZNR-SER" + number(n + 1) + "]"
+          << "CommPort=" + c.serialInstruments[n].commPort
+          << "Settings=" + c.serialInstruments[n].settings << "HandShaking=0"
+          << "DTR=False"
+          << "RTS=False";
+    if (!c.serialPorts.isEmpty())
+        l << "[SERIAL PORTS]";
+    for (auto it = c.serialPorts.cbegin(); it != c.serialPorts.cend(); ++it)
+        l << "COM" + number(it.key()) + "=" + it.value();
+    return l.join("\r\n") + "\r\n";
+}
 
 // Copies the program into `folder` (ending with '/') unless it is there, makes the six folders
 // beside it and writes its INI; false when any of it fails.
-bool prepareProgramFolder(const QByteArray& folder, const ProgramConfig& config,
-                          const QByteArray& binary = ZNR_BIN_DIR "/znr-extractor");
+inline bool prepareProgramFolder(const QByteArray& folder, const ProgramConfig& config,
+                                 const QByteArray& binary = ZNR_BIN_DIR "/znr-extractor") {
+    const QString copy = QFile::decodeName(folder + "znr-extractor");
+    if (!QDir().mkpath(QFile::decodeName(folder)) ||
+        (!QFile::exists(copy) && !QFile::copy(QFile::decodeName(binary), copy)))
+        return false;
+    for (const char* f :
+         {"Data Files", "Cal Check", "Check Rods", "Fast Mode", "Error Log", "Raw Files"})
+        QDir().mkpath(QFile::decodeName(folder + f));
+    QFile ini(QFile::decodeName(folder + "ZNRExtractor.ini"));
+    const QByteArray text = iniText(config, folder);
+    return ini.open(QIODevice::WriteOnly | QIODevice::Truncate) && ini.write(text) == text.size();
+}
 
 // The real znr-extractor run in a folder of its own (a temporary one unless named), started
 // offscreen (or headless with "--headless") and killed when this ends with it still running.
 class ProgramRun {
 public:
-    explicit ProgramRun(const QByteArray& folder = {});
-    ~ProgramRun();
+    explicit ProgramRun(const QByteArray& folder = {}) : folder_(folder) {
+        if (folder.isEmpty() && !temporary_.emplace().isValid())
+            throw std::runtime_error("cannot create a temporary folder");
+        if (folder.isEmpty())
+            folder_ = QFile::encodeName(temporary_->path());
+        if (!folder_.endsWith('/'))
+            folder_ += '/';
+        if (!prepareProgramFolder(folder_, ProgramConfig{}))
+            throw std::runtime_error("cannot prepare the program's folder");
+    }
+    ~ProgramRun() {
+        if (running()) {
+            process_.kill();
+            process_.waitForFinished(10000);
+        }
+    }
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
 
@@ -65,25 +139,79 @@ public:
 
     // Headless, waits until the program has blocked its stop signals (from then on SIGTERM is
     // its own to handle). SIGPIPE is left at its default, as in a shell.
-    bool start(const QStringList& arguments = {});
+    bool start(const QStringList& arguments = {}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process_.setProcessEnvironment(env);
+        process_.setWorkingDirectory(QFile::decodeName(folder_));
+        // A run that dies without unwinding takes the program with it.
+        process_.setChildProcessModifier([] {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            std::signal(SIGPIPE, SIG_DFL);
+        });
+        process_.start(QFile::decodeName(path("znr-extractor")), arguments);
+        if (!process_.waitForStarted(10000) || !arguments.contains(QStringLiteral("--headless")))
+            return running();
+        return QTest::qWaitFor([&] { return stopSignalsBlocked() || !running(); }, 10000) &&
+               running();
+    }
     // SIGTERM, then waits; true when it ended normally within the limit.
-    bool stop(int timeoutMs = 15000);
+    bool stop(int timeoutMs = 15000) {
+        process_.terminate();
+        return QTest::qWaitFor([&] { return !running(); }, timeoutMs) &&
+               process_.exitStatus() == QProcess::NormalExit;
+    }
     int exitCode() const { return process_.exitCode(); }
     bool running() const { return process_.state() != QProcess::NotRunning; }
     QProcess& process() { return process_; }
-    QByteArray output();            // all it printed, for failure messages
-    QByteArrayList announcements(); // whole lines of standard output so far
+    // All it printed, for failure messages.
+    QByteArray output() {
+        announcements();
+        return stdout_ + (stderr_ += process_.readAllStandardError());
+    }
+    // Whole lines of standard output so far.
+    QByteArrayList announcements() {
+        stdout_ += process_.readAllStandardOutput();
+        QByteArrayList lines = stdout_.split('\n');
+        lines.removeLast(); // the unfinished rest, or empty
+        return lines;
+    }
 
-    QByteArrayList logLines() const; // lines of ZNRError.log, without their CR LF
+    // Lines of ZNRError.log, without their CR LF.
+    QByteArrayList logLines() const {
+        return crlfLines(readBytes(errorLogFolder() + "ZNRError.log"));
+    }
     // Waits until the log holds at least `count` lines (containing `text`).
-    bool waitForLogLines(int count, int timeoutMs = 15000, const QByteArray& text = {}) const;
+    bool waitForLogLines(int count, int timeoutMs = 15000, const QByteArray& text = {}) const {
+        const auto containing = [&](const QByteArray& line) { return line.contains(text); };
+        return QTest::qWaitFor(
+            [&] {
+                const QByteArrayList lines = logLines();
+                return std::count_if(lines.begin(), lines.end(), containing) >= count;
+            },
+            timeoutMs);
+    }
 
     qint64 residentKiB() const { return statusKiB("VmRSS:"); }
     qint64 peakResidentKiB() const { return statusKiB("VmHWM:"); }
 
 private:
-    qint64 statusKiB(const char* key) const; // 0 when unreadable
-    bool stopSignalsBlocked() const;
+    QByteArray status() const {
+        return readBytes("/proc/" + QByteArray::number(process_.processId()) + "/status");
+    }
+    // A figure of /proc/PID/status in KiB; 0 when unreadable.
+    qint64 statusKiB(const char* key) const {
+        for (const QByteArray& line : status().split('\n'))
+            if (line.startsWith(key))
+                return line.mid(qstrlen(key)).trimmed().split(' ').value(0).toLongLong();
+        return 0;
+    }
+    bool stopSignalsBlocked() const {
+        for (const QByteArray& line : status().split('\n'))
+            if (line.startsWith("SigBlk:"))
+                return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
+        return false;
+    }
 
     std::optional<QTemporaryDir> temporary_;
     QByteArray folder_;

@@ -6,7 +6,12 @@
 #include <QByteArrayList>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTest>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <optional>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace znr::test {
 
@@ -16,39 +21,117 @@ namespace znr::test {
 // program instead, against a simulated instrument.
 class TestInstrument {
 public:
-    TestInstrument();
+    TestInstrument() {
+        server_.listen(QHostAddress::LocalHost, 0);
+        port_ = server_.serverPort();
+    }
 
     quint16 port() const { return port_; }
     // Takes the program's next connection, waiting up to `timeoutMs`; false when none came.
-    bool accept(int timeoutMs = 20000);
+    bool accept(int timeoutMs = 20000) {
+        if (!QTest::qWaitFor([&] { return server_.hasPendingConnections(); }, timeoutMs))
+            return false;
+        socket_ = server_.nextPendingConnection(); // owned by the server
+        socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        all_.clear();
+        unread_.clear();
+        return true;
+    }
     // Takes the connection and waits for the program's greeting ACK8.
-    bool waitForProgram(int timeoutMs = 20000);
-    bool connected() const;
-    bool connectTo(quint16 port);
+    bool waitForProgram(int timeoutMs = 20000) {
+        return accept(timeoutMs) && waitForAcks(0, timeoutMs);
+    }
+    bool connectTo(quint16 port) {
+        socket_ = new QTcpSocket(&server_);
+        socket_->connectToHost(QStringLiteral("127.0.0.1"), port);
+        return QTest::qWaitFor([&] { return socket_->state() == QAbstractSocket::ConnectedState; },
+                               10000);
+    }
 
     // Writes and waits until the bytes have left (processing events).
-    bool send(const QByteArray& bytes, int timeoutMs = 20000);
+    bool send(const QByteArray& bytes, int timeoutMs = 20000) {
+        if (!socket_ || socket_->state() != QAbstractSocket::ConnectedState)
+            return false;
+        socket_->write(bytes);
+        return QTest::qWaitFor(
+            [&] {
+                pull();
+                socket_->flush();
+                return socket_->bytesToWrite() == 0;
+            },
+            timeoutMs);
+    }
     // Sends each frame and waits for its ACK8 before the next; false when one does not come.
-    bool sendFrames(const QByteArrayList& frames, int timeoutMs = 20000);
+    bool sendFrames(const QByteArrayList& frames, int timeoutMs = 20000) {
+        for (const QByteArray& f : frames) {
+            const qint64 before = acks();
+            if (!send(f, timeoutMs) || !waitForAcks(before + 1, timeoutMs))
+                return false;
+        }
+        return true;
+    }
     // Waits until at least `count` ACK8 came after the greeting in all.
-    bool waitForAcks(qint64 count, int timeoutMs = 20000);
-    qint64 acks(); // ACK8 received since the greeting
+    bool waitForAcks(qint64 count, int timeoutMs = 20000) {
+        return QTest::qWaitFor([&] { return acks() >= count; }, timeoutMs);
+    }
+    // ACK8 received since the greeting.
+    qint64 acks() {
+        pull();
+        return all_.count(kAck8) - 1;
+    }
     // Bytes that were neither ACK8 nor NAK8 (must stay 0).
-    qint64 strayBytes();
+    qint64 strayBytes() {
+        pull();
+        return all_.size() - 2 * (all_.count(kAck8) + all_.count(kNak8));
+    }
 
     // The next `count` bytes the program sent, waiting up to `timeoutMs` for them.
-    QByteArray take(int count, int timeoutMs = 10000);
+    QByteArray take(int count, int timeoutMs = 10000) {
+        (void)QTest::qWaitFor(
+            [&] {
+                pull();
+                return unread_.size() >= count;
+            },
+            timeoutMs);
+        const QByteArray head = unread_.left(count);
+        unread_.remove(0, head.size());
+        return head;
+    }
     // Nothing more arrives within `ms`.
-    bool quietFor(int ms);
+    bool quietFor(int ms) {
+        pull();
+        const qsizetype before = all_.size();
+        QTest::qWait(ms);
+        pull();
+        return all_.size() == before;
+    }
     // The next complete frame received.
-    std::optional<QByteArray> nextFrame(int timeoutMs = 10000);
+    std::optional<QByteArray> nextFrame(int timeoutMs = 10000) {
+        std::optional<QByteArray> frame;
+        (void)QTest::qWaitFor(
+            [&] {
+                pull();
+                return (frame = frames_.take()).has_value();
+            },
+            timeoutMs);
+        return frame;
+    }
 
-    // Stops listening and closes the program's connection from this side.
-    void goAway();
-    bool listenAgain();
+    // Stops listening and closes the connection from this side.
+    void goAway() {
+        server_.close();
+        if (socket_)
+            socket_->close();
+    }
+    bool listenAgain() { return server_.listen(QHostAddress::LocalHost, port_); }
 
 private:
-    void pull();
+    void pull() {
+        const QByteArray got = socket_ ? socket_->readAll() : QByteArray();
+        all_ += got;
+        unread_ += got;
+        frames_.add(got);
+    }
 
     QTcpServer server_;
     quint16 port_ = 0;
@@ -62,13 +145,36 @@ private:
 // kernel drops every further SYN, so a connect to it neither succeeds nor fails.
 class FullListener {
 public:
-    FullListener();
-    ~FullListener();
+    FullListener() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof a;
+        const auto address = reinterpret_cast<sockaddr*>(&a);
+        if (fd_ < 0 || ::bind(fd_, address, size) != 0 || ::listen(fd_, 0) != 0 ||
+            ::getsockname(fd_, address, &size) != 0)
+            return;
+        port_ = ntohs(a.sin_port);
+        for (int i = 0; i < 3; ++i) {
+            fillers_.append(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+            (void)::connect(fillers_.last(), address, sizeof a);
+        }
+    }
+    ~FullListener() {
+        for (int fd : fillers_)
+            ::close(fd);
+        ::close(fd_);
+    }
     FullListener(const FullListener&) = delete;
     FullListener& operator=(const FullListener&) = delete;
     quint16 port() const { return port_; }
     // A further client gets nowhere within `ms`.
-    bool swallowsConnects(int ms) const;
+    bool swallowsConnects(int ms) const {
+        QTcpSocket probe;
+        probe.connectToHost(QStringLiteral("127.0.0.1"), port_);
+        return !probe.waitForConnected(ms);
+    }
 
 private:
     int fd_ = -1;
@@ -77,6 +183,9 @@ private:
 };
 
 // A loopback port that nobody listens on: connecting to it is refused at once.
-quint16 refusingPort();
+inline quint16 refusingPort() {
+    QTcpServer server;
+    return server.listen(QHostAddress::LocalHost, 0) ? server.serverPort() : 0;
+}
 
 } // namespace znr::test
