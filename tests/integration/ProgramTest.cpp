@@ -136,17 +136,12 @@ TEST(ProgramAcknowledgement, GreetsAcknowledgesEachFrameOnceAndNaksFragmentsPast
     ASSERT_TRUE(end.accept(15000)) << program.output().constData();
     EXPECT_EQ(end.take(2), kAck8) << "greeting";
 
-    end.send(wireFrame("IST", "RUN MODE,a,b,1234,x"));
-    EXPECT_EQ(end.take(2), kAck8);
-    const QByteArray stb = wireFrame("STB", "X100,W1,D1");
-    end.send(stb.left(4));
-    EXPECT_TRUE(end.quietFor(150));
-    end.send(stb.mid(4, 6));
-    EXPECT_TRUE(end.quietFor(150));
-    end.send(stb.mid(10));
-    EXPECT_EQ(end.take(2), kAck8);
-    end.send(wireFrame("DAT", "1,81.1540,0.9988"));
-    EXPECT_EQ(end.take(2), kAck8);
+    const QByteArrayList first = threeRowBatch("1234").mid(0, 2)
+                                 << wireFrame("DAT", "1,81.1540,0.9988");
+    for (const QByteArray& frame : first) {
+        end.send(frame);
+        EXPECT_EQ(end.take(2), kAck8);
+    }
 
     // The piece with SOH arms the deadline; a piece before it passes is only counted.
     const QByteArray late = wireFrame("DAT", "2,-4.8329,58.8315");
