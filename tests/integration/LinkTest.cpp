@@ -66,6 +66,16 @@ TEST_F(TcpLinkTest, PeerClosingMidBatchDropsOnceAfterItsLastBytes) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return link->isOpen(); }));
 }
 
+// A line closed with bytes still unsent goes on closing: the peer going away then is no drop.
+TEST_F(TcpLinkTest, LineClosedWithBytesUnsentReportsNoDrop) {
+    QSignalSpy dropped(link.get(), &Link::dropped);
+    link->write(QByteArray(32 << 20, 'x')); // more than the socket buffers hold
+    link->close();
+    peer->abort();
+    QTest::qWait(300);
+    EXPECT_TRUE(dropped.isEmpty());
+}
+
 // A handler may throw away the link that reported to it, as the connections do.
 TEST_F(TcpLinkTest, HandlerMayDestroyTheLinkThatReportedTheDrop) {
     QPointer<Link> raw = link.release();
