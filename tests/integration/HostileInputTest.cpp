@@ -73,30 +73,19 @@ TEST_F(HostileInput, FloodsAndWideBatchesAreCutInBoundedMemoryAndTheLinkGoesOn) 
 
     // 45 KB of frames (20,000 empty codes, 3,000 empty reading rows) once asked for a table of
     // 60 million cells. The batch stops at the cell budget with one log line, whichever of
-    // codes and rows comes first.
+    // codes and rows comes first (what is filed is replayed in the unit suite).
     const QByteArray wideCodes = wireFrame("STB", "X100" + QByteArray(20000, ','));
     const QByteArray emptyRows = wireFrame("DAT", "").repeated(3000);
-    const struct {
-        QByteArray id, body, header;
-        int lines;
-        qsizetype commasPerLine;
-    } wide[] = {{"CDS1", wideCodes + emptyRows, ",209,20000", 1 + 209, 19999},
-                {"ROW1", emptyRows + wideCodes, ",3000,1398", 1 + 3000, 1397}};
+    const std::pair<QByteArray, QByteArray> wide[] = {{"CDS1", wideCodes + emptyRows},
+                                                      {"ROW1", emptyRows + wideCodes}};
     qint64 acks = instrument.acks();
-    for (const auto& c : wide) {
-        ASSERT_TRUE(instrument.send(wireFrame("IST", "RUN MODE,a,b," + c.id + ",x") + c.body +
-                                        wireFrame("ENB", "0"),
-                                    60000));
+    for (const auto& [id, body] : wide) {
+        ASSERT_TRUE(instrument.send(
+            wireFrame("IST", "RUN MODE,a,b," + id + ",x") + body + wireFrame("ENB", "0"), 60000));
         const qint64 gapMs = longestAckGapMs(instrument, acks += 3003);
         EXPECT_GE(gapMs, 0) << "the replies stopped";
         EXPECT_LT(gapMs, kLongestAckGapLimitMs);
-        const QByteArrayList names = filesStartingWith(program.dataFolder(), c.id + " ");
-        ASSERT_EQ(names.size(), 1);
-        const QByteArrayList lines = crlfLines(readBytes(program.dataFolder() + names[0]));
-        ASSERT_EQ(lines.size(), 1 + c.lines);
-        EXPECT_TRUE(lines[0].startsWith(c.id + ",100,")) << lines[0].constData();
-        EXPECT_TRUE(lines[0].endsWith(c.header)) << lines[0].constData();
-        EXPECT_EQ(lines.mid(1), QByteArrayList(c.lines, QByteArray(c.commasPerLine, ',')));
+        EXPECT_EQ(filesStartingWith(program.dataFolder(), id + " ").size(), 1);
     }
     playBatch("NEXT");
     expectThreeRowFile(program.dataFolder(), "NEXT");

@@ -48,46 +48,41 @@ struct ProgramConfig {
     }
 };
 
-// The INI text of `config` (CR LF lines) for a program in `folder` (ending with '/').
+// The INI text of `config` (CR LF lines) for a program in `folder` (ending with '/'): the
+// sections of tests/data/program/ZNRExtractor.ini, then one section per instrument.
 inline QByteArray iniText(const ProgramConfig& c, const QByteArray& folder) {
     const auto number = [](qsizetype n) { return QByteArray::number(n); };
-    QByteArrayList l{
-        "[DEFAULT]",          QByteArray("MODE=") + (c.ethernet ? "ETHERNET" : "SERIAL"),
-        "[DATA LAYOUT]",      QByteArray("COLUMN=") + (c.column ? "True" : "False"),
-        "[ZNR NUM ETHERNET]", "ZNRs= " + number(c.ethernetInstruments.size()),
-        "[ZNR NUM SERIAL]",   "ZNRs= " + number(c.serialInstruments.size()),
-        "[CHECK RODS]",       "ID=" + c.checkRodsId,
-        "[ARCHIVE RAW FILE]", QByteArray("SAVE=") + (c.archive ? "YES" : "NO"),
-        "DAYS= 30",           "[ADMIN]",
-        "PASSWORD=WZc_d",                            // "admin", every byte less 10
-        "[DISCONNECT]",       "PASSWORD=Z_iYedd[Yj", // "disconnect"
-        "[RAW DATA TEMP]",    "NUMBER=" + number(c.rawSlots),
-        "[LICENSE]",          "COMPANY=" + c.company};
-    if (c.reconnectSeconds)
-        l << "[RECONNECT]"
-          << "SECONDS=" + *c.reconnectSeconds;
-    l << "[FILES]"
-      << "Data=" + folder + "Data Files/"
-      << "Error=" + folder + "Error Log/"
-      << "CalCheck=" + folder + "Cal Check/"
-      << "CheckRods=" + folder + "Check Rods/"
-      << "FastMode=" + folder + "Fast Mode/"
-      << "RawFile=" + folder + "Raw Files/";
+    const QByteArray reconnect =
+        c.reconnectSeconds ? "[RECONNECT]\r\nSECONDS=" + *c.reconnectSeconds + "\r\n" : "";
+    QByteArray text = testData("program/ZNRExtractor.ini")
+                          .replace("@MODE@", c.ethernet ? "ETHERNET" : "SERIAL")
+                          .replace("@COLUMN@", c.column ? "True" : "False")
+                          .replace("@ETHERNET@", number(c.ethernetInstruments.size()))
+                          .replace("@SERIAL@", number(c.serialInstruments.size()))
+                          .replace("@RODS@", c.checkRodsId)
+                          .replace("@ARCHIVE@", c.archive ? "YES" : "NO")
+                          .replace("@SLOTS@", number(c.rawSlots))
+                          .replace("@COMPANY@", c.company)
+                          .replace("@RECONNECT@", reconnect)
+                          .replace("@FOLDER@", folder);
+    QByteArrayList lines;
     for (qsizetype n = 0; n < c.ethernetInstruments.size(); ++n)
-        l << "[ZNR-ENT" + number(n + 1) + "]"
-          << "IP=" + c.ethernetInstruments[n].host
-          << "Port=" + number(c.ethernetInstruments[n].port);
+        lines << "[ZNR-ENT" + number(n + 1) + "]"
+              << "IP=" + c.ethernetInstruments[n].host
+              << "Port=" + number(c.ethernetInstruments[n].port);
     for (qsizetype n = 0; n < c.serialInstruments.size(); ++n)
-        l << "[ZNR-SER" + number(n + 1) + "]"
-          << "CommPort=" + c.serialInstruments[n].commPort
-          << "Settings=" + c.serialInstruments[n].settings << "HandShaking=0"
-          << "DTR=False"
-          << "RTS=False";
+        lines << "[ZNR-SER" + number(n + 1) + "]"
+              << "CommPort=" + c.serialInstruments[n].commPort
+              << "Settings=" + c.serialInstruments[n].settings << "HandShaking=0"
+              << "DTR=False"
+              << "RTS=False";
     if (!c.serialPorts.isEmpty())
-        l << "[SERIAL PORTS]";
+        lines << "[SERIAL PORTS]";
     for (auto it = c.serialPorts.cbegin(); it != c.serialPorts.cend(); ++it)
-        l << "COM" + number(it.key()) + "=" + it.value();
-    return l.join("\r\n") + "\r\n";
+        lines << "COM" + number(it.key()) + "=" + it.value();
+    for (const QByteArray& line : lines)
+        text += line + "\r\n";
+    return text;
 }
 
 // Copies the program into `folder` (ending with '/') unless it is there, makes the six folders
