@@ -159,8 +159,9 @@ TEST(HeadlessRun, DataFilesAreAnnouncedAndSigtermClosesEveryConnectionAndExitsZe
         ASSERT_TRUE(path.startsWith(folder)) << line.constData();
         const QByteArray known = knownFile(knownOf[index], path);
         const QByteArray bytes = readBytes(path);
-        if (!std::exchange(seen[index], true))
+        if (!std::exchange(seen[index], true)) {
             EXPECT_EQ(bytes, known) << line.constData();
+        }
         EXPECT_TRUE(bytes.startsWith(known.left(known.indexOf('\n') + 1))) << line.constData();
         EXPECT_EQ(bytes.count('\n'), known.count('\n')) << line.constData();
         paths << path;
