@@ -66,11 +66,13 @@ TEST_F(TcpLinkTest, PeerClosingMidBatchDropsOnceAfterItsLastBytes) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return link->isOpen(); }));
 }
 
-// A line closed with bytes still unsent goes on closing: the peer going away then is no drop.
+// A line closed with bytes still unsent goes on closing and takes no more writes; the peer going
+// away then is no drop.
 TEST_F(TcpLinkTest, LineClosedWithBytesUnsentReportsNoDrop) {
     QSignalSpy dropped(link.get(), &Link::dropped);
     link->write(QByteArray(32 << 20, 'x')); // more than the socket buffers hold
     link->close();
+    EXPECT_THROW(link->write(kAck8), Failure);
     peer->abort();
     QTest::qWait(300);
     EXPECT_TRUE(dropped.isEmpty());

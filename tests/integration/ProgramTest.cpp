@@ -81,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(Layouts, EveryModeOverTcp, ::testing::Values(true, fals
 
 struct Program : ProgramFixture {};
 
-// Between the two instruments, entries that cannot be opened: COM3 again (opened once only),
+// Between the two instruments, entries that cannot be opened: COM1 again (opened once only),
 // COM5 naming a device that does not exist, COM0 (no such port), and line settings COM4 cannot
 // take. Start-up goes on, and a refused opening leaves COM4 free for the next instrument.
 TEST_F(Program, InstrumentsOnPtysAreServedAndFailedOpeningsAreLoggedOnceEach) {
@@ -90,8 +90,8 @@ TEST_F(Program, InstrumentsOnPtysAreServedAndFailedOpeningsAreLoggedOnceEach) {
     Sim& run = addInstrument("run",
                              args({"--id", "1234", "--codes", "W1,D1,T3", "--batches", "2",
                                    "--interval", "1000", "--seed", "12"}),
-                             3);
-    config.serialInstruments.append({"3"});
+                             1);
+    config.serialInstruments.append({"1"});
     config.addSerial(5, program.path("no-such-tty"));
     config.serialInstruments << ProgramConfig::Serial{"0"}
                              << ProgramConfig::Serial{"4", "9600,n,8,1.5"}
