@@ -99,27 +99,12 @@ TEST_F(IniFileTest, ReplacingKeepsPermissionsAndFollowsALink) {
     EXPECT_EQ(files(), QByteArrayList({"ZNRExtractor.ini", "real.ini"}));
 }
 
-// Runs `body` while the process may write files of at most `bytes` bytes (works as root too,
-// unlike a read-only folder): a write past it fails with EFBIG, as on a full disk.
-template <class Body> int withFileSizeLimit(rlim_t bytes, Body body) {
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    rlimit limited = old;
-    limited.rlim_cur = bytes;
-    const sighandler_t oldSignal = ::signal(SIGXFSZ, SIG_IGN);
-    ::setrlimit(RLIMIT_FSIZE, &limited);
-    const int result = body();
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    ::signal(SIGXFSZ, oldSignal);
-    return result;
-}
-
 TEST_F(IniFileTest, FullDiskLeavesTheOldFileWholeAndLogsOnce) {
     const QByteArray before = "[LICENSE]\r\nCOMPANY=Acme\r\n";
     writeBytes(iniPath, before);
-    EXPECT_EQ(
-        withFileSizeLimit(100, [&] { return write("LICENSE", "COMPANY", QByteArray(200, 'x')); }),
-        0);
+    EXPECT_EQ(test::withFileSizeLimit(
+                  100, [&] { return write("LICENSE", "COMPANY", QByteArray(200, 'x')); }),
+              0);
     EXPECT_EQ(ini(), before);
     EXPECT_EQ(files(), QByteArrayList({"ZNRExtractor.ini"})); // no leftovers
     EXPECT_EQ(logText().count("\r\n"), 1);
@@ -169,7 +154,7 @@ TEST_F(IniFileTest, WritableFileInAFolderThatTakesNoNewFilesIsRewrittenInPlace) 
     // The first write succeeds; the second, refused by a file size limit, leaves the file whole.
     const int code = exitCodeAsUnprivileged([this] {
         const int written = write("A", "x", "2");
-        return written + 2 * withFileSizeLimit(12, [&] { return write("A", "x", "longer"); });
+        return written + 2 * test::withFileSizeLimit(12, [&] { return write("A", "x", "longer"); });
     });
     ::chmod(dir.folder().constData(), 0700);
     EXPECT_EQ(code, 1);
@@ -198,6 +183,13 @@ TEST_F(IniFileTest, ReaderGivesWhatEachReadOfTheFileGivesAtThatMoment) {
     EXPECT_EQ(reader.read("A", "K"), "1");
     writeBytes(iniPath, "[A]\r\nK=2\r\n");
     EXPECT_EQ(reader.read("A", "K"), "2");
+    // The same with the modification time set back each time: only the change time is recent.
+    const timespec old[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
+    for (const char* value : {"3", "4"}) {
+        writeBytes(iniPath, QByteArray("[A]\r\nK=") + value + "\r\n");
+        ASSERT_EQ(::utimensat(AT_FDCWD, iniPath.constData(), old, 0), 0);
+        EXPECT_EQ(reader.read("A", "K"), value);
+    }
     ASSERT_EQ(::unlink(iniPath.constData()), 0);
     same("A", "K");
     ASSERT_EQ(::mkdir(iniPath.constData(), 0755), 0); // a folder where the file was

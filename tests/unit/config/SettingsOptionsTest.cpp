@@ -1,5 +1,6 @@
 #include "config/SettingsOptions.h"
 
+#include "config/PasswordScrambling.h"
 #include "unit/config/ConfigFixture.h"
 
 namespace znr {
@@ -36,19 +37,13 @@ TEST_F(SettingsOptionsTest, EmptyValuesAndPasswordsThatCannotBeScrambledAreNotWr
     EXPECT_EQ(ini(), before + "[DATA LAYOUT]\r\nCOLUMN=False\r\n[ARCHIVE RAW FILE]\r\nDAYS= 0\r\n");
 }
 
-TEST_F(SettingsOptionsTest, FolderOfChoiceCutsTheNameOrThePresetLength) {
-    const std::pair<const char*, std::optional<QByteArray>> cases[] = {
-        {"/data/x.dat", "/data/"},
-        {"/data/*.*", "/data/"},
-        {"/data/sub dir/long name.dat", "/data/sub dir/"},
-        {"/x", "/"},
-        {"/data/sub/", "/data/s"}, // no name: the length of the preset "*.*" is cut
-        {"abc", ""},
-        {"a/", std::nullopt}, // shorter than the cut
-        {"", std::nullopt},
-    };
-    for (const auto& [path, folder] : cases)
-        EXPECT_EQ(folderOfChoice(path), folder) << path;
+TEST_F(SettingsOptionsTest, PasswordWithACodeThatCannotShiftIsLoggedUnderItsRoutine) {
+    unscramblePassword("abc\xf6xyz", log);
+    scramblePassword("pass\tword", log);
+    EXPECT_EQ(logText(), "Module.DecryptPassword, 5, Invalid procedure call or argument, "
+                         "5/1/2012 10:15:30 AM\r\n"
+                         "Module.EncryptPassword, 5, Invalid procedure call or argument, "
+                         "5/1/2012 10:15:30 AM\r\n");
 }
 
 } // namespace

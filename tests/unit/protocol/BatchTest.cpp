@@ -1,18 +1,13 @@
 #include "protocol/Batch.h"
 
 #include "core/ErrorLog.h"
-#include "protocol/ReadingValue.h"
-#include "support/CaseTable.h"
 #include "support/FakeClock.h"
 #include "support/QtPrinters.h"
 
-#include <cmath>
 #include <gtest/gtest.h>
 
 namespace znr {
 namespace {
-
-using test::caseTable;
 
 TEST(Batch, ReshapeKeepsRowsBeforeTheNewLastRowInSharedColumns) {
     Batch b;
@@ -81,21 +76,6 @@ TEST(Batch, WhatFillsTheCellBudgetExactlyIsKept) {
         EXPECT_EQ(qint64(b.codeCount()) * b.rowCount, MaxCellsPerBatch);
         EXPECT_EQ(b.pastLimit, codesFirst);
     }
-}
-
-// tests/data/protocol/readings.txt: a DAT field, then what the data file shows for it, or
-// "mismatch" for a field that is not a decimal number.
-TEST(ReadingValue, FieldsAreReadRoundedAndWrittenAsTheTableSays) {
-    for (const QByteArrayList& c : caseTable("protocol/readings.txt")) {
-        SCOPED_TRACE(c[0].toStdString());
-        if (c[1] == "mismatch")
-            EXPECT_THROW(readingValue(c[0]), Failure);
-        else
-            EXPECT_EQ(readingText(readingValue(c[0])), c[1]);
-    }
-    EXPECT_FALSE(std::signbit(readingValue("-0.0001")));
-    for (double v : {0.001, 2.001, 12.346, 1234567.891, -0.003, 99999.999})
-        EXPECT_EQ(readingText(v).toDouble(), v);
 }
 
 } // namespace
