@@ -19,11 +19,11 @@
 #include "protocol/ControlChars.h"
 #include "protocol/DebugTextSink.h"
 #include "protocol/ReceivePath.h"
-#include "support/Channels.h"
 #include "support/FakeClock.h"
 
 #include <QRegularExpression>
 #include <array>
+#include <map>
 #include <vector>
 
 namespace {
@@ -90,7 +90,7 @@ struct Run {
     AppSettings settings;
     test::FakeClock clock;
     ErrorLog log{settings.ErrorLogFolder, clock};
-    test::Channels channels;
+    std::map<int, Channel> channels;
     Sinks sinks;
     bool debugMode;
     ProtocolContext ctx{settings, log, clock, sinks};
@@ -104,7 +104,7 @@ struct Run {
         for (const Folder& f : Folders)
             settings.*f.setting = QByteArray::fromStdString((root / f.name).native()) + '/';
         for (int i = 1; i <= Connections; ++i)
-            channels.ensure(i);
+            channels.try_emplace(i, i);
     }
 
     void arrive(int index, const QByteArray& bytes, std::string_view handler) {

@@ -1,13 +1,13 @@
 // Replays of the receive path from tests/data/protocol/replays.txt (its header describes the
 // format): arrivals at given times, the exact replies, the state, files and log lines after.
 #include "config/AppSettings.h"
+#include "core/DateTimeText.h"
 #include "core/ErrorLog.h"
 #include "core/LogNames.h"
 #include "protocol/Channel.h"
 #include "protocol/ConnectionRows.h"
 #include "protocol/DebugTextSink.h"
 #include "protocol/ReceivePath.h"
-#include "support/Channels.h"
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
 #include "support/Frames.h"
@@ -21,16 +21,19 @@
 namespace znr::test {
 namespace {
 
-// The connection list: rows exist for the indexes given; any other index has no row.
-struct FakeRows final : ConnectionRows {
+// The connection list (rows exist for the indexes given; any other index has no row) and the
+// trouble-shooting window.
+struct FakeSinks final : ConnectionRows, DebugTextSink {
     std::map<int, QByteArray> rowText;
     std::map<int, QByteArray> lastUpdated;
+    QByteArray debugText;
 
     void setRowText(int index, const QByteArray& text) override { row(index) = text; }
     void setLastUpdated(int index, const QByteArray& text) override {
         row(index);
         lastUpdated[index] = text;
     }
+    void appendText(const QByteArray& t) override { debugText += t; }
     QByteArray& row(int index) {
         if (!rowText.count(index))
             throw Failure::outOfRange();
@@ -38,20 +41,20 @@ struct FakeRows final : ConnectionRows {
     }
 };
 
-struct FakeDebugText final : DebugTextSink {
-    QByteArray text;
-    void appendText(const QByteArray& t) override { text += t; }
-};
+// The folders by the names the replays give them, and the folder each is made as.
+const std::map<QByteArray, std::pair<QByteArray AppSettings::*, const char*>> Folders = {
+    {"Data", {&AppSettings::DataFolder, "Data Files"}},
+    {"CalCheck", {&AppSettings::CalCheckFolder, "Cal Check"}},
+    {"CheckRods", {&AppSettings::CheckRodsFolder, "Check Rods"}},
+    {"FastMode", {&AppSettings::FastModeFolder, "Fast Mode"}},
+    {"Raw", {&AppSettings::RawFileFolder, "Raw Files"}},
+    {"ErrorLog", {&AppSettings::ErrorLogFolder, "Error Log"}}};
 
 struct Replay {
     std::string name;
     QByteArrayList lines;
     QByteArray layout; // "column", "row", or empty for a case run once in COLUMN layout
 };
-
-void PrintTo(const Replay& r, std::ostream* os) {
-    *os << r.name;
-}
 
 std::vector<Replay> loadReplays() {
     std::vector<Replay> replays;
@@ -120,12 +123,11 @@ struct ReplayTest : ::testing::TestWithParam<Replay> {
     AppSettings settings;
     FakeClock clock;
     ErrorLog log{settings.ErrorLogFolder, clock};
-    Channels channels;
-    FakeRows rows;
-    FakeDebugText debug;
+    std::map<int, Channel> channels;
+    FakeSinks rows;
     bool debugMode = false;
     ProtocolContext ctx{settings, log, clock, rows};
-    ReceivePath path{ctx, debugMode, debug};
+    ReceivePath path{ctx, debugMode, rows};
     bool replyFails = false;
     QByteArray expectedLog;
     qint64 start = clock.monotonicMs();
@@ -135,14 +137,10 @@ struct ReplayTest : ::testing::TestWithParam<Replay> {
     ReplayTest() {
         settings.ArchiveRawFile = "NO";
         settings.ArchiveDays = 30;
-        settings.DataFolder = dir.sub("Data Files");
-        settings.ErrorLogFolder = dir.sub("Error Log");
-        settings.CalCheckFolder = dir.sub("Cal Check");
-        settings.CheckRodsFolder = dir.sub("Check Rods");
-        settings.FastModeFolder = dir.sub("Fast Mode");
-        settings.RawFileFolder = dir.sub("Raw Files");
+        for (const auto& [key, folder] : Folders)
+            settings.*folder.first = dir.sub(folder.second);
         for (int i = 1; i <= 3; ++i) {
-            channels.ensure(i);
+            channels.try_emplace(i, i);
             rows.rowText[i] = "N/A";
         }
     }
@@ -161,16 +159,7 @@ struct ReplayTest : ::testing::TestWithParam<Replay> {
         return replies;
     }
 
-    QByteArray& folder(const QByteArray& key) {
-        static const std::map<QByteArray, QByteArray AppSettings::*> keys = {
-            {"Data", &AppSettings::DataFolder},
-            {"CalCheck", &AppSettings::CalCheckFolder},
-            {"CheckRods", &AppSettings::CheckRodsFolder},
-            {"FastMode", &AppSettings::FastModeFolder},
-            {"Raw", &AppSettings::RawFileFolder},
-            {"ErrorLog", &AppSettings::ErrorLogFolder}};
-        return settings.*keys.at(key);
-    }
+    QByteArray& folder(const QByteArray& key) { return settings.*Folders.at(key).first; }
     QByteArray pathIn(const QByteArray& text) const {
         return text.startsWith('/') || text.isEmpty() ? text : dir.folder() + text;
     }
@@ -199,7 +188,7 @@ struct ReplayTest : ::testing::TestWithParam<Replay> {
         else if (key == "rawlimit")
             channels.at(index).batch.raw.byteLimit = value.toLongLong();
         else if (key == "channel")
-            channels.ensure(value.toInt());
+            channels.try_emplace(value.toInt(), value.toInt());
         else if (key == "fragments")
             channels.at(index).receive.fragmentCount = qint16(value.toInt());
         else
@@ -228,9 +217,9 @@ struct ReplayTest : ::testing::TestWithParam<Replay> {
         if (key == "rows")
             return QByteArray::number(b.rowCount) + ' ' + QByteArray::number(b.rowIndex);
         if (key == "started")
-            return b.startTime ? generalDateTimeOf(*b.startTime) : "-";
+            return b.startTime ? generalDateTime(*b.startTime) : "-";
         if (key == "dated")
-            return b.dateStamp ? generalDateTimeOf(*b.dateStamp) : "-";
+            return b.dateStamp ? generalDateTime(*b.dateStamp) : "-";
         if (key == "readings")
             return b.readings ? QByteArray::number(b.readings->storedCells()) : "-";
         if (key == "rowtext")
@@ -240,12 +229,9 @@ struct ReplayTest : ::testing::TestWithParam<Replay> {
         if (key == "raw")
             return b.raw.lines.join('|') + " " + b.raw.id + "/" + b.raw.code;
         if (key == "debug")
-            return debug.text;
+            return rows.debugText;
         ADD_FAILURE() << "unknown state " << key.constData();
         return {};
-    }
-    static QByteArray generalDateTimeOf(const QDateTime& t) {
-        return t.toString("M/d/yyyy h:mm:ss AP").toLatin1();
     }
 
     void run(const QByteArray& line) {

@@ -185,15 +185,6 @@ TEST_F(RawFilesTest, SweepHasTheEffectOfAFullCleanUpAndReadsTheFolderOnlyWhenItM
     EXPECT_EQ(logText().count("Module.CleanUpDirectory, 76, Path not found"), 2);
 }
 
-TEST_F(RawFilesTest, ExportedFileNameIsIdCodeAndStampAfterTheFolderText) {
-    settings.RawFileFolder = dir.folder() + "Raw";
-    RawTrafficRecord record;
-    record.id = "AB12";
-    record.code = "345";
-    exportRawRecord(record, settings, log);
-    EXPECT_TRUE(fileExists(dir.folder() + "RawAB12_345_05-01-2012-143005.dat"));
-}
-
 // The window's record is never emptied: each export repeats the texts of the earlier ones.
 TEST_F(RawFilesTest, TroubleShootingExportsRepeatTheEarlierTexts) {
     RawTrafficRecord record;
