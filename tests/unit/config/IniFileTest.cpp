@@ -180,13 +180,6 @@ TEST_F(IniFileTest, ReaderGivesWhatEachReadOfTheFileGivesAtThatMoment) {
     EXPECT_EQ(reader.read("A", "K"), "1");
     writeBytes(iniPath, "[A]\r\nK=2\r\n");
     EXPECT_EQ(reader.read("A", "K"), "2");
-    // The same with the modification time set back each time: only the change time is recent.
-    const timespec old[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
-    for (const char* value : {"3", "4"}) {
-        writeBytes(iniPath, QByteArray("[A]\r\nK=") + value + "\r\n");
-        ASSERT_EQ(::utimensat(AT_FDCWD, iniPath.constData(), old, 0), 0);
-        EXPECT_EQ(reader.read("A", "K"), value);
-    }
     ASSERT_EQ(::unlink(iniPath.constData()), 0);
     same("A", "K");
     ASSERT_EQ(::mkdir(iniPath.constData(), 0755), 0); // a folder where the file was
