@@ -114,73 +114,44 @@ TEST_F(RawFilesTest, CleanUpFolderTexts) {
     EXPECT_EQ(logText(), line + line);
 }
 
-// The same steps on two folders, one cleaned by the sweep and one by cleanUpRawFolder(), leave
-// the same files and the same log lines after every step, failures included; the sweep reads
-// its folder in full only when it must (first, another folder or limit, the day a kept file
-// ages out, after a failure, the folder made anew).
+// tests/data/records/sweep.txt: the sweep reads its folder in full only when it must (first,
+// another folder or limit, the day a kept file ages out, after a failure, the folder made anew)
+// and has the effect of a full clean-up, failures included.
 TEST_F(RawFilesTest, SweepHasTheEffectOfAFullCleanUpAndReadsTheFolderOnlyWhenItMust) {
     useRealCreationDates();
     const QByteArray full = dir.sub("Full");
-    const QByteArrayList both = {folder, full};
-    auto lines = [&] { return logText().count('\n'); };
-    auto step = [&](int days, int archiveDays, int fullPasses) {
-        daysLater(days);
-        const qsizetype before = lines();
-        sweep.cleanUp(folder, archiveDays, log);
-        const qsizetype swept = lines();
-        cleanUpRawFolder(full, archiveDays, log);
-        EXPECT_EQ(listFiles(folder), listFiles(full));
-        EXPECT_EQ(swept - before, lines() - swept);
-        EXPECT_EQ(sweep.fullPasses(), fullPasses);
-    };
-    auto add = [&](const QByteArray& name) {
-        for (const QByteArray& f : both)
-            writeBytes(f + name, "x");
-    };
-    auto chmodBoth = [&](const QByteArray& name, mode_t mode) {
-        for (const QByteArray& f : both)
-            ASSERT_EQ(::chmod((f + name).constData(), mode), 0);
-    };
-    auto remake = [&](bool makeAgain) {
-        for (const QByteArray& f : both) {
-            ASSERT_TRUE(QDir(QFile::decodeName(f)).removeRecursively());
-            ASSERT_TRUE(!makeAgain || QDir().mkdir(QFile::decodeName(f)));
+    for (const QByteArrayList& row : caseTable("records/sweep.txt")) {
+        SCOPED_TRACE(row[0].toStdString());
+        const QByteArrayList w = row[0].split(' ');
+        for (const QByteArray& f : {folder, full}) {
+            const QByteArray path = f + w.value(1);
+            if (w[0] == "add" || w[0] == "move")
+                writeBytes(w[0] == "add" ? path : dir.path("moved"), "x");
+            ASSERT_TRUE(w[0] != "move" ||
+                        std::rename(dir.path("moved").constData(), path.constData()) == 0);
+            if (w[0] == "mkdir" || w[0] == "remove" || w[0] == "remake")
+                QDir(QFile::decodeName(path)).removeRecursively();
+            ASSERT_TRUE((w[0] != "mkdir" && w[0] != "remake") ||
+                        QDir().mkdir(QFile::decodeName(path)));
+            ASSERT_TRUE(w[0] != "chmod" || ::chmod(path.constData(), w[2].toUInt(nullptr, 8)) == 0);
         }
-    };
-    add("A_1_01-01-2012-000000.dat");
-    step(0, 30, 1);
-    add("B_2_01-01-2012-000000.dat");
-    step(0, 30, 1);                         // the arrival judged alone
-    step(0, 0, 2);                          // another limit
-    EXPECT_EQ(listFiles(folder).size(), 2); // created today: zero days old
-    step(1, 0, 3);                          // both aged out
-    // Aged out on arrival, written or moved in; three things that are not raw traffic files.
-    add("C_3_01-01-2012-000000.dat");
-    for (const QByteArray& f : both) {
-        writeBytes(dir.path("D_4_01-01-2012-000000.dat"), "d");
-        ASSERT_EQ(std::rename(dir.path("D_4_01-01-2012-000000.dat").constData(),
-                              (f + "D_4_01-01-2012-000000.dat").constData()),
-                  0);
-        ASSERT_TRUE(QDir().mkdir(QFile::decodeName(f + "F_6_01-01-2012-000000.dat")));
+        if (w[0] == "other")
+            sweep.cleanUp(dir.sub("Other"), 0, log);
+        if (w[0] == "files") {
+            EXPECT_EQ(listFiles(folder), w.mid(1));
+        }
+        EXPECT_TRUE(w[0] != "folder" || QDir(QFile::decodeName(folder + w[1])).exists());
+        if (w[0] == "clean") {
+            daysLater(w[1].toInt());
+            const qsizetype before = logText().count('\n');
+            sweep.cleanUp(folder, w[2].toInt(), log);
+            const qsizetype swept = logText().count('\n');
+            cleanUpRawFolder(full, w[2].toInt(), log);
+            EXPECT_EQ(listFiles(folder), listFiles(full));
+            EXPECT_EQ(swept - before, logText().count('\n') - swept);
+            EXPECT_EQ(sweep.fullPasses(), w[3].toInt());
+        }
     }
-    add("notes.txt");
-    add("E_5_1-01-2012-000000.dat");
-    step(1, 0, 3);
-    EXPECT_EQ(listFiles(folder), (QByteArrayList{"E_5_1-01-2012-000000.dat", "notes.txt"}));
-    EXPECT_TRUE(QDir(QFile::decodeName(folder + "F_6_01-01-2012-000000.dat")).exists());
-    add("G_7_01-01-2012-000000.dat");
-    chmodBoth("G_7_01-01-2012-000000.dat", 0444);
-    step(1, 0, 3); // refused, logged
-    step(1, 0, 4); // and again
-    chmodBoth("G_7_01-01-2012-000000.dat", 0644);
-    step(1, 0, 5); // gone
-    sweep.cleanUp(dir.sub("Other"), 0, log);
-    step(1, 0, 7); // another folder in between
-    remake(true);
-    add("H_8_01-01-2012-000000.dat");
-    step(2, 0, 8); // the folder made anew
-    remake(false);
-    step(2, 0, 9); // the folder gone
     EXPECT_EQ(logText().count("Module.CleanUpDirectory, 70, Permission denied"), 4);
     EXPECT_EQ(logText().count("Module.CleanUpDirectory, 76, Path not found"), 2);
 }
