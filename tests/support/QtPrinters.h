@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QByteArray>
-#include <QByteArrayList>
 #include <QDateTime>
 #include <ostream>
 
-// Readable failure messages: bytes as a C-style escaped string instead of one char per line.
+// Readable failure messages: bytes as a C-style escaped string instead of one char per line
+// (lists of them print element by element through it).
 inline void PrintTo(const QByteArray& bytes, std::ostream* os) {
     *os << '"';
     for (char c : bytes) {
@@ -23,13 +23,4 @@ inline void PrintTo(const QByteArray& bytes, std::ostream* os) {
 
 inline void PrintTo(const QDateTime& t, std::ostream* os) {
     *os << t.toString(Qt::ISODateWithMs).toStdString();
-}
-
-inline void PrintTo(const QByteArrayList& list, std::ostream* os) {
-    *os << '{';
-    for (qsizetype i = 0; i < list.size(); ++i) {
-        *os << (i ? ", " : " ");
-        PrintTo(list[i], os);
-    }
-    *os << " }";
 }
