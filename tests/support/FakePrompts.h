@@ -3,29 +3,22 @@
 #include "ui/UserPrompts.h"
 
 #include <QStringList>
-#include <deque>
+#include <functional>
 
 namespace znr::test {
 
-// Answers message boxes and the open-file dialog at once without showing anything, and records
-// them.
+// Answers message boxes and the open-file dialog without showing anything, and records them.
 class FakePrompts final : public UserPrompts {
 public:
     void information(const QString& text, const QString& title, Icon icon) override {
         shown.append(title + u'|' + text +
                      (icon == Icon::Exclamation ? QStringLiteral("|!") : QString()));
     }
+    // Keeps the question open, as a real message box does: the test answers it.
     void askYesNo(const QString& text, const QString& title,
                   std::function<void(bool)> answered) override {
         shown.append(title + u'|' + text + QStringLiteral("|?"));
-        if (answerLater) {
-            heldAnswer = std::move(answered);
-            return;
-        }
-        bool answer = yesNoAnswers.empty() ? false : yesNoAnswers.front();
-        if (!yesNoAnswers.empty())
-            yesNoAnswers.pop_front();
-        answered(answer);
+        heldAnswer = std::move(answered);
     }
     void openFile(const QString& fileName,
                   std::function<void(std::optional<QString>)> chosen) override {
@@ -34,8 +27,6 @@ public:
     }
 
     QStringList shown;
-    std::deque<bool> yesNoAnswers;
-    bool answerLater = false;             // keep the question open: the test answers it
     std::function<void(bool)> heldAnswer; // the open question's answer
     std::optional<QString> fileChoice;
 };

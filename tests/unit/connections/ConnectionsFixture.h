@@ -4,7 +4,6 @@
 #include "core/DateTimeText.h"
 #include "core/ErrorLog.h"
 #include "protocol/Channel.h"
-#include "protocol/ControlChars.h"
 #include "protocol/DebugTextSink.h"
 #include "protocol/ProtocolContext.h"
 #include "protocol/ReceivePath.h"
@@ -14,6 +13,7 @@
 #include "support/FakeClock.h"
 #include "support/FakeLink.h"
 #include "support/FileBytes.h"
+#include "support/Frames.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
 
@@ -21,13 +21,6 @@
 #include <gtest/gtest.h>
 
 namespace znr::test {
-
-inline const QByteArray Greeting(ctl::ACK8.data(), 2); // ACK8, sent on every open
-
-// One frame as an instrument sends it.
-inline QByteArray instrumentFrame(const char* type, const QByteArray& payload) {
-    return QByteArray(1, ctl::SOH) + '1' + type + ctl::STX + payload + ctl::ETX + ctl::EOT;
-}
 
 class NoDebugText final : public DebugTextSink {
 public:
