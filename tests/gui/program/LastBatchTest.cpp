@@ -1,4 +1,5 @@
 #include "gui/connections/MainWindowFixture.h"
+#include "support/CaseTable.h"
 #include "support/Frames.h"
 #include "ui/ClickableLabel.h"
 #include "ui/frmLastBatch.h"
@@ -51,50 +52,25 @@ struct FreshLastBatch final : LastBatch {
     void TestBody() override {}
 };
 
-// Frames from "TYP payload|TYP payload|...".
-QByteArrayList frames(const QByteArray& messages) {
-    QByteArrayList out;
-    for (const QByteArray& m : messages.split('|'))
-        out.append(wireFrame(m.left(3).constData(), m.mid(4)));
-    return out;
-}
-
-struct BatchCase {
-    const char* knownAnswer; // tests/data/protocol/<knownAnswer>_column.dat
-    QByteArrayList frames;
-    const char* folder;
-    QString errorText;
-    bool byMenu;
-    bool columnLayout = true;
-};
-
 // The table holds the data file's cells exactly, one column per code; the chart one series per
 // code with a point per reading; the labels say where the file went, and a click opens its folder.
 TEST(LastBatchWindow, ShowsTheFiledBatchAsItsDataFileHoldsIt) {
-    const QByteArrayList calCheck = frames("IST CAL. CHECK,a,b,5678|STB X300,A1|DAT 1,1.5|DAT "
-                                           "2,1.25|DAT 3,1.125|STB X300,B1|DAT 1,2|DAT 2,2.5|STB "
-                                           "X300,C1|ENB ");
-    const BatchCase cases[] = {
-        {"run_mode", threeRowBatch("1234567"), "Data Files", {}, false},
-        {"cal_check", calCheck, "Cal Check", {}, true, false},
-        {"err_ended", frames("IST RUN MODE,a,b,1234|STB X100,W1|DAT 1,3.5|DAT 2,4|ERR A2CD,E17"),
-         "Data Files", QStringLiteral("1,E17"), false},
-    };
-    for (const BatchCase& k : cases) {
-        SCOPED_TRACE(k.knownAnswer);
+    for (const QByteArrayList& k : caseTable("program/last-batch.txt")) {
+        SCOPED_TRACE(k[0].constData());
         FreshLastBatch t;
-        t.settings.DataLayoutColumn = k.columnLayout;
-        t.send(k.frames);
-        k.byMenu ? t.openByMenu() : t.openByDoubleClick();
+        t.settings.DataLayoutColumn = k[5] == "COLUMN";
+        for (const QByteArray& f : k[1].split(';'))
+            t.link(1).receive(wireFrame(f.left(3).constData(), f.mid(4)));
+        k[4] == "menu" ? t.openByMenu() : t.openByDoubleClick();
         ASSERT_NE(t.shownWindow(), nullptr);
         // The table, whatever the layout of the file, holds the cells of the COLUMN known answer:
         // line 1, the codes, one line per reading row.
-        const QByteArray answer = QByteArray("protocol/") + k.knownAnswer + "_column.dat";
+        const QByteArray answer = "protocol/" + k[0] + "_column.dat";
         const QByteArrayList lines = testData(answer.constData()).trimmed().split('\n');
         const QByteArrayList head = lines[0].split(',');
         for (int f = 0; const char* label : {"lblInstrumentId", "lblBatchCode", "lblFiledAt"})
             EXPECT_EQ(t.text(label), QString::fromLatin1(head[f++]));
-        EXPECT_EQ(t.text("lblErrorText"), k.errorText);
+        EXPECT_EQ(t.text("lblErrorText"), QString::fromLatin1(k[3]));
         // The headings and the cells, each row joined as the file joins it.
         const QAbstractItemModel& table = t.table();
         QByteArrayList shown, expected;
@@ -119,7 +95,7 @@ TEST(LastBatchWindow, ShowsTheFiledBatchAsItsDataFileHoldsIt) {
             EXPECT_EQ(static_cast<QLineSeries*>(series[c])->count(), readings) << c;
         }
         t.shownWindow()->findChild<ClickableLabel*>("lblDataFile")->onClick();
-        const QByteArray folder = t.dir.sub(k.folder);
+        const QByteArray folder = t.dir.sub(k[2].constData());
         EXPECT_EQ(t.desktop.opened, QStringList(QString::fromLatin1(folder.chopped(1))));
     }
 }

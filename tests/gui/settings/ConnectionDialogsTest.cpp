@@ -68,19 +68,6 @@ TEST_F(SerialDialog, EachChoiceGivesItsValueAndOnlyAutoRestartAppendsTheInstrume
     EXPECT_EQ(s.SerialCount, 1);
 }
 
-TEST_F(SerialDialog, FailureWhileOpeningIsLoggedAndOkOpensOnceWhenPressedAgain) {
-    opener.during = [] { throw Failure(FailureNo::OutOfRange, "Subscript out of range"); };
-    press("cmdOK");
-    EXPECT_EQ(logText(), "frmSerialPortSettings.cmdOK_Click, 9, Subscript out of range, "
-                         "5/1/2012 10:15:30 AM\r\n");
-    EXPECT_FALSE(gone());
-    pressAgainWhileOpening();
-    press("cmdOK");
-    w->onOk(); // and once more after closing, before the deletion
-    EXPECT_EQ(opener.calls.size(), 2);
-    EXPECT_TRUE(gone());
-}
-
 // Escape does not cancel; Enter is OK, and the host goes over exactly as typed.
 TEST_F(WinsockDialog, EnterWithAHostTypedOpensItOnTheDefaultPortExactlyAsTyped) {
     test::giveFocus(host());

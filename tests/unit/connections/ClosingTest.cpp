@@ -16,10 +16,8 @@ TEST_F(ClosingTest, DisconnectKeepsTheRowAndDeleteTakesIt) {
     clock.advanceMs(60'000);
     act(&Connections::disconnectSelected, 1);
     EXPECT_EQ(link(2).closeCalls, 1);
-    EXPECT_EQ(column(Col::StatusColumn),
-              (QByteArrayList{"Connected", "Disconnected", "Connected"}));
-    EXPECT_EQ(cell(1, Col::LastUpdatedColumn), now());
-    EXPECT_EQ(list.connectedCount(), 2);
+    EXPECT_EQ(list.cell(1, Col::StatusColumn), "Disconnected");
+    EXPECT_EQ(list.cell(1, Col::LastUpdatedColumn), now());
     QPointer<FakeLink> first = &link(1);
     act(&Connections::deleteSelected, 0);
     runEvents();
@@ -31,7 +29,7 @@ TEST_F(ClosingTest, DisconnectKeepsTheRowAndDeleteTakesIt) {
     act(&Connections::disconnectAll);
     EXPECT_EQ(link(3).closeCalls, 1);
     EXPECT_EQ(column(Col::StatusColumn), QByteArrayList{"Disconnected"});
-    EXPECT_NE(cell(0, Col::LastUpdatedColumn), now()); // All leaves the times alone
+    EXPECT_NE(list.cell(0, Col::LastUpdatedColumn), now()); // All leaves the times alone
     EXPECT_EQ(list.connectedCount(), 0);
 }
 

@@ -59,12 +59,8 @@ struct ConnectionsFixture : ::testing::Test {
         c.openSerial({com, lineSettings, 0, dtr, false});
     }
     static QByteArray host(int k) { return "10.0.0." + QByteArray::number(k); }
-    // Instrument k: 10.0.0.k:10001, or COM (10 + k) in a serial run.
-    void openInstrument(int k, bool serial) {
-        serial ? openCom(QByteArray::number(10 + k)) : openHost(host(k));
-    }
-    FakeLink& link(int k, bool serial = false) {
-        FakeLink* l = serial ? links.toCom(10 + k) : links.to(host(k));
+    FakeLink& link(int k) {
+        FakeLink* l = links.to(host(k));
         EXPECT_NE(l, nullptr) << "no link to instrument " << k;
         return *l;
     }
@@ -76,9 +72,6 @@ struct ConnectionsFixture : ::testing::Test {
     void act(void (Connections::*operation)(), int position = 0) {
         list.select(position);
         (c.*operation)();
-    }
-    QByteArray cell(int position, ConnectionList::Column column) const {
-        return list.cell(position, column);
     }
     QByteArrayList column(ConnectionList::Column col) const {
         QByteArrayList out;

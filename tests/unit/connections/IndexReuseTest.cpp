@@ -30,7 +30,9 @@ TEST(IndexReuse, ScriptsLeaveTheIndexesOfTheirTable) {
                 t.links = FakeLinks();
                 if (step == "f")
                     t.links.openFailure = Failure(10061, "refused");
-                t.openInstrument(++instrument, serial);
+                ++instrument;
+                serial ? t.openCom(QByteArray::number(10 + instrument))
+                       : t.openHost(FreshRun::host(instrument));
             }
             EXPECT_EQ(t.rowIndexes(), numbers(k[1]));
             EXPECT_EQ(t.c.indexes().next, k[2].toInt());

@@ -21,7 +21,7 @@ TEST_F(OpeningTest, NewConnectionIsGreetedFirstAndGetsAConnectedRow) {
     EXPECT_EQ(column(Col::ParameterColumn), (QByteArrayList{"3001", "19200,e,7,2"}));
     EXPECT_EQ(column(Col::StatusColumn), (QByteArrayList{"Connected", "Connected"}));
     EXPECT_EQ(column(Col::IdColumn), (QByteArrayList{"N/A", "N/A"}));
-    EXPECT_EQ(cell(1, Col::LastUpdatedColumn), now());
+    EXPECT_EQ(list.cell(1, Col::LastUpdatedColumn), now());
     EXPECT_EQ(list.connectedCount(), 9);
 }
 
@@ -126,7 +126,7 @@ TEST_F(OpeningTest, ReopenGreetsAgainAndMarksItsOwnRow) {
     clock.advanceMs(30'000);
     link(2).succeed();
     EXPECT_EQ(column(Col::StatusColumn), (QByteArrayList{"Connected", "Connected"}));
-    EXPECT_EQ(cell(1, Col::LastUpdatedColumn), now());
+    EXPECT_EQ(list.cell(1, Col::LastUpdatedColumn), now());
     EXPECT_EQ(link(2).written, QByteArrayList{kAck8});
     act(&Connections::reopenSelected, 1); // already open
     EXPECT_EQ(links.made.size(), 3u);
@@ -134,25 +134,8 @@ TEST_F(OpeningTest, ReopenGreetsAgainAndMarksItsOwnRow) {
     act(&Connections::reopenSelected, 1);
     act(&Connections::disconnectSelected, 1);
     link(2).succeed();
-    EXPECT_EQ(cell(1, Col::StatusColumn), "Disconnected");
+    EXPECT_EQ(list.cell(1, Col::StatusColumn), "Disconnected");
     EXPECT_EQ(logEntries(), QByteArrayList{});
-}
-
-TEST_F(OpeningTest, FailedReopenLeavesTheRowAsItWasAndLogsOnce) {
-    openHost(host(1));
-    openCom("12", "4800,n,8,1", true);
-    act(&Connections::disconnectAll);
-    links.opening = FakeLink::Opening::Later;
-    act(&Connections::reopenSelected, 0);
-    link(1).drop(10061, "refused");
-    links.openFailure = Failure(8005, "Port already open");
-    act(&Connections::reopenSelected, 1); // with the connection's own line values
-    EXPECT_EQ(links.toCom(12)->endpoint.settings, "4800,n,8,1");
-    EXPECT_EQ(column(Col::StatusColumn), (QByteArrayList{"Disconnected", "Disconnected"}));
-    EXPECT_EQ(
-        logEntries(),
-        (QByteArrayList{"frmZNRInterface.cmdConnect_Click, 0, Winsock Error Connection Unavailable",
-                        "frmZNRInterface.cmdConnect_Click, 8005, Port already open"}));
 }
 
 } // namespace

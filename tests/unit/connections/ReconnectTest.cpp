@@ -15,7 +15,7 @@ using Col = ConnectionList::Column;
 
 struct ReconnectTest : ConnectionsFixture {
     ReconnectTest() { settings.ReconnectSeconds = 3600; }
-    QByteArray status() const { return cell(0, Col::StatusColumn); }
+    QByteArray status() const { return list.cell(0, Col::StatusColumn); }
     // The instrument goes away; later attempts only get under way until the test decides.
     void dropHost() {
         links.opening = FakeLink::Opening::Later;
@@ -37,7 +37,7 @@ TEST_F(ReconnectTest, DroppedLineIsRetriedQuietlyAndRestoredWithTheGreeting) {
     link(1).succeed();
     EXPECT_EQ(link(1).written, QByteArrayList{kAck8});
     EXPECT_EQ(status(), "Connected");
-    EXPECT_EQ(cell(0, Col::LastUpdatedColumn), now());
+    EXPECT_EQ(list.cell(0, Col::LastUpdatedColumn), now());
     EXPECT_EQ(list.connectedCount(), 1);
     EXPECT_FALSE(c.retryTimerRunning());
     EXPECT_EQ(logEntries(), (QByteArrayList{"frmZNRInterface.ZNRSocket_Error, 10054, Connection "
