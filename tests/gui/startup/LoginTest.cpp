@@ -1,4 +1,5 @@
 #include "gui/connections/MainWindowFixture.h"
+#include "support/CaseTable.h"
 #include "ui/frmSplash.h"
 
 #include <QTimer>
@@ -20,26 +21,15 @@ struct LoginTest : MainWindowFixture {
 
 // Each purpose is checked exactly against its own password; a wrong one keeps the window open.
 TEST_F(LoginTest, EachPurposeAcceptsOnlyItsOwnPassword) {
-    const struct {
-        const char* purpose;
-        const char* entered;
-        bool accepted;
-        const char* disconnectPassword = "d?s\xE9"; // Latin-1 "d?sé"
-    } cases[] = {
-        {"DISCONNECT", "d?sé", true}, {"DISCONNECT", "admin", false}, {"MENU", "admin", true},
-        {"MENU", "d?sé", false},      {"CLOSE", "admin", true},       {"CLOSE", "Admin", false},
-        {"anything", "admin", true},  {"DISCONNECT", "", false},      {"DISCONNECT", "d€sé", false},
-        {"DISCONNECT", "", true, ""},
-    };
-    for (const auto& k : cases) {
-        SCOPED_TRACE(std::string(k.purpose) + " " + k.entered);
-        settings.DisconnectPassword = k.disconnectPassword;
+    for (const QByteArrayList& k : caseTable("settings/login-passwords.txt")) {
+        SCOPED_TRACE(k.join('|').constData());
+        settings.DisconnectPassword = k[3];
         prompts.shown.clear();
         answers.clear();
-        ask(k.purpose);
-        answerLogin({QString::fromUtf8(k.entered), std::nullopt});
-        EXPECT_EQ(answers, QList<bool>{k.accepted});
-        EXPECT_EQ(prompts.shown.size(), k.accepted ? 0 : 1);
+        ask(k[0]);
+        answerLogin({QString::fromUtf8(k[1]), std::nullopt});
+        EXPECT_EQ(answers, QList<bool>{k[2] == "1"});
+        EXPECT_EQ(prompts.shown.size(), k[2] == "1" ? 0 : 1);
         EXPECT_EQ(loginWindow(), nullptr);
     }
 }

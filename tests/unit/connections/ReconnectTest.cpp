@@ -2,8 +2,6 @@
 // row, the count and the log, and which operator actions end the retries. The retry interval is
 // an hour: the tests run the retry rounds themselves.
 
-#include "config/LoadSettings.h"
-#include "support/CaseTable.h"
 #include "unit/connections/ConnectionsFixture.h"
 
 #include <QPointer>
@@ -93,16 +91,6 @@ TEST_F(ReconnectTest, OperatorActionsEndTheRetries) {
         t.c.retryDropped();
         EXPECT_EQ(t.links.made.size(), 2u);
         EXPECT_EQ(t.logEntries().size(), 1) << t.logEntries().join('|').constData();
-    }
-}
-
-TEST(ReconnectSecondsKey, OnlyAPositiveNumberTurnsTheReconnectOn) {
-    TempDir dir;
-    const QByteArray path = dir.path("ZNRExtractor.ini");
-    for (const QByteArrayList& k : caseTable("settings/reconnect-seconds.txt")) {
-        writeBytes(path, "[DEFAULT]\r\nMODE=ETHERNET\r\n" + k[0]);
-        EXPECT_EQ(readReconnectSeconds(QString::fromLocal8Bit(path)), k[1].toInt())
-            << k[0].constData();
     }
 }
 
