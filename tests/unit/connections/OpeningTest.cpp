@@ -12,14 +12,12 @@ TEST_F(OpeningTest, NewConnectionIsGreetedFirstAndGetsAConnectedRow) {
     list.setConnectedCount(7);
     openHost("10.0.0.7", 3001);
     openCom("4", "19200,e,7,2", true);
-    EXPECT_EQ(links.to("10.0.0.7")->endpoint.port, 3001);
     const LinkEndpoint& com = links.toCom(4)->endpoint;
     EXPECT_EQ(std::tuple(com.settings, com.dtr, com.rts), std::tuple("19200,e,7,2", true, false));
     for (FakeLink* l : {links.to("10.0.0.7"), links.toCom(4)})
         EXPECT_EQ(l->written, QByteArrayList{kAck8});
     EXPECT_EQ(column(Col::EndpointColumn), (QByteArrayList{"10.0.0.7", "4"}));
     EXPECT_EQ(column(Col::ParameterColumn), (QByteArrayList{"3001", "19200,e,7,2"}));
-    EXPECT_EQ(column(Col::StatusColumn), (QByteArrayList{"Connected", "Connected"}));
     EXPECT_EQ(column(Col::IdColumn), (QByteArrayList{"N/A", "N/A"}));
     EXPECT_EQ(list.cell(1, Col::LastUpdatedColumn), now());
     EXPECT_EQ(list.connectedCount(), 9);
@@ -128,8 +126,6 @@ TEST_F(OpeningTest, ReopenGreetsAgainAndMarksItsOwnRow) {
     EXPECT_EQ(column(Col::StatusColumn), (QByteArrayList{"Connected", "Connected"}));
     EXPECT_EQ(list.cell(1, Col::LastUpdatedColumn), now());
     EXPECT_EQ(link(2).written, QByteArrayList{kAck8});
-    act(&Connections::reopenSelected, 1); // already open
-    EXPECT_EQ(links.made.size(), 3u);
     act(&Connections::disconnectSelected, 1); // a disconnect ends a reopening under way
     act(&Connections::reopenSelected, 1);
     act(&Connections::disconnectSelected, 1);
