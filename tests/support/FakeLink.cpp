@@ -3,7 +3,6 @@
 namespace znr::test {
 
 void FakeLink::open() {
-    ++openCalls;
     if (openFailure)
         throw *openFailure;
     open_ = opening == Opening::AtOnce;

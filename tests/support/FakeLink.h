@@ -28,7 +28,6 @@ public:
     // --- what the test observes
     const LinkEndpoint endpoint;
     QByteArrayList written; // one entry per write
-    int openCalls = 0;
     int closeCalls = 0;
 
     // A pending open completes.

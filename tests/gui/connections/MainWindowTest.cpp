@@ -1,13 +1,162 @@
-#include "gui/connections/MainWindowFixture.h"
+#include "protocol/DebugText.h"
+#include "station/Login.h"
 #include "support/CaseTable.h"
+#include "support/FakePrompts.h"
+#include "support/GuiActions.h"
+#include "support/ProgramRun.h"
+#include "ui/ClickableLabel.h"
+#include "ui/DesktopServices.h"
+#include "ui/PasswordGate.h"
+#include "ui/Program.h"
+#include "ui/frmDebug.h"
+#include "ui/frmLastBatch.h"
+#include "ui/frmLogin.h"
+#include "ui/frmReconnect.h"
+#include "ui/frmSettings.h"
 #include "ui/frmSplash.h"
+#include "ui/frmZNRInterface.h"
+#include "unit/connections/ConnectionsFixture.h"
 
 #include <QAction>
+#include <QBrush>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTableView>
 #include <QTimer>
+#include <QTreeView>
 #include <functional>
+#include <optional>
+#include <vector>
 
 namespace znr::test {
 namespace {
+
+// The password window on screen, if any.
+frmLogin* loginWindow() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* f = qobject_cast<frmLogin*>(w); f && f->isVisible())
+            return f;
+    return nullptr;
+}
+
+// Answers the open password window: each entry is typed and OK clicked; nothing clicks Cancel.
+void answerLogin(const std::vector<std::optional<QString>>& entries) {
+    frmLogin* w = loginWindow();
+    ASSERT_NE(w, nullptr) << "no password window";
+    for (const std::optional<QString>& entry : entries) {
+        if (!entry) {
+            click(w->findChild<QPushButton*>(QStringLiteral("cmdCancel")));
+            break;
+        }
+        w->findChild<QLineEdit*>(QStringLiteral("txtPassword"))->setText(*entry);
+        click(w->findChild<QPushButton*>(QStringLiteral("cmdOK")));
+        if (!w->isVisible())
+            break;
+    }
+    ConnectionsFixture::runEvents();
+}
+
+// Records the paths the desktop is asked to open.
+struct RecordingDesktop final : DesktopServices {
+    QStringList opened;
+    bool openPath(const QString& path) override {
+        opened.append(path);
+        return true;
+    }
+};
+
+// The real main window and password window over the connections of ConnectionsFixture; the
+// rows are read back through the window's view.
+struct MainWindowFixture : ConnectionsFixture {
+    LoginState login;
+    FakePrompts prompts;
+    RecordingDesktop desktop;
+    PasswordGate gate{settings, login, prompts, log};
+    int settingsShown = 0;
+    std::unique_ptr<frmZNRInterface> shown;
+
+    MainWindowFixture() {
+        settings.AdminPassword = "admin";
+        settings.DisconnectPassword = "disc";
+    }
+    ~MainWindowFixture() override {
+        shown.reset();
+        runDeferredDeletes();
+    }
+
+    // Shows the window of a `defaultStartup` run with instruments 10.0.0.1..n on port 10001.
+    void openWindow(const QByteArray& defaultStartup = "ETHERNET", int hosts = 0) {
+        settings.DefaultStartup = defaultStartup;
+        shown = std::make_unique<frmZNRInterface>(settings, login, gate, log, list);
+        shown->attach(c, {[this] { ++settingsShown; }, {}});
+        shown->useSeams(prompts, desktop);
+        followModel();
+        shown->Form_Load(); // as the start-up does once the settings are read
+        shown->show();
+        for (int k = 1; k <= hosts; ++k)
+            openHost(host(k));
+    }
+    frmZNRInterface& window() { return *shown; }
+
+    template <class T> T* find(const char* name) {
+        T* found = window().findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    QAbstractItemModel& model() { return *find<QTreeView>("lstConnections")->model(); }
+    QString count() { return find<QLabel>("lblNumZNR")->text(); }
+    // The rows as the view was told them: kept up to date only through the model's signals, so
+    // a change the model does not announce shows as a stale text.
+    QList<QStringList> announced;
+    void followModel() {
+        QAbstractItemModel* m = &model();
+        announced.clear();
+        const auto fetch = [this, m](int first, int last) {
+            for (int r = first; r <= last; ++r) {
+                QStringList texts;
+                for (int c = 0; c < m->columnCount(); ++c)
+                    texts.append(m->index(r, c).data().toString());
+                announced.insert(r, texts);
+            }
+        };
+        QObject::connect(m, &QAbstractItemModel::rowsInserted, m,
+                         [fetch](const QModelIndex&, int first, int last) { fetch(first, last); });
+        QObject::connect(m, &QAbstractItemModel::rowsRemoved, m,
+                         [this](const QModelIndex&, int first, int last) {
+                             announced.remove(first, last - first + 1);
+                         });
+        QObject::connect(m, &QAbstractItemModel::dataChanged, m,
+                         [this, fetch](const QModelIndex& from, const QModelIndex& to) {
+                             announced.remove(from.row(), to.row() - from.row() + 1);
+                             fetch(from.row(), to.row());
+                         });
+    }
+    QStringList shownColumn(int column) {
+        QStringList out;
+        for (const QStringList& row : announced)
+            out.append(row.value(column));
+        return out;
+    }
+    QStringList statuses() { return shownColumn(ConnectionList::StatusColumn); }
+
+    // A click on a row of the list, as the user selects it.
+    void clickRow(int row) {
+        auto* view = find<QTreeView>("lstConnections");
+        const QModelIndex item = model().index(row, 0);
+        view->scrollTo(item);
+        click(view->viewport(), QRectF(view->visualRect(item)).center());
+        ASSERT_EQ(list.selectedPosition(), std::optional<int>(row));
+    }
+    void clickButton(const char* name) { click(find<QPushButton>(name)); }
+};
 
 using MainWindowTest = MainWindowFixture;
 using Col = ConnectionList::Column;
@@ -162,6 +311,298 @@ TEST_F(LoginTest, SplashLeavesEarlyOnAKeyOrAClickOnTheFrameItself) {
         EXPECT_EQ(splash.isNull(), c.leaves);
         delete splash.data();
     }
+}
+
+// What the operator sees beside the specified texts: drops, the reconnect interval, the files.
+
+struct OperatorSignalsTest : MainWindowFixture {
+    bool tinted(int row) {
+        const QVariant tint = model().index(row, 0).data(Qt::BackgroundRole);
+        return tint.isValid() &&
+               tint.value<QBrush>().color() != QGuiApplication::palette().color(QPalette::Base);
+    }
+    QString tip(int row) { return model().index(row, 4).data(Qt::ToolTipRole).toString(); }
+};
+
+TEST_F(OperatorSignalsTest, DroppedRowSaysWhyUntilRestoredWhileAnOperatorsDisconnectStaysPlain) {
+    settings.ReconnectSeconds = 10;
+    openWindow("ETHERNET", 2);
+    int tintsAnnounced = 0;
+    QObject::connect(&model(), &QAbstractItemModel::dataChanged, &model(),
+                     [&](auto&, auto&, const QList<int>& roles) {
+                         tintsAnnounced += roles.contains(Qt::BackgroundRole);
+                     });
+    clock.advanceMs(60'000);
+    links.opening = FakeLink::Opening::Later;
+    link(1).drop(10054, "Connection is reset by remote side");
+    EXPECT_EQ(statuses(), (QStringList{"Disconnected", "Connected"}));
+    EXPECT_TRUE(tinted(0));
+    EXPECT_EQ(tintsAnnounced, 1);
+    EXPECT_EQ(tip(0), QString::fromLatin1(now() + ": Connection is reset by remote side (10054)\n"
+                                                  "retrying every 10 s"));
+    clickRow(1);
+    clickButton("cmdDisconnect");
+    answerLogin({QStringLiteral("disc")});
+    EXPECT_FALSE(tinted(1));
+    c.retryDropped(); // the retry gets through: plain again
+    link(1).succeed();
+    EXPECT_EQ(statuses(), (QStringList{"Connected", "Disconnected"}));
+    EXPECT_FALSE(tinted(0));
+}
+
+template <class T> T* visible() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && qobject_cast<T*>(w))
+            return static_cast<T*>(w);
+    return nullptr;
+}
+
+// Refused texts leave the dialog open with a message; a valid one is written in place and
+// retries a connection that dropped while the reconnect was off.
+TEST_F(OperatorSignalsTest, ReconnectMenuWritesTheKeyAndTakesEffectAtOnce) {
+    settings.IniFilePath = QFile::decodeName(dir.path("ZNRExtractor.ini"));
+    const QByteArray before = "[DEFAULT]\r\nMODE=ETHERNET\r\n[RECONNECT]\r\nSECONDS=0\r\n;x\r\n";
+    writeBytes(dir.path("ZNRExtractor.ini"), before);
+    openWindow("ETHERNET", 1);
+    link(1).drop(10054, "Connection is reset by remote side");
+    EXPECT_EQ(tip(0), QString::fromLatin1(now() + ": Connection is reset by remote side (10054)"));
+    EXPECT_FALSE(c.retryTimerRunning());
+    find<QAction>("mnuReconnect")->trigger();
+    EXPECT_EQ(login.LoginPurpose, "MENU");
+    EXPECT_EQ(visible<frmReconnect>(), nullptr);
+    answerLogin({QStringLiteral("admin")});
+    frmReconnect* dialog = visible<frmReconnect>();
+    ASSERT_NE(dialog, nullptr);
+    auto* txtSeconds = dialog->findChild<QLineEdit*>(QStringLiteral("txtSeconds"));
+    EXPECT_EQ(txtSeconds->text(), QStringLiteral("0"));
+    const QString refused = "Invalid Data|Enter a whole number of seconds from 0 to 3600 (0 "
+                            "turns the reconnect off).|!";
+    for (const char* typed : {"abc", "5000", "-1", " 10 "}) {
+        prompts.shown.clear();
+        txtSeconds->setText(QString::fromLatin1(typed));
+        click(dialog->findChild<QPushButton*>(QStringLiteral("cmdOK")));
+        const bool valid = QByteArray(typed) == " 10 ";
+        EXPECT_EQ(prompts.shown, valid ? QStringList() : QStringList{refused}) << typed;
+        EXPECT_EQ(readBytes(dir.path("ZNRExtractor.ini")),
+                  valid ? QByteArray(before).replace("SECONDS=0", "SECONDS= 10") : before);
+    }
+    EXPECT_EQ(visible<frmReconnect>(), nullptr);
+    EXPECT_TRUE(c.retryTimerRunning());
+    EXPECT_TRUE(tip(0).endsWith(QStringLiteral("\nretrying every 10 s"))) << tip(0).toStdString();
+}
+
+// No password: the path goes to the desktop, or a message says that it is missing.
+TEST_F(OperatorSignalsTest, FileMenuOpensTheDataFolderAndTheErrorLogWithTheDesktop) {
+    openWindow();
+    const QString data = settings.DataFolder, gone = dir.path("gone/");
+    log.WriteErrorLog("x", 0, "y");
+    const std::pair<const char*, QString> cases[] = {
+        {"mnuOpenDataFolder", "opened " + data},
+        {"mnuOpenErrorLog", "opened " + settings.ErrorLogFolder + "ZNRError.log"},
+        {"mnuOpenDataFolder", "Not Found|The data folder does not exist:\n" + gone + "|!"},
+    };
+    for (const auto& [action, result] : cases) {
+        settings.DataFolder = (result.startsWith(u'N') ? gone : data).toLatin1();
+        desktop.opened.clear();
+        prompts.shown.clear();
+        find<QAction>(action)->trigger();
+        EXPECT_EQ(loginWindow(), nullptr);
+        QStringList shown = prompts.shown;
+        for (const QString& path : desktop.opened)
+            shown.append("opened " + path);
+        EXPECT_EQ(shown, QStringList{result});
+    }
+}
+
+// The whole program: debug mode chosen in the settings window opens the trouble-shooting
+// window beside the main window (below it, on the small offscreen screen), which has no status
+// bar under its buttons.
+TEST(OperatorSignalsProgram, TroubleShootingWindowOpensBesideTheMainWindow) {
+    TempDir dir;
+    writeBytes(dir.path("ZNRExtractor.ini"), iniText(ProgramConfig{}, dir.folder()));
+    Program program(QFile::decodeName(dir.folder().chopped(1)));
+    program.start();
+    visible<frmSplash>()->Form_KeyPress();
+    frmZNRInterface* main = visible<frmZNRInterface>();
+    EXPECT_EQ(main->findChild<QStatusBar*>(), nullptr);
+    main->resize(main->minimumSizeHint());
+    main->findChild<QAction*>(QStringLiteral("mnuConfigure"))->trigger();
+    answerLogin({QStringLiteral("admin")});
+    frmSettings* settings = visible<frmSettings>();
+    ASSERT_NE(settings, nullptr);
+    settings->findChild<QComboBox*>(QStringLiteral("cboDebugMode"))->setCurrentText("YES");
+    settings->close();
+    const frmDebug* debug = visible<frmDebug>();
+    ASSERT_NE(debug, nullptr);
+    EXPECT_FALSE(debug->frameGeometry().intersects(main->frameGeometry()));
+    EXPECT_TRUE(main->screen()->availableGeometry().contains(debug->frameGeometry()));
+}
+
+// The Last Batch window of a connection.
+
+// The main window with instrument 1 connected.
+struct LastBatch : MainWindowFixture {
+    LastBatch() {
+        settings.CalCheckFolder = dir.sub("Cal Check");
+        openWindow("ETHERNET", 1);
+    }
+    void send(const QByteArrayList& frames) {
+        for (const QByteArray& f : frames)
+            link(1).receive(f);
+    }
+    // Press, release, then the second press as a double-click and its release.
+    void openByDoubleClick() {
+        auto* view = find<QTreeView>("lstConnections");
+        const QPointF at = QRectF(view->visualRect(model().index(0, 0))).center();
+        click(view->viewport(), at);
+        mouseButton(view->viewport(), QEvent::MouseButtonPress, at);
+        QMouseEvent twice(QEvent::MouseButtonDblClick, at, view->viewport()->mapToGlobal(at),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &twice);
+        mouseButton(view->viewport(), QEvent::MouseButtonRelease, at);
+    }
+    void openByMenu() {
+        clickRow(0);
+        find<QAction>("mnuLastBatch")->trigger();
+    }
+    frmLastBatch* shownWindow() {
+        auto* w = window().findChild<frmLastBatch*>(QStringLiteral("frmLastBatch"));
+        return w && w->isVisible() ? w : nullptr;
+    }
+    QString text(const char* label) {
+        return shownWindow()->findChild<QLabel*>(QString::fromLatin1(label))->text();
+    }
+    bool showsNoBatch() { return shownWindow()->findChild<QLabel*>("lblNoBatch")->isVisible(); }
+    QAbstractItemModel& table() { return *shownWindow()->findChild<QTableView*>()->model(); }
+};
+struct FreshLastBatch final : LastBatch {
+    void TestBody() override {}
+};
+
+// The table holds the data file's cells exactly, one column per code; the chart one series per
+// code with a point per reading; the labels say where the file went, and a click opens its folder.
+TEST(LastBatchWindow, ShowsTheFiledBatchAsItsDataFileHoldsIt) {
+    for (const QByteArrayList& k : caseTable("program/last-batch.txt")) {
+        SCOPED_TRACE(k[0].constData());
+        FreshLastBatch t;
+        t.settings.DataLayoutColumn = k[5] == "COLUMN";
+        for (const QByteArray& f : k[1].split(';'))
+            t.link(1).receive(wireFrame(f.left(3).constData(), f.mid(4)));
+        k[4] == "menu" ? t.openByMenu() : t.openByDoubleClick();
+        ASSERT_NE(t.shownWindow(), nullptr);
+        // The table, whatever the layout of the file, holds the cells of the COLUMN known answer:
+        // line 1, the codes, one line per reading row.
+        const QByteArray answer = "protocol/" + k[0] + "_column.dat";
+        const QByteArrayList lines = testData(answer.constData()).trimmed().split('\n');
+        const QByteArrayList head = lines[0].split(',');
+        for (int f = 0; const char* label : {"lblInstrumentId", "lblBatchCode", "lblFiledAt"})
+            EXPECT_EQ(t.text(label), QString::fromLatin1(head[f++]));
+        EXPECT_EQ(t.text("lblErrorText"), QString::fromLatin1(k[3]));
+        // The headings and the cells, each row joined as the file joins it.
+        const QAbstractItemModel& table = t.table();
+        QByteArrayList shown, expected;
+        for (int r = -1; r < table.rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < table.columnCount(); ++c)
+                cells.append(r < 0 ? table.headerData(c, Qt::Horizontal).toString()
+                                   : table.index(r, c).data().toString());
+            shown.append(cells.join(u',').toLatin1());
+        }
+        for (const QByteArray& line : lines.mid(1))
+            expected.append(line.trimmed());
+        EXPECT_EQ(shown, expected);
+        const QList<QAbstractSeries*> series =
+            t.shownWindow()->findChild<QChartView*>()->chart()->series();
+        ASSERT_EQ(series.size(), table.columnCount());
+        for (int c = 0; c < table.columnCount(); ++c) {
+            int readings = 0;
+            for (const QByteArray& row : expected.mid(1))
+                readings += !row.split(',')[c].isEmpty();
+            EXPECT_EQ(series[c]->name(), table.headerData(c, Qt::Horizontal).toString());
+            EXPECT_EQ(static_cast<QLineSeries*>(series[c])->count(), readings) << c;
+        }
+        t.shownWindow()->findChild<ClickableLabel*>("lblDataFile")->onClick();
+        const QByteArray folder = t.dir.sub(k[2].constData());
+        EXPECT_EQ(t.desktop.opened, QStringList(QString::fromLatin1(folder.chopped(1))));
+    }
+}
+
+// Before its first batch the window says so, beside the connection's counters: a late
+// fragment's NAK8, a frame the parser fails on with its log line, the frames received. A batch
+// under way changes nothing, its end does; the connection's deletion closes the window.
+TEST_F(LastBatch, ShowsTheCountersBeforeTheFirstBatchAndFollowsEachBatchFiled) {
+    link(1).receive("\0011STB\002X1");
+    clock.advanceMs(5000);
+    link(1).receive("00,AB"); // past the frame's deadline: NAK8
+    link(1).receive("\003\004");
+    link(1).receive("\0011DAT\0021,2\004"); // no ETX: the parser fails
+    openByDoubleClick();
+    ASSERT_NE(shownWindow(), nullptr);
+    EXPECT_TRUE(showsNoBatch());
+    EXPECT_EQ(text("lblFramesReceived"), QStringLiteral("2"));
+    EXPECT_EQ(text("lblNak8Sent"), QStringLiteral("1"));
+    EXPECT_EQ(text("lblLastFailure"), QStringLiteral("ParseString, 5, Invalid procedure call or "
+                                                     "argument, 5/1/2012 10:15:35 AM"));
+    QByteArrayList first = threeRowBatch("1111"), second = threeRowBatch("2222");
+    second[3] = wireFrame("DAT", "2,9.5,9.25");
+    send(first.mid(0, 5));
+    EXPECT_TRUE(showsNoBatch());
+    send(first.mid(5));
+    EXPECT_FALSE(showsNoBatch());
+    EXPECT_EQ(text("lblInstrumentId"), QStringLiteral("1111"));
+    clock.advanceMs(1000);
+    send(second.mid(0, 5));
+    EXPECT_EQ(table().index(1, 0).data().toString(), QStringLiteral("0.805"));
+    send(second.mid(5));
+    EXPECT_EQ(text("lblInstrumentId"), QStringLiteral("2222"));
+    EXPECT_EQ(table().index(1, 0).data().toString(), QStringLiteral("9.5"));
+    EXPECT_EQ(text("lblBatchesFiled"), QStringLiteral("2"));
+    clickButton("cmdDeleteConnection"); // the row the double-click selected
+    answerLogin({QStringLiteral("disc")});
+    EXPECT_EQ(shownWindow(), nullptr);
+}
+
+// The trouble-shooting window on its own.
+
+struct DebugWindowTest : ::testing::Test {
+    AppSettings s;
+    FakeClock clock;
+    ErrorLog log{s.ErrorLogFolder, clock};
+    bool debugMode = false;
+    QByteArrayList exported;
+    QPointer<frmDebug> w =
+        new frmDebug(debugMode, log, [this](const QByteArray& text) { exported.append(text); });
+
+    DebugWindowTest() { w->show(); }
+    ~DebugWindowTest() override { delete w.data(); }
+    QPlainTextEdit* box() const { return w->findChild<QPlainTextEdit*>("txtDebug"); }
+    void press(const char* name) const { w->findChild<QPushButton*>(name)->click(); }
+    // Exports, and checks the box shows exactly what was exported.
+    QByteArray exportedText() {
+        press("cmdExport");
+        EXPECT_EQ(box()->toPlainText(), debugDisplayText(exported.value(exported.size() - 1)));
+        return exported.value(exported.size() - 1);
+    }
+};
+
+// Received bytes show as lines and export exactly; Clear empties the box; what the user types
+// is exported with CR LF line ends, and later traffic as received.
+TEST_F(DebugWindowTest, ExportGivesBackTheExactBytesOfTheBox) {
+    const QByteArray first = "<RECIVED><SOH>01IST<STX>1,2\x02x<ETX><EOT>\r\n";
+    w->appendText(first);
+    w->appendText("<SENT><ACK8>\r");
+    w->appendText("\n");
+    EXPECT_EQ(box()->toPlainText(), "<RECIVED><SOH>01IST<STX>1,2\x02x<ETX><EOT>\n<SENT><ACK8>\n");
+    EXPECT_EQ(exportedText(), first + "<SENT><ACK8>\r\n");
+    press("cmdClear");
+    EXPECT_EQ(exportedText(), QByteArray());
+    w->appendText("one\r\n");
+    giveFocus(box());
+    box()->moveCursor(QTextCursor::End);
+    typeText(box(), QStringLiteral("note"));
+    typeKey(box(), Qt::Key_Return, QStringLiteral("\r"));
+    w->appendText("two\rX\r\n");
+    EXPECT_EQ(exportedText(), "one\r\nnote\r\ntwo\rX\r\n");
 }
 
 } // namespace
