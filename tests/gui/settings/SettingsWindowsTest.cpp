@@ -88,7 +88,6 @@ template <class D> struct DialogTest : WindowFixture<D> {
     void SetUp() override {
         test::writeBytes(this->iniPath, test::testData("settings/instruments-before.ini"));
         this->s.IniFilePath = QFile::decodeName(this->iniPath);
-        this->s.ErrorLogFolder = this->dir.sub("log");
         open();
     }
     void open() { (this->w = new D(this->s, this->opener, this->log))->show(); }
@@ -97,7 +96,6 @@ template <class D> struct DialogTest : WindowFixture<D> {
 };
 
 using SerialDialog = DialogTest<frmSerialPortSettings>;
-
 using WinsockDialog = DialogTest<frmWinsock>;
 
 TEST_F(SerialDialog, EachChoiceGivesItsValueAndOnlyAutoRestartAppendsTheInstrument) {
