@@ -330,9 +330,9 @@ IndexAllocator::Occupancy occupancy(int highest, std::set<int> open) {
 TEST(IndexReuse, FreeEntriesUseTheirLeadingDigitsAndTheLatestIsTakenBack) {
     IndexAllocator a;
     a.next = 6;
-    a.freeList = "4x,,5,";
+    a.freeList = "32767x,,5,";
     a.update(occupancy(5, {1, 2, 3, 4, 5}));
-    EXPECT_EQ(a.next, 4);
+    EXPECT_EQ(a.next, 32767); // the highest index there is
     EXPECT_EQ(a.freeList, "5,");
     a.freeList = "3,7,3,";
     a.reclaim(3);
