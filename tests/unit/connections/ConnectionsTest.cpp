@@ -238,8 +238,12 @@ struct ReconnectTest : ConnectionsFixture {
     }
 };
 
+// A batch cut off by the drop is not filed: the first batch after the recovery is filed alone.
 TEST_F(ReconnectTest, DroppedLineIsRetriedQuietlyAndRestoredWithTheGreeting) {
     openHost(host(1), 4001);
+    link(1).receive(wireFrame("IST", "RUN MODE,a,b,1234567,x"));
+    link(1).receive(wireFrame("STB", "X999,Q1,Q2,Q3"));
+    link(1).receive(wireFrame("DAT", "1,5,6,7").left(9)); // half a frame
     dropHost();
     c.retryDropped();
     c.retryDropped(); // the attempt is still under way: no second one
@@ -258,8 +262,27 @@ TEST_F(ReconnectTest, DroppedLineIsRetriedQuietlyAndRestoredWithTheGreeting) {
                                             "is reset by remote side",
                                             "frmZNRInterface.ReconnectConnection, 0, Connection "
                                             "restored"}));
+    for (const QByteArray& frame : threeRowBatch("1234567"))
+        link(1).receive(frame);
+    EXPECT_EQ(listFiles(settings.DataFolder), QByteArrayList{"1234 05-01-2012-101537.dat"});
+    EXPECT_EQ(readBytes(settings.DataFolder + "1234 05-01-2012-101537.dat"),
+              testData("protocol/run_mode_column.dat").replace("10:15:30", "10:15:37"));
     dropHost(); // a restored connection that drops again is retried again
     EXPECT_EQ(c.dropped(), std::set<int>{1});
+}
+
+// A handler may take away the line whose event it is handling.
+TEST_F(ClosingTest, HandlerMayDestroyTheLineThatRaisedItsEvent) {
+    openHost(host(1));
+    openHost(host(2));
+    QPointer<FakeLink> first = &link(1), second = &link(2);
+    QObject::connect(first, &Link::dropped, [this] { act(&Connections::deleteSelected); });
+    QObject::connect(second, &Link::received, [this] { c.shutDown(); });
+    first->drop(10054, "Connection is reset by remote side");
+    EXPECT_EQ(list.rowCount(), 1);
+    second->receive(wireFrame("RST", ""));
+    runEvents();
+    EXPECT_TRUE(first.isNull() && second.isNull());
 }
 
 TEST_F(ReconnectTest, OperatorActionsEndTheRetries) {
