@@ -584,5 +584,17 @@ TEST_F(DebugWindowTest, ExportGivesBackTheExactBytesOfTheBox) {
     EXPECT_EQ(exportedText(), "one\r\nnote\r\ntwo\rX\r\n");
 }
 
+// Exactly 2 MiB is kept whole; beyond it the oldest whole lines go.
+TEST_F(DebugWindowTest, TextBeyondTwoMebibytesIsDroppedFromTheTop) {
+    const QByteArray full = "first\r\n" + QByteArray(frmDebug::MaxTextBytes - 9, 'f') + "\r\n";
+    w->appendText(full);
+    EXPECT_EQ(exportedText(), full);
+    press("cmdClear");
+    // The cut falls just after a newline that another one follows.
+    const QByteArray rest = "\n" + QByteArray(frmDebug::KeptAfterTrim - 1, 'b');
+    w->appendText(QByteArray(frmDebug::MaxTextBytes / 8 + 9, 'a') + "\n" + rest);
+    EXPECT_EQ(exportedText(), rest);
+}
+
 } // namespace
 } // namespace znr::test
