@@ -29,6 +29,8 @@ QByteArray rendered(QByteArray text, const ErrorLog& log) {
 QByteArray converted(const QByteArray& function, const QByteArray& text, const ErrorLog& log) {
     const QByteArrayList words = function.split(' '); // a function and its argument
     const QDateTime time = QDateTime::fromString(QString::fromLatin1(text), Qt::ISODate);
+    AppSettings settings; // COM3 is configured, the others take the system's names
+    settings.SerialPortDevices[3] = "/dev/ttyUSB0";
     const std::map<QByteArray, std::function<QByteArray()>> functions = {
         {"number", [&] { return QByteArray::number(textToNumber(text)); }},
         {"port", [&] { return QByteArray::number(textToPort(text)); }},
@@ -37,6 +39,7 @@ QByteArray converted(const QByteArray& function, const QByteArray& text, const E
         {"boolean", [&] { return booleanToText(textToBoolean(text)); }},
         {"numberText", [&] { return numberToText(text.toInt()); }},
         {"serial", [&] { return serialText(parseSerialSettings(text)); }},
+        {"device", [&] { return serialDeviceFor(text.toInt(), settings); }},
         {"folder", [&] { return folderOfChoice(text).value_or("none"); }},
         {"scramble", [&] { return scramblePassword(text, log); }},
         {"unscramble", [&] { return unscramblePassword(text, log); }},

@@ -1,6 +1,5 @@
 #include "config/IniFile.h"
 
-#include "support/Mounts.h"
 #include "unit/config/ConfigFixture.h"
 
 #include <fcntl.h>
@@ -106,22 +105,6 @@ TEST_F(IniFileTest, FullDiskLeavesTheOldFileWholeAndLogsOnce) {
     EXPECT_EQ(files(), QByteArrayList({"ZNRExtractor.ini"})); // no leftovers
     EXPECT_EQ(logText().count("\r\n"), 1);
     EXPECT_TRUE(logText().startsWith("WriteINIFile, ")) << logText().constData();
-}
-
-TEST_F(IniFileTest, ReadOnlyFolderAndFileLogPermissionDeniedAndLeaveTheFileWhole) {
-    const QByteArray conf = dir.sub("conf");
-    file = QFile::decodeName(conf + "ZNRExtractor.ini");
-    writeBytes(conf + "ZNRExtractor.ini", "[A]\r\nx=1\r\n");
-    QByteArray why;
-    auto readOnly = test::ScopedMount::readOnly(conf, &why);
-    if (!readOnly)
-        GTEST_SKIP() << why.constData();
-    EXPECT_EQ(write("A", "x", "2"), 0);
-    EXPECT_EQ(logText(), "WriteINIFile, 70, Permission denied, 5/1/2012 10:15:30 AM\r\n");
-    EXPECT_EQ(test::listFiles(conf), QByteArrayList{"ZNRExtractor.ini"}) << "no temporary file";
-    ASSERT_TRUE(readOnly->unmount());
-    EXPECT_EQ(readBytes(conf + "ZNRExtractor.ini"), "[A]\r\nx=1\r\n");
-    EXPECT_EQ(write("A", "x", "2"), 1);
 }
 
 // Runs `body` in a child process as a user without privileges (nobody, when this is root) and

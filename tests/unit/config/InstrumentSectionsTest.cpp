@@ -10,18 +10,6 @@ using test::writeBytes;
 
 struct InstrumentSectionsTest : test::ConfigFixture {};
 
-TEST_F(InstrumentSectionsTest, EachAppendTakesTheCountFromTheFileAndRaisesIt) {
-    writeBytes(iniPath, "[ZNR NUM ETHERNET]\r\nZNRs= 2\r\n");
-    s.EthernetCount = 7; // the count in memory does not matter
-    EXPECT_EQ(appendEthernetInstrument(s, {"10.1.2.3", 50000}, log), 1);
-    EXPECT_EQ(appendEthernetInstrument(s, {"b", 2}, log), 1);
-    EXPECT_EQ(s.EthernetCount, 4);
-    EXPECT_EQ(ini(), "[ZNR NUM ETHERNET]\r\nZNRs= 4\r\n"
-                     "\r\n[ZNR-ENT3]\r\nIP=10.1.2.3\r\nPort=50000\r\n"
-                     "\r\n[ZNR-ENT4]\r\nIP=b\r\nPort=2\r\n");
-    EXPECT_TRUE(logText().isEmpty());
-}
-
 TEST_F(InstrumentSectionsTest, SerialSectionEndsAnUnterminatedLastLineAndNamesEveryField) {
     writeBytes(iniPath, test::testData("config/serial-before-append.ini"));
     EXPECT_EQ(appendSerialInstrument(s, {"12", "19200,e,7,2", 2, true, false}, log), 1);

@@ -1,6 +1,5 @@
 #include "config/SettingsOptions.h"
 
-#include "config/PasswordScrambling.h"
 #include "unit/config/ConfigFixture.h"
 
 namespace znr {
@@ -35,15 +34,6 @@ TEST_F(SettingsOptionsTest, EmptyValuesAndPasswordsThatCannotBeScrambledAreNotWr
     s.ErrorLogFolder.clear();
     writeOptions(s, log);
     EXPECT_EQ(ini(), before + "[DATA LAYOUT]\r\nCOLUMN=False\r\n[ARCHIVE RAW FILE]\r\nDAYS= 0\r\n");
-}
-
-TEST_F(SettingsOptionsTest, PasswordWithACodeThatCannotShiftIsLoggedUnderItsRoutine) {
-    unscramblePassword("abc\xf6xyz", log);
-    scramblePassword("pass\tword", log);
-    EXPECT_EQ(logText(), "Module.DecryptPassword, 5, Invalid procedure call or argument, "
-                         "5/1/2012 10:15:30 AM\r\n"
-                         "Module.EncryptPassword, 5, Invalid procedure call or argument, "
-                         "5/1/2012 10:15:30 AM\r\n");
 }
 
 } // namespace

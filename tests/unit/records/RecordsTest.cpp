@@ -1,33 +1,9 @@
-// The error log and file appends.
+// File appends.
 #include "core/Files.h"
 #include "unit/config/ConfigFixture.h"
 
 namespace znr::test {
 namespace {
-
-// A line is "name, number, description, time" ended by CR LF; an empty folder setting leaves
-// no trace; a failing step ends its routine with one line under the routine's name.
-TEST(ErrorLog, LinesFollowTheFolderSettingAndGuardedStopsAtTheFailingStep) {
-    TempDir dir;
-    AppSettings settings;
-    FakeClock clock;
-    const ErrorLog log{settings.ErrorLogFolder, clock};
-    log.WriteErrorLog("ParseString", 5, "Invalid procedure call or argument");
-    EXPECT_TRUE(listFiles(dir.folder()).isEmpty());
-    settings.ErrorLogFolder = dir.folder();
-    log.WriteErrorLog("LoadConstants", 13, "Type mismatch");
-    clock.advanceMs(3'600'000 * 3);
-    bool secondStepRan = false;
-    EXPECT_FALSE(guarded(log, "RedimArray", [&] {
-        throw Failure::outOfRange();
-        secondStepRan = true;
-    }));
-    EXPECT_FALSE(secondStepRan);
-    EXPECT_TRUE(guarded(log, "BatchComplete", [] {}));
-    EXPECT_EQ(readBytes(dir.path("ZNRError.log")),
-              "LoadConstants, 13, Type mismatch, 5/1/2012 10:15:30 AM\r\n"
-              "RedimArray, 9, Subscript out of range, 5/1/2012 1:15:30 PM\r\n");
-}
 
 TEST(Files, AppendsLinesWithCrLfKeepingEveryByteAndFailuresCarryPlatformNumbers) {
     TempDir dir;
