@@ -146,7 +146,7 @@ TEST_F(IniFileTest, WritableFileInAFolderThatTakesNoNewFilesIsRewrittenInPlace) 
 }
 
 // One reader over a whole start-up gives, read after read, what readIniValue gives at that
-// moment, whatever happened to the file in between; an unchanged old file keeps its values.
+// moment, whatever happened to the file in between.
 TEST_F(IniFileTest, ReaderGivesWhatEachReadOfTheFileGivesAtThatMoment) {
     IniFileReader reader(file);
     auto same = [&](const char* section, const char* key) {
@@ -167,20 +167,6 @@ TEST_F(IniFileTest, ReaderGivesWhatEachReadOfTheFileGivesAtThatMoment) {
     same("A", "K");
     ASSERT_EQ(::mkdir(iniPath.constData(), 0755), 0); // a folder where the file was
     same("A", "K");
-}
-
-TEST_F(IniFileTest, ReaderKeepsReadingAnUnchangedOldFile) {
-    writeBytes(iniPath, "[A]\r\nK=1\r\n[B]\r\nL=2\r\n");
-    const timespec old[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, iniPath.constData(), old, 0), 0);
-    ::usleep(150'000); // the change time set just now becomes old enough as well
-    IniFileReader reader(file);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(reader.read("A", "K"), "1");
-        EXPECT_EQ(reader.read("b", "l"), "2");
-    }
-    ASSERT_EQ(write("A", "K", "3"), 1);
-    EXPECT_EQ(reader.read("A", "K"), "3");
 }
 
 } // namespace

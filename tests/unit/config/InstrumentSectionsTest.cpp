@@ -17,35 +17,24 @@ TEST_F(InstrumentSectionsTest, SerialSectionEndsAnUnterminatedLastLineAndNamesEv
     EXPECT_EQ(ini(), test::testData("config/serial-after-append.ini"));
 }
 
+// tests/data/config/append-refusals.txt: each refusal leaves the file and the counts alone.
 TEST_F(InstrumentSectionsTest, CountThatIsNoNumberOrAForgingFieldAppendsNothing) {
-    const struct {
-        const char* file; // nullptr: no file
-        bool serial;
-        const char* logged;
-    } cases[] = {
-        {"[OTHER]\r\nx=1\r\n", false, "AddEthernetZNRINI, 13, Type mismatch, "},
-        {"[ZNR NUM ETHERNET]\r\nZNRs=two\r\n", false, "AddEthernetZNRINI, 13, Type mismatch, "},
-        {"[ZNR NUM ETHERNET]\r\nZNRs=32767\r\n", false, "AddEthernetZNRINI, 6, Overflow, "},
-        {nullptr, true, "AddSerialZNRINI, 13, Type mismatch, "},
-        {"[ZNR NUM SERIAL]\r\nZNRs= 0\r\n[ADMIN]\r\nPASSWORD=WZc_d\r\n", true,
-         "AddSerialZNRINI, 5, Invalid procedure call or argument, "},
-    };
     const SerialInstrument forging{"1", "9600,n,8,1\r\n[ADMIN]\r\nPASSWORD="};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.logged);
+    for (const QByteArrayList& c : test::caseTable("config/append-refusals.txt")) {
+        SCOPED_TRACE(c[1].toStdString());
         QFile::remove(s.IniFilePath);
-        if (c.file)
-            writeBytes(iniPath, c.file);
+        if (c[1] != "-")
+            writeBytes(iniPath, c[1]);
         clearLog();
         s.EthernetCount = s.SerialCount = 5;
-        EXPECT_EQ(c.serial ? appendSerialInstrument(s, forging, log)
-                           : appendEthernetInstrument(s, {"10.1.2.3", 1}, log),
+        EXPECT_EQ(c[0] == "serial" ? appendSerialInstrument(s, forging, log)
+                                   : appendEthernetInstrument(s, {"10.1.2.3", 1}, log),
                   0);
-        EXPECT_EQ(ini(), c.file ? c.file : "");
-        EXPECT_EQ(test::fileExists(iniPath), c.file != nullptr);
+        EXPECT_EQ(ini(), c[1] == "-" ? "" : c[1]);
+        EXPECT_EQ(test::fileExists(iniPath), c[1] != "-");
         EXPECT_EQ(s.EthernetCount, 5);
         EXPECT_EQ(logText().count("\r\n"), 1);
-        EXPECT_TRUE(logText().startsWith(c.logged)) << logText().constData();
+        EXPECT_TRUE(logText().startsWith(c[2] + ' ')) << logText().constData();
     }
 }
 

@@ -84,15 +84,6 @@ TEST_F(LoadSettingsTest, CompleteFileFillsEverySettingAndHandsOverTheCountedInst
     EXPECT_TRUE(logText().isEmpty());
 }
 
-TEST_F(LoadSettingsTest, MissingFileEndsAtTheFirstConversionWithNothingSet) {
-    s.ErrorLogFolder.clear();
-    loadSettings(s, opener, log);
-    EXPECT_EQ(s.DefaultStartup, "");
-    EXPECT_FALSE(s.DataLayoutColumn);
-    EXPECT_TRUE(opener.calls.isEmpty());
-    EXPECT_TRUE(test::listFiles(logFolder).isEmpty());
-}
-
 TEST_F(LoadSettingsTest, BadValueEndsTheLoadAtItsStepAndOddValuesDoNot) {
     for (const QByteArrayList& c : test::caseTable("config/load-stops.txt")) {
         SCOPED_TRACE(c[0].toStdString());

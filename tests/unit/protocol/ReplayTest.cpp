@@ -14,6 +14,7 @@
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <unistd.h>
@@ -175,63 +176,49 @@ struct ReplayTest : ::testing::TestWithParam<Replay> {
     void set(const QByteArray& key, const QByteArray& text) {
         const QByteArray value = bytesOf(text);
         const QByteArrayList args = value.split('|');
-        if (key == "archive")
-            settings.ArchiveRawFile = value;
-        else if (key == "debug")
-            debugMode = value == "on";
-        else if (key == "checkrod")
-            settings.CheckRodID = value;
-        else if (key == "replyfails")
-            replyFails = value == "on";
-        else if (key == "folder")
-            folder(args[0].trimmed()) = pathIn(args.value(1).trimmed());
-        else if (key == "rawlimit")
-            channels.at(index).batch.raw.byteLimit = value.toLongLong();
-        else if (key == "channel")
-            channels.try_emplace(value.toInt(), value.toInt());
-        else if (key == "fragments")
-            channels.at(index).receive.fragmentCount = qint16(value.toInt());
-        else
+        const std::map<QByteArray, std::function<void()>> setters = {
+            {"archive", [&] { settings.ArchiveRawFile = value; }},
+            {"debug", [&] { debugMode = value == "on"; }},
+            {"checkrod", [&] { settings.CheckRodID = value; }},
+            {"replyfails", [&] { replyFails = value == "on"; }},
+            {"folder", [&] { folder(args[0].trimmed()) = pathIn(args.value(1).trimmed()); }},
+            {"rawlimit", [&] { channels.at(index).batch.raw.byteLimit = value.toLongLong(); }},
+            {"channel", [&] { channels.try_emplace(value.toInt(), value.toInt()); }},
+            {"fragments",
+             [&] { channels.at(index).receive.fragmentCount = qint16(value.toInt()); }},
+        };
+        const auto it = setters.find(key);
+        if (it == setters.end())
             FAIL() << "unknown setting " << key.constData();
+        it->second();
     }
 
     QByteArray stateText(const QByteArray& key) {
         Channel& ch = channels.at(index);
         const Batch& b = ch.batch;
-        if (key == "fragments")
-            return QByteArray::number(ch.receive.fragmentCount);
-        if (key == "buffer")
-            return ch.receive.buffer;
-        if (key == "result")
-            return ch.receive.lastResult;
-        if (key == "codes")
-            return b.codeList;
-        if (key == "codecount")
-            return QByteArray::number(b.codeCount());
-        if (key == "mode")
-            return b.mode;
-        if (key == "id")
-            return b.instrumentId;
-        if (key == "batchcode")
-            return b.batchCode;
-        if (key == "rows")
-            return QByteArray::number(b.rowCount) + ' ' + QByteArray::number(b.rowIndex);
-        if (key == "started")
-            return b.startTime ? generalDateTime(*b.startTime) : "-";
-        if (key == "dated")
-            return b.dateStamp ? generalDateTime(*b.dateStamp) : "-";
-        if (key == "readings")
-            return b.readings ? QByteArray::number(b.readings->storedCells()) : "-";
-        if (key == "rowtext")
-            return rows.rowText.count(index) ? rows.rowText[index] : "-";
-        if (key == "updated")
-            return rows.lastUpdated.count(index) ? rows.lastUpdated[index] : "-";
-        if (key == "raw")
-            return b.raw.lines.join('|') + " " + b.raw.id + "/" + b.raw.code;
-        if (key == "debug")
-            return rows.debugText;
-        ADD_FAILURE() << "unknown state " << key.constData();
-        return {};
+        const auto number = [](qint64 n) { return QByteArray::number(n); };
+        const auto timeText = [](const auto& t) { return t ? generalDateTime(*t) : "-"; };
+        const std::map<QByteArray, std::function<QByteArray()>> states = {
+            {"fragments", [&] { return number(ch.receive.fragmentCount); }},
+            {"buffer", [&] { return ch.receive.buffer; }},
+            {"result", [&] { return ch.receive.lastResult; }},
+            {"codes", [&] { return b.codeList; }},
+            {"codecount", [&] { return number(b.codeCount()); }},
+            {"mode", [&] { return b.mode; }},
+            {"id", [&] { return b.instrumentId; }},
+            {"batchcode", [&] { return b.batchCode; }},
+            {"rows", [&] { return number(b.rowCount) + ' ' + number(b.rowIndex); }},
+            {"started", [&] { return timeText(b.startTime); }},
+            {"dated", [&] { return timeText(b.dateStamp); }},
+            {"readings", [&] { return b.readings ? number(b.readings->storedCells()) : "-"; }},
+            {"rowtext", [&] { return rows.rowText.count(index) ? rows.rowText[index] : "-"; }},
+            {"updated",
+             [&] { return rows.lastUpdated.count(index) ? rows.lastUpdated[index] : "-"; }},
+            {"raw", [&] { return b.raw.lines.join('|') + " " + b.raw.id + "/" + b.raw.code; }},
+            {"debug", [&] { return rows.debugText; }},
+        };
+        const auto it = states.find(key);
+        return it != states.end() ? it->second() : "unknown state " + key;
     }
 
     void run(const QByteArray& line) {
