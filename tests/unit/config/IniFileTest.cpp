@@ -2,13 +2,7 @@
 
 #include "unit/config/ConfigFixture.h"
 
-#include <fcntl.h>
-#include <grp.h>
-#include <pwd.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace znr {
@@ -80,21 +74,6 @@ TEST_F(IniFileTest, OddFilesReadAsEmptyAndAreNotReplaced) {
     EXPECT_TRUE(test::listFiles(QFile::encodeName(folder)).isEmpty());
 }
 
-TEST_F(IniFileTest, ReplacingKeepsPermissionsAndFollowsALink) {
-    const QByteArray real = dir.path("real.ini");
-    writeBytes(real, "[A]\r\nx=1\r\n");
-    ASSERT_EQ(::chmod(real.constData(), 0640), 0);
-    ASSERT_EQ(::symlink(real.constData(), iniPath.constData()), 0);
-    ASSERT_EQ(write("A", "x", "2"), 1);
-    struct stat st {};
-    ASSERT_EQ(::lstat(iniPath.constData(), &st), 0);
-    EXPECT_TRUE(S_ISLNK(st.st_mode));
-    ASSERT_EQ(::stat(real.constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(readBytes(real), "[A]\r\nx=2\r\n");
-    EXPECT_EQ(files(), QByteArrayList({"ZNRExtractor.ini", "real.ini"}));
-}
-
 TEST_F(IniFileTest, FullDiskLeavesTheOldFileWholeAndLogsOnce) {
     const QByteArray before = "[LICENSE]\r\nCOMPANY=Acme\r\n";
     writeBytes(iniPath, before);
@@ -105,44 +84,6 @@ TEST_F(IniFileTest, FullDiskLeavesTheOldFileWholeAndLogsOnce) {
     EXPECT_EQ(files(), QByteArrayList({"ZNRExtractor.ini"})); // no leftovers
     EXPECT_EQ(logText().count("\r\n"), 1);
     EXPECT_TRUE(logText().startsWith("WriteINIFile, ")) << logText().constData();
-}
-
-// Runs `body` in a child process as a user without privileges (nobody, when this is root) and
-// gives its exit code.
-template <class Body> int exitCodeAsUnprivileged(Body body) {
-    const passwd* nobody = ::getpwnam("nobody");
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const bool dropped =
-            ::geteuid() != 0 || (nobody && ::setgroups(0, nullptr) == 0 &&
-                                 ::setgid(nobody->pw_gid) == 0 && ::setuid(nobody->pw_uid) == 0);
-        ::_exit(dropped ? body() : 100);
-    }
-    int status = 0;
-    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status)
-                                                                             : -1;
-}
-
-TEST_F(IniFileTest, WritableFileInAFolderThatTakesNoNewFilesIsRewrittenInPlace) {
-    if (::geteuid() == 0 && !::getpwnam("nobody"))
-        GTEST_SKIP() << "no user 'nobody' to run the write without privileges";
-    writeBytes(iniPath, "[A]\r\nx=1\r\n");
-    struct stat before {};
-    ASSERT_EQ(::chmod(iniPath.constData(), 0666), 0);
-    ASSERT_EQ(::chmod(dir.folder().constData(), 0555), 0);
-    ASSERT_EQ(::stat(iniPath.constData(), &before), 0);
-    // The first write succeeds; the second, refused by a file size limit, leaves the file whole.
-    const int code = exitCodeAsUnprivileged([this] {
-        const int written = write("A", "x", "2");
-        return written + 2 * test::withFileSizeLimit(12, [&] { return write("A", "x", "longer"); });
-    });
-    ::chmod(dir.folder().constData(), 0700);
-    EXPECT_EQ(code, 1);
-    EXPECT_EQ(ini(), "[A]\r\nx=2\r\n");
-    struct stat after {};
-    ASSERT_EQ(::stat(iniPath.constData(), &after), 0);
-    EXPECT_EQ(after.st_ino, before.st_ino);
-    EXPECT_EQ(files(), QByteArrayList({"ZNRExtractor.ini"}));
 }
 
 // One reader over a whole start-up gives, read after read, what readIniValue gives at that

@@ -1,9 +1,11 @@
 // Replays of the receive path from tests/data/protocol/replays.txt (its header describes the
-// format): arrivals at given times, the exact replies, the state, files and log lines after.
+// format): arrivals at given times, the exact replies, the state, files and log lines after;
+// and the reshaping of a batch's table, which no replay reaches whole.
 #include "config/AppSettings.h"
 #include "core/DateTimeText.h"
 #include "core/ErrorLog.h"
 #include "core/LogNames.h"
+#include "protocol/Batch.h"
 #include "protocol/Channel.h"
 #include "protocol/ConnectionRows.h"
 #include "protocol/DebugTextSink.h"
@@ -281,6 +283,25 @@ TEST_P(ReplayTest, RepliesStateFilesAndLogAreExact) {
 
 INSTANTIATE_TEST_SUITE_P(Replays, ReplayTest, ::testing::ValuesIn(loadReplays()),
                          [](const auto& info) { return info.param.name; });
+
+// A narrower table keeps the cells of the rows before the new last row in shared columns.
+TEST(Batch, ReshapeKeepsRowsBeforeTheNewLastRowInSharedColumns) {
+    Batch b;
+    b.reshape(2, 2);
+    b.readings->set(0, 1, 1.5);
+    b.readings->set(1, 2, 2.5);
+    b.reshape(2, 1); // narrower: row 2 and column 2 go
+    EXPECT_EQ(b.readings->cell(0, 1), 1.5);
+    b.reshape(2, 2);
+    EXPECT_EQ(b.readings->cell(1, 2), std::nullopt);
+    b.readings->set(2, 0, 3.0);
+    b.reshape(2, 2); // same shape: the last row is emptied all the same
+    EXPECT_EQ(b.readings->cell(2, 0), std::nullopt);
+    EXPECT_EQ(b.readings->cell(0, 1), 1.5);
+    EXPECT_THROW(b.reshape(1, -1), Failure);
+    EXPECT_EQ(b.readings->cell(0, 1), 1.5);
+    EXPECT_EQ(b.columnBound, 2);
+}
 
 } // namespace
 } // namespace znr::test

@@ -1,15 +1,11 @@
-// The raw traffic files: their export, the record's limits, and the clean-up of their folder,
-// both the full one and the sweep that keeps track of the folder (files have their real
-// creation dates and age by moving the clock).
-#include "config/AppSettings.h"
-#include "core/ErrorLog.h"
+// The raw traffic files: their export, the clean-up of their folder, both the full one and the
+// sweep that keeps track of the folder (files have their real creation dates and age by moving
+// the clock), and the appends that write them.
+#include "core/Files.h"
 #include "protocol/RawFolderCleanUp.h"
 #include "protocol/RawFolderSweep.h"
 #include "protocol/RawTrafficFiles.h"
-#include "support/CaseTable.h"
-#include "support/FakeClock.h"
-#include "support/QtPrinters.h"
-#include "support/TempDir.h"
+#include "unit/config/ConfigFixture.h"
 
 #include <QDir>
 #include <cstdio>
@@ -32,11 +28,6 @@ struct RawFilesTest : ::testing::Test {
         settings.ErrorLogFolder = dir.sub("Error Log");
         settings.RawFileFolder = folder;
         settings.ArchiveDays = 30;
-    }
-    void useRealCreationDates() {
-        writeBytes(dir.path("probe"), "x");
-        created = fileCreationDate(dir.path("probe"));
-        daysLater(0);
     }
     void daysLater(int days) { clock.setWall(QDateTime(created.addDays(days), QTime(12, 0))); }
     QByteArray logText() const { return readBytes(settings.ErrorLogFolder + "ZNRError.log"); }
@@ -73,7 +64,8 @@ TEST_F(RawFilesTest, CleanUpDeletesOnlyRawTrafficFilesOfTheFolderItIsGiven) {
 // another folder or limit, the day a kept file ages out, after a failure, the folder made anew)
 // and has the effect of a full clean-up, failures included.
 TEST_F(RawFilesTest, SweepHasTheEffectOfAFullCleanUpAndReadsTheFolderOnlyWhenItMust) {
-    useRealCreationDates();
+    writeBytes(dir.path("probe"), "x");
+    created = fileCreationDate(dir.path("probe"));
     const QByteArray full = dir.sub("Full");
     for (const QByteArrayList& row : caseTable("records/sweep.txt")) {
         SCOPED_TRACE(row[0].toStdString());
@@ -123,18 +115,6 @@ TEST_F(RawFilesTest, TroubleShootingExportsRepeatTheEarlierTexts) {
     EXPECT_EQ(logText(), "");
 }
 
-// The line that would pass the limit is logged once; it and every later line are refused. A
-// record of a default run holds 32767 lines (the byte limit is replayed with the receive path).
-TEST_F(RawFilesTest, FullRecordIsLoggedOnceAndRefusesEveryLaterLine) {
-    RawTrafficRecord full;
-    for (int i = 0; i < 32770; ++i)
-        full.append("x", log);
-    full.append("y", log);
-    EXPECT_EQ(full.lines, QByteArrayList(32767, "x"));
-    EXPECT_EQ(logText(), "CreateRawFile, 6, Raw record full: more than 32767 lines; later lines "
-                         "not recorded, 5/1/2012 2:30:05 PM\r\n");
-}
-
 TEST_F(RawFilesTest, ExportCleansTheRawFolderByRealCreationDates) {
     settings.ErrorLogFolder = folder;
     writeBytes(folder + "notes.txt", "mine");
@@ -144,6 +124,21 @@ TEST_F(RawFilesTest, ExportCleansTheRawFolderByRealCreationDates) {
     log.WriteErrorLog("ExportRawFile", 0, "marker");
     exportRawRecord(RawTrafficRecord{}, settings, log);
     EXPECT_EQ(listFiles(folder), (QByteArrayList{"ZNRError.log", "notes.txt"}));
+}
+
+// A long file refused part-way (past the first chunks) ends at its last complete line.
+TEST_F(RawFilesTest, LongFileRefusedPartWayEndsAtItsLastCompleteLine) {
+    const QByteArray path = dir.path("long.dat");
+    const int number = withFileSizeLimit(150'000, [&] {
+        return failureOf([&] {
+            LineAppender out(path, false);
+            for (int i = 0; i < 3'000; ++i)
+                out.append(QByteArray(99, 'x')); // 101 bytes with CR LF
+            out.finish();
+        });
+    });
+    EXPECT_EQ(number, FailureNo::DeviceIo);
+    EXPECT_EQ(readBytes(path).size(), 150'000 / 101 * 101);
 }
 
 } // namespace
