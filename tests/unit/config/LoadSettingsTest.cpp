@@ -84,7 +84,7 @@ TEST_F(LoadSettingsTest, EachStepTakesItsValueAndABadOneEndsTheLoad) {
                   (s.isEthernetRun() ? EthernetCalls : SerialCalls).first(c[2].toInt()));
         // Read first, whatever stops the load.
         EXPECT_EQ(s.SerialPortDevices, Devices);
-        EXPECT_EQ(s.ReconnectSeconds, 7);
+        EXPECT_EQ(s.ReconnectSeconds, c.size() > 4 ? c[4].toInt() : 7);
         if (!c[3].isEmpty()) {
             EXPECT_EQ(logText().count("\r\n"), 1);
             EXPECT_TRUE(logText().startsWith(c[3])) << logText().constData();
