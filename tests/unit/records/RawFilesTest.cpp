@@ -115,6 +115,17 @@ TEST_F(RawFilesTest, TroubleShootingExportsRepeatTheEarlierTexts) {
     EXPECT_EQ(logText(), "");
 }
 
+// The line that would pass the 32767-line limit is logged once; it and every later line are
+// refused (the byte limit is replayed with the receive path).
+TEST_F(RawFilesTest, FullRecordIsLoggedOnceAndRefusesEveryLaterLine) {
+    RawTrafficRecord full;
+    for (int i = 0; i < 32770; ++i)
+        full.append("x", log);
+    EXPECT_EQ(full.lines, QByteArrayList(32767, "x"));
+    EXPECT_EQ(logText(), "CreateRawFile, 6, Raw record full: more than 32767 lines; later lines "
+                         "not recorded, 5/1/2012 2:30:05 PM\r\n");
+}
+
 TEST_F(RawFilesTest, ExportCleansTheRawFolderByRealCreationDates) {
     settings.ErrorLogFolder = folder;
     writeBytes(folder + "notes.txt", "mine");
