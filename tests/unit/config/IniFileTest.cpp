@@ -74,6 +74,21 @@ TEST_F(IniFileTest, OddFilesReadAsEmptyAndAreNotReplaced) {
     EXPECT_TRUE(test::listFiles(QFile::encodeName(folder)).isEmpty());
 }
 
+// A write replaces the file the INI path links to, with its permissions.
+TEST_F(IniFileTest, ReplacingKeepsPermissionsAndFollowsALink) {
+    const QByteArray real = dir.path("real.ini");
+    writeBytes(real, "[A]\r\nx=1\r\n");
+    ASSERT_EQ(::chmod(real.constData(), 0640), 0);
+    ASSERT_EQ(::symlink(real.constData(), iniPath.constData()), 0);
+    ASSERT_EQ(write("A", "x", "2"), 1);
+    struct stat st {};
+    ASSERT_EQ(::lstat(iniPath.constData(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::stat(real.constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(readBytes(real), "[A]\r\nx=2\r\n");
+}
+
 TEST_F(IniFileTest, FullDiskLeavesTheOldFileWholeAndLogsOnce) {
     const QByteArray before = "[LICENSE]\r\nCOMPANY=Acme\r\n";
     writeBytes(iniPath, before);
