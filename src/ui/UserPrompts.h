@@ -7,8 +7,9 @@
 namespace znr {
 
 // Message boxes and the open-file dialog, behind a seam so that tests answer them without
-// blocking. They never block the caller either: an answer comes through its callback (at once
-// in tests, when the operator answers in the program). Windows call these; logic never does.
+// blocking. They never block the caller either: an answer comes through its callback when the
+// operator gives it, in the program always after the call has returned. Windows call these;
+// logic never does.
 class UserPrompts {
 public:
     enum class Icon { None, Exclamation };

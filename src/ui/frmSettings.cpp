@@ -201,37 +201,31 @@ void frmSettings::cancel() {
 }
 
 void frmSettings::closeEvent(QCloseEvent* e) {
-    if (!valuesSaved_ && !saveAnswer_) {
-        e->ignore();
-        askToSave();
-        if (!saveAnswer_)
-            return;
+    if (!valuesSaved_ && !saveAnswer_ && askToSave()) {
+        e->ignore(); // the answer closes the window again
+        return;
     }
     const bool save = std::exchange(saveAnswer_, std::nullopt).value_or(false);
     e->setAccepted(!unload(save));
 }
 
-void frmSettings::askToSave() {
-    if (askingToSave_)
-        return;
-    askingToSave_ = answerComesInline_ = true;
-    const bool asked = guarded(log_, "frmSettings_Form_Unload", [&] {
-        prompts_.askYesNo(QStringLiteral("Do you want to Save your changes?"),
-                          QStringLiteral("Data will be Lost"), [self = QPointer(this)](bool save) {
-                              if (self)
-                                  self->onSaveAnswer(save);
-                          });
-    });
-    answerComesInline_ = false;
-    if (!asked) // closing goes on as after No
-        onSaveAnswer(false);
+bool frmSettings::askToSave() {
+    if (!askingToSave_)
+        askingToSave_ = guarded(log_, "frmSettings_Form_Unload", [&] {
+            prompts_.askYesNo(QStringLiteral("Do you want to Save your changes?"),
+                              QStringLiteral("Data will be Lost"),
+                              [self = QPointer(this)](bool save) {
+                                  if (self)
+                                      self->onSaveAnswer(save);
+                              });
+        });
+    return askingToSave_;
 }
 
 void frmSettings::onSaveAnswer(bool save) {
     askingToSave_ = false;
     saveAnswer_ = save;
-    if (!answerComesInline_)
-        close();
+    close();
 }
 
 bool frmSettings::unload(bool save) {

@@ -84,9 +84,9 @@ private:
     void browse(const FolderRow& row);
     void useChosenFile(QLineEdit& field, const QString& chosen);
     OptionTexts fieldTexts() const;
-    // Asks whether to save; the answer closes the window again (or comes at once, inside the
-    // close that asked).
-    void askToSave();
+    // Asks whether to save, once; its answer closes the window again. False when the question
+    // could not be asked: closing goes on as after No.
+    bool askToSave();
     void onSaveAnswer(bool save);
     // The closing sequence once the question is settled; true when the window stays open.
     bool unload(bool save);
@@ -102,7 +102,6 @@ private:
     bool loaded_ = false;
     std::optional<bool> saveAnswer_; // answered but not yet acted on by a close
     bool askingToSave_ = false;
-    bool answerComesInline_ = false;
 
     ClickableLabel* imgFileSetup_ = nullptr;
     ClickableLabel* lblFileSetup_ = nullptr;
