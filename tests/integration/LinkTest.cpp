@@ -1,6 +1,6 @@
 // The TCP and serial links on loopback sockets and ptys, for what the program does not show:
-// the order of the last bytes and the drop, writes refused on a closed line, the same line
-// opened afresh, and a handler destroying the link that reported to it.
+// the order of the last bytes and the drop, writes refused on a closed line, and the same line
+// opened afresh.
 
 #include "config/AppSettings.h"
 #include "core/Failure.h"
@@ -8,7 +8,6 @@
 #include "link/SerialSettings.h"
 #include "support/Pty.h"
 
-#include <QPointer>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -76,20 +75,6 @@ TEST_F(TcpLinkTest, LineClosedWithBytesUnsentReportsNoDrop) {
     peer->abort();
     QTest::qWait(300);
     EXPECT_TRUE(dropped.isEmpty());
-}
-
-// A handler may throw away the link that reported to it, as the connections do.
-TEST_F(TcpLinkTest, HandlerMayDestroyTheLinkThatReportedTheDrop) {
-    QPointer<Link> raw = link.release();
-    int drops = 0;
-    QObject::connect(raw, &Link::dropped, [&] {
-        ++drops;
-        raw->close();
-        raw->deleteLater();
-    });
-    peer->abort();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return raw.isNull(); }));
-    EXPECT_EQ(drops, 1);
 }
 
 // A pty opens as a serial port (it has no modem lines: DTR and RTS are refused as unsupported,

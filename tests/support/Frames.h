@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
-#include <optional>
 
 namespace znr::test {
 
@@ -26,25 +25,6 @@ inline QByteArrayList threeRowBatch(const QByteArray& id, const char* endType = 
             wireFrame("DAT", "3,0.812,7.80"),
             wireFrame(endType, QByteArray(endType) == "ERR" ? "A2CD,E17" : "0")};
 }
-
-// Gathers frames from a byte stream: a frame is complete at its EOT and is taken from the last
-// SOH before it (a resent frame replaces what came before it).
-class FrameCollector {
-public:
-    void add(const QByteArray& bytes) { buffer_ += bytes; }
-    std::optional<QByteArray> take() {
-        const qsizetype eot = buffer_.indexOf('\x04');
-        if (eot < 0)
-            return std::nullopt;
-        const qsizetype soh = std::max<qsizetype>(0, buffer_.lastIndexOf('\x01', eot));
-        QByteArray frame = buffer_.mid(soh, eot + 1 - soh);
-        buffer_.remove(0, eot + 1);
-        return frame;
-    }
-
-private:
-    QByteArray buffer_;
-};
 
 // The lines of a text with CR LF line ends (no empty last entry).
 inline QByteArrayList crlfLines(const QByteArray& text) {

@@ -8,20 +8,11 @@
 
 namespace znr::test {
 
-// A mount made by a test over one of its own folders, undone when it goes out of scope (or by
-// unmount()). Needs the right to mount (root); without it the makers return nullptr and `why`
+// A folder of a test bound read-only over itself, undone when this goes out of scope (or by
+// unmount()). Needs the right to mount (root); without it readOnly() returns nullptr and `why`
 // says so.
 class ScopedMount {
 public:
-    // A small tmpfs of `size` (e.g. "64k") over `folder`: writing past it gives ENOSPC.
-    static std::unique_ptr<ScopedMount> tmpfs(const QByteArray& folder, const char* size,
-                                              QByteArray* why) {
-        const QByteArray options = QByteArray("size=") + size + ",mode=0755";
-        if (::mount("tmpfs", folder.constData(), "tmpfs", MS_NOSUID | MS_NODEV,
-                    options.constData()) != 0)
-            return failure("mount -t tmpfs", folder, why);
-        return std::unique_ptr<ScopedMount>(new ScopedMount(folder));
-    }
     // `folder` bound read-only over itself: its files stay readable, every write gives EROFS.
     static std::unique_ptr<ScopedMount> readOnly(const QByteArray& folder, QByteArray* why) {
         const char* path = folder.constData();

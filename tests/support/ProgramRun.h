@@ -32,10 +32,10 @@ struct ProgramConfig {
     };
 
     bool ethernet = true; // MODE=ETHERNET, otherwise SERIAL
-    bool column = true;   // [DATA LAYOUT] COLUMN=True / False
-    bool archive = true;  // [ARCHIVE RAW FILE] SAVE=YES / NO
+    bool column = true;   // [DATA LAYOUT] COLUMN
+    bool archive = true;  // [ARCHIVE RAW FILE] SAVE
     QByteArray checkRodsId = "ROD";
-    int rawSlots = 100; // [RAW DATA TEMP] NUMBER
+    int rawSlots = 100;
     QByteArray company = "Integration Test";
     std::optional<QByteArray> reconnectSeconds; // [RECONNECT] SECONDS when given
     QList<Ethernet> ethernetInstruments;
@@ -105,11 +105,8 @@ inline bool prepareProgramFolder(const QByteArray& folder, const ProgramConfig& 
 // offscreen (or headless with "--headless") and killed when this ends with it still running.
 class ProgramRun {
 public:
-    explicit ProgramRun(const QByteArray& folder = {}) : folder_(folder) {
-        if (folder.isEmpty() && !temporary_.emplace().isValid())
-            throw std::runtime_error("cannot create a temporary folder");
-        if (folder.isEmpty())
-            folder_ = QFile::encodeName(temporary_->path());
+    explicit ProgramRun(const QByteArray& folder = {})
+        : folder_(folder.isEmpty() ? QFile::encodeName(temporary_.path()) : folder) {
         if (!folder_.endsWith('/'))
             folder_ += '/';
         if (!prepareProgramFolder(folder_, ProgramConfig{}))
@@ -126,10 +123,8 @@ public:
 
     bool writeIni(const ProgramConfig& config) { return prepareProgramFolder(folder_, config); }
     QByteArray path(const QByteArray& name) const { return folder_ + name; }
-    QByteArray iniPath() const { return path("ZNRExtractor.ini"); }
     // The folders the INI names, each ending in '/'; the others are path("Cal Check/") etc.
     QByteArray dataFolder() const { return path("Data Files/"); }
-    QByteArray errorLogFolder() const { return path("Error Log/"); }
     QByteArray rawFolder() const { return path("Raw Files/"); }
 
     // Headless, waits until the program has blocked its stop signals (from then on SIGTERM is
@@ -173,42 +168,36 @@ public:
     }
 
     // Lines of ZNRError.log, without their CR LF.
-    QByteArrayList logLines() const {
-        return crlfLines(readBytes(errorLogFolder() + "ZNRError.log"));
-    }
-    // Waits until the log holds at least `count` lines (containing `text`).
-    bool waitForLogLines(int count, int timeoutMs = 15000, const QByteArray& text = {}) const {
-        const auto containing = [&](const QByteArray& line) { return line.contains(text); };
+    QByteArrayList logLines() const { return crlfLines(readBytes(path("Error Log/ZNRError.log"))); }
+    // Waits until the log holds at least `count` lines containing `text`.
+    bool waitForLogLines(int count, const QByteArray& text = {}) const {
         return QTest::qWaitFor(
             [&] {
                 const QByteArrayList lines = logLines();
-                return std::count_if(lines.begin(), lines.end(), containing) >= count;
+                return std::count_if(lines.begin(), lines.end(), [&](const QByteArray& line) {
+                           return line.contains(text);
+                       }) >= count;
             },
-            timeoutMs);
+            15000);
     }
 
-    qint64 residentKiB() const { return statusKiB("VmRSS:"); }
-    qint64 peakResidentKiB() const { return statusKiB("VmHWM:"); }
+    qint64 residentKiB() const { return status("VmRSS:").split(' ').value(0).toLongLong(); }
+    qint64 peakResidentKiB() const { return status("VmHWM:").split(' ').value(0).toLongLong(); }
 
 private:
-    QByteArray status() const {
-        return readBytes("/proc/" + QByteArray::number(process_.processId()) + "/status");
-    }
-    // A figure of /proc/PID/status in KiB; 0 when unreadable.
-    qint64 statusKiB(const char* key) const {
-        for (const QByteArray& line : status().split('\n'))
+    // The value of `key` in /proc/PID/status; empty when unreadable.
+    QByteArray status(const char* key) const {
+        const QByteArray path = "/proc/" + QByteArray::number(process_.processId()) + "/status";
+        for (const QByteArray& line : readBytes(path).split('\n'))
             if (line.startsWith(key))
-                return line.mid(qstrlen(key)).trimmed().split(' ').value(0).toLongLong();
-        return 0;
+                return line.mid(qstrlen(key)).trimmed();
+        return {};
     }
     bool stopSignalsBlocked() const {
-        for (const QByteArray& line : status().split('\n'))
-            if (line.startsWith("SigBlk:"))
-                return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
-        return false;
+        return (status("SigBlk:").toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
     }
 
-    std::optional<QTemporaryDir> temporary_;
+    QTemporaryDir temporary_; // unused when a folder is named
     QByteArray folder_;
     QProcess process_;
     QByteArray stdout_;

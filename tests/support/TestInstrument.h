@@ -9,7 +9,6 @@
 #include <QTest>
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <optional>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -17,8 +16,7 @@ namespace znr::test {
 
 // An instrument played inside the test: a TCP server on a free loopback port that the program
 // connects to. The test decides every byte sent, reads the program's replies or counts them,
-// and can close its end and listen again on the same port. With connectTo() it plays the
-// program instead, against a simulated instrument.
+// and can close its end and listen again on the same port.
 class TestInstrument {
 public:
     TestInstrument() {
@@ -41,13 +39,6 @@ public:
     bool waitForProgram(int timeoutMs = 20000) {
         return accept(timeoutMs) && waitForAcks(0, timeoutMs);
     }
-    bool connectTo(quint16 port) {
-        socket_ = new QTcpSocket(&server_);
-        socket_->connectToHost(QStringLiteral("127.0.0.1"), port);
-        return QTest::qWaitFor([&] { return socket_->state() == QAbstractSocket::ConnectedState; },
-                               10000);
-    }
-
     // Writes and waits until the bytes have left (processing events).
     bool send(const QByteArray& bytes, int timeoutMs = 20000) {
         if (!socket_ || socket_->state() != QAbstractSocket::ConnectedState)
@@ -105,18 +96,6 @@ public:
         pull();
         return all_.size() == before;
     }
-    // The next complete frame received.
-    std::optional<QByteArray> nextFrame(int timeoutMs = 10000) {
-        std::optional<QByteArray> frame;
-        (void)QTest::qWaitFor(
-            [&] {
-                pull();
-                return (frame = frames_.take()).has_value();
-            },
-            timeoutMs);
-        return frame;
-    }
-
     // Stops listening and closes the connection from this side.
     void goAway() {
         server_.close();
@@ -130,7 +109,6 @@ private:
         const QByteArray got = socket_ ? socket_->readAll() : QByteArray();
         all_ += got;
         unread_ += got;
-        frames_.add(got);
     }
 
     QTcpServer server_;
@@ -138,7 +116,6 @@ private:
     QTcpSocket* socket_ = nullptr;
     QByteArray all_;    // everything received on this connection
     QByteArray unread_; // for take()
-    FrameCollector frames_;
 };
 
 // A loopback listener whose accept queue is full (backlog 0, connections never accepted): the
@@ -181,11 +158,5 @@ private:
     quint16 port_ = 0;
     QList<int> fillers_;
 };
-
-// A loopback port that nobody listens on: connecting to it is refused at once.
-inline quint16 refusingPort() {
-    QTcpServer server;
-    return server.listen(QHostAddress::LocalHost, 0) ? server.serverPort() : 0;
-}
 
 } // namespace znr::test
