@@ -25,19 +25,14 @@ public:
     }
 
     quint16 port() const { return port_; }
-    // Takes the program's next connection, waiting up to `timeoutMs`; false when none came.
-    bool accept(int timeoutMs = 20000) {
+    // Takes the program's next connection and waits for its greeting ACK8.
+    bool waitForProgram(int timeoutMs = 20000) {
         if (!QTest::qWaitFor([&] { return server_.hasPendingConnections(); }, timeoutMs))
             return false;
         socket_ = server_.nextPendingConnection(); // owned by the server
         socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        all_.clear();
-        unread_.clear();
-        return true;
-    }
-    // Takes the connection and waits for the program's greeting ACK8.
-    bool waitForProgram(int timeoutMs = 20000) {
-        return accept(timeoutMs) && waitForAcks(0, timeoutMs);
+        received_.clear();
+        return waitForAcks(0, timeoutMs);
     }
     // Writes and waits until the bytes have left (processing events).
     bool send(const QByteArray& bytes, int timeoutMs = 20000) {
@@ -68,33 +63,18 @@ public:
     // ACK8 received since the greeting.
     qint64 acks() {
         pull();
-        return all_.count(kAck8) - 1;
+        return received_.count(kAck8) - 1;
     }
     // Bytes that were neither ACK8 nor NAK8 (must stay 0).
     qint64 strayBytes() {
         pull();
-        return all_.size() - 2 * (all_.count(kAck8) + all_.count(kNak8));
+        return received_.size() - 2 * (received_.count(kAck8) + received_.count(kNak8));
     }
 
-    // The next `count` bytes the program sent, waiting up to `timeoutMs` for them.
-    QByteArray take(int count, int timeoutMs = 10000) {
-        (void)QTest::qWaitFor(
-            [&] {
-                pull();
-                return unread_.size() >= count;
-            },
-            timeoutMs);
-        const QByteArray head = unread_.left(count);
-        unread_.remove(0, head.size());
-        return head;
-    }
-    // Nothing more arrives within `ms`.
-    bool quietFor(int ms) {
+    // Every byte the program sent on this connection.
+    QByteArray received() {
         pull();
-        const qsizetype before = all_.size();
-        QTest::qWait(ms);
-        pull();
-        return all_.size() == before;
+        return received_;
     }
     // Stops listening and closes the connection from this side.
     void goAway() {
@@ -105,17 +85,12 @@ public:
     bool listenAgain() { return server_.listen(QHostAddress::LocalHost, port_); }
 
 private:
-    void pull() {
-        const QByteArray got = socket_ ? socket_->readAll() : QByteArray();
-        all_ += got;
-        unread_ += got;
-    }
+    void pull() { received_ += socket_ ? socket_->readAll() : QByteArray(); }
 
     QTcpServer server_;
     quint16 port_ = 0;
     QTcpSocket* socket_ = nullptr;
-    QByteArray all_;    // everything received on this connection
-    QByteArray unread_; // for take()
+    QByteArray received_;
 };
 
 // A loopback listener whose accept queue is full (backlog 0, connections never accepted): the
@@ -146,12 +121,6 @@ public:
     FullListener(const FullListener&) = delete;
     FullListener& operator=(const FullListener&) = delete;
     quint16 port() const { return port_; }
-    // A further client gets nowhere within `ms`.
-    bool swallowsConnects(int ms) const {
-        QTcpSocket probe;
-        probe.connectToHost(QStringLiteral("127.0.0.1"), port_);
-        return !probe.waitForConnected(ms);
-    }
 
 private:
     int fd_ = -1;
