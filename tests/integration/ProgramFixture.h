@@ -10,7 +10,6 @@
 
 #include <QDateTime>
 #include <QLocale>
-#include <QRegularExpression>
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
@@ -18,23 +17,15 @@
 
 namespace znr::test {
 
-// The regular expression of a log line's date-time ("5/1/2012 10:15:30 AM").
-inline constexpr const char* kLogTime = "\\d{1,2}/\\d{1,2}/\\d{4} \\d{1,2}:\\d\\d:\\d\\d [AP]M";
-
 // An instrument closing its end of the link: the program logs it as a reset.
 inline const QByteArray kLinkReset =
     "frmZNRInterface.ZNRSocket_Error, 10054, Connection is reset by remote side";
 
-// The log's lines without their date-times: "procedure, number, description" (a line without
-// a date-time ends in " <no time>").
+// The log's lines without their date-times: "procedure, number, description".
 inline QByteArrayList logEntries(const ProgramRun& program) {
-    static const QRegularExpression time(QStringLiteral(", ") + QLatin1String(kLogTime) +
-                                         QLatin1Char('$'));
     QByteArrayList entries;
-    for (const QByteArray& line : program.logLines()) {
-        const QRegularExpressionMatch m = time.match(QString::fromLatin1(line));
-        entries.append(m.hasMatch() ? line.left(m.capturedStart()) : line + " <no time>");
-    }
+    for (const QByteArray& line : program.logLines())
+        entries.append(line.left(line.lastIndexOf(", ")));
     return entries;
 }
 
@@ -56,20 +47,6 @@ inline QByteArray knownFile(const char* known, const QByteArray& fileName) {
     const QString when =
         QLocale::c().toString(stampOf(fileName), QStringLiteral("M/d/yyyy h:mm:ss AP"));
     return testData(known).replace("@TIME@", when.toLatin1());
-}
-
-// The one data file of threeRowBatch(id) in `folder`: "<ID>,100,<date-time>,3,2", then the
-// known answer's lines.
-inline void expectThreeRowFile(const QByteArray& folder, const QByteArray& id) {
-    const QByteArrayList names = filesStartingWith(folder, id + " ");
-    ASSERT_EQ(names.size(), 1) << folder.constData() << " " << id.constData();
-    const QByteArray bytes = readBytes(folder + names[0]);
-    const QByteArray known = testData("protocol/run_mode_column.dat");
-    const qsizetype eol = bytes.indexOf("\r\n");
-    const QRegularExpression header(QString::fromLatin1("^" + id.left(4) + ",100,") +
-                                    QLatin1String(kLogTime) + QStringLiteral(",3,2$"));
-    EXPECT_TRUE(header.match(QString::fromLatin1(bytes.left(eol))).hasMatch()) << bytes.data();
-    EXPECT_EQ(bytes.mid(eol), known.mid(known.indexOf("\r\n"))) << names[0].constData();
 }
 
 // The program with simulated instruments: each instrument added is written into the INI in the
@@ -113,9 +90,8 @@ struct ProgramFixture : ::testing::Test {
 
     // Every data file in `folder` is byte for byte the one instruments[i] expected, and there
     // are `batches` of them; its raw traffic files (named "<rawPrefix><stamp>.dat") are one per
-    // batch, each ending with the batch's ENB frame and each but the first beginning with the
-    // acknowledgement of the previous batch's end; in time order they hold every frame sent,
-    // each acknowledged, except the last acknowledgement (its record is exported later).
+    // batch and in time order hold every frame sent, each acknowledged, except the last
+    // acknowledgement (its record is only exported at the next batch's end).
     void expectFiled(size_t i, const QByteArray& folder, bool column, int batches,
                      const QByteArray& rawPrefix) {
         const QByteArray expected = expectDir(i) + (column ? "/COLUMN/" : "/ROW/");
@@ -128,16 +104,10 @@ struct ProgramFixture : ::testing::Test {
         QByteArrayList raw = filesStartingWith(program.rawFolder(), rawPrefix);
         std::sort(raw.begin(), raw.end(), [](auto& a, auto& b) { return stampOf(a) < stampOf(b); });
         ASSERT_EQ(raw.size(), batches) << rawPrefix.constData();
-        const QByteArray ack = "<SENT><ACK8>\r\n";
         QByteArray all;
-        for (const QByteArray& name : raw) {
-            const QByteArray bytes = readBytes(program.rawFolder() + name);
-            EXPECT_EQ(bytes.startsWith(ack), !all.isEmpty()) << name.constData();
-            const QByteArrayList lines = crlfLines(bytes);
-            EXPECT_TRUE(lines.value(lines.size() - 1).startsWith("<RECIVED><SOH>1ENB<STX>"))
-                << name.constData();
-            all += bytes;
-        }
+        for (const QByteArray& name : raw)
+            all += readBytes(program.rawFolder() + name);
+        const QByteArray ack = "<SENT><ACK8>\r\n";
         QByteArray traffic;
         for (const QByteArray& f : instruments[i]->framesSent())
             traffic += "<RECIVED>" + f + "\r\n" + ack;
@@ -148,11 +118,11 @@ struct ProgramFixture : ::testing::Test {
 // The headless program with one instrument played by the test itself, archiving on.
 struct ServedProgramFixture : ::testing::Test {
     ProgramRun program;
-    ProgramConfig config;
     TestInstrument instrument;
 
     void SetUp() override {
         ASSERT_NE(instrument.port(), 0);
+        ProgramConfig config;
         config.ethernetInstruments.append({"127.0.0.1", instrument.port()});
         ASSERT_TRUE(program.writeIni(config));
         ASSERT_TRUE(program.start({QStringLiteral("--headless")}));
@@ -160,8 +130,8 @@ struct ServedProgramFixture : ::testing::Test {
     }
 
     // Plays threeRowBatch(id), every frame acknowledged before the next.
-    void playBatch(const QByteArray& id, const char* endType = "ENB") {
-        ASSERT_TRUE(instrument.sendFrames(threeRowBatch(id, endType)))
+    void playBatch(const QByteArray& id) {
+        ASSERT_TRUE(instrument.sendFrames(threeRowBatch(id)))
             << id.constData() << ": " << program.output().constData();
     }
 };

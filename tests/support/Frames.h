@@ -16,14 +16,14 @@ inline QByteArray wireFrame(const char* type, const QByteArray& payload) {
 }
 
 // A RUN MODE batch of instrument `id` with codes W1,D1 and three rows; its data file holds
-// tests/data/protocol/run_mode_column.dat below the first line, and `endType` ends it.
-inline QByteArrayList threeRowBatch(const QByteArray& id, const char* endType = "ENB") {
+// tests/data/protocol/run_mode_column.dat below the first line.
+inline QByteArrayList threeRowBatch(const QByteArray& id) {
     return {wireFrame("IST", "RUN MODE,a,b," + id + ",x"),
             wireFrame("STB", "X100,W1,D1"),
             wireFrame("DAT", "1,0.81,7.8"),
             wireFrame("DAT", "2,0.805,7.79"),
             wireFrame("DAT", "3,0.812,7.80"),
-            wireFrame(endType, QByteArray(endType) == "ERR" ? "A2CD,E17" : "0")};
+            wireFrame("ENB", "0")};
 }
 
 // The lines of a text with CR LF line ends (no empty last entry).

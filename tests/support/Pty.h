@@ -1,14 +1,12 @@
 #pragma once
 
 #include <QByteArray>
-#include <fcntl.h>
 #include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace znr::test {
 
-// A raw pseudo-terminal for one test: the element under test opens the slave device by its
+// A pseudo-terminal for one test: the element under test opens the slave device by its
 // path while the master side stays open.
 class Pty {
 public:
@@ -19,10 +17,6 @@ public:
             master_ = -1;
             return;
         }
-        termios raw{};
-        ::tcgetattr(slave, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(slave, TCSANOW, &raw);
         ::close(slave);
         slavePath_ = name;
     }

@@ -53,11 +53,10 @@ public:
             10000);
         return quint16(m.captured(1).toUInt());
     }
-    bool waitForExit(int timeoutMs = 30000) {
-        return QTest::qWaitFor([&] { return process_.state() == QProcess::NotRunning; }, timeoutMs);
-    }
     // Waits for the end; true when it played all its batches (exit code 0).
-    bool finishes(int timeoutMs = 30000) { return waitForExit(timeoutMs) && exitCode() == 0; }
+    bool finishes(int timeoutMs) {
+        return QTest::qWaitFor([&] { return !running(); }, timeoutMs) && exitCode() == 0;
+    }
     int exitCode() const { return process_.exitCode(); }
     qint64 pid() const { return process_.processId(); }
     bool running() const { return process_.state() == QProcess::Running; }

@@ -7,10 +7,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace znr::test {
 
@@ -65,12 +61,6 @@ public:
         pull();
         return received_.count(kAck8) - 1;
     }
-    // Bytes that were neither ACK8 nor NAK8 (must stay 0).
-    qint64 strayBytes() {
-        pull();
-        return received_.size() - 2 * (received_.count(kAck8) + received_.count(kNak8));
-    }
-
     // Every byte the program sent on this connection.
     QByteArray received() {
         pull();
@@ -93,39 +83,22 @@ private:
     QByteArray received_;
 };
 
-// A loopback listener whose accept queue is full (backlog 0, connections never accepted): the
+// A loopback listener that takes no connection and whose accept queue (backlog 0) is full: the
 // kernel drops every further SYN, so a connect to it neither succeeds nor fails.
 class FullListener {
 public:
     FullListener() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof a;
-        const auto address = reinterpret_cast<sockaddr*>(&a);
-        if (fd_ < 0 || ::bind(fd_, address, size) != 0 || ::listen(fd_, 0) != 0 ||
-            ::getsockname(fd_, address, &size) != 0)
-            return;
-        port_ = ntohs(a.sin_port);
-        for (int i = 0; i < 3; ++i) {
-            fillers_.append(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-            (void)::connect(fillers_.last(), address, sizeof a);
-        }
+        server_.setListenBacklogSize(0);
+        server_.setMaxPendingConnections(0);
+        server_.listen(QHostAddress::LocalHost, 0);
+        for (QTcpSocket& filler : fillers_)
+            filler.connectToHost(QHostAddress::LocalHost, server_.serverPort());
     }
-    ~FullListener() {
-        for (int fd : fillers_)
-            ::close(fd);
-        ::close(fd_);
-    }
-    FullListener(const FullListener&) = delete;
-    FullListener& operator=(const FullListener&) = delete;
-    quint16 port() const { return port_; }
+    quint16 port() const { return server_.serverPort(); }
 
 private:
-    int fd_ = -1;
-    quint16 port_ = 0;
-    QList<int> fillers_;
+    QTcpServer server_;
+    QTcpSocket fillers_[3];
 };
 
 } // namespace znr::test
