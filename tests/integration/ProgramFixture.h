@@ -1,7 +1,5 @@
 #pragma once
 
-#include "support/FileBytes.h"
-#include "support/Frames.h"
 #include "support/ProgramRun.h"
 #include "support/QtPrinters.h"
 #include "support/Sim.h"
@@ -85,7 +83,7 @@ struct ProgramFixture : ::testing::Test {
     void expectAllFinish(int timeoutMs = 30000) {
         for (const auto& i : instruments)
             EXPECT_TRUE(i->finishes(timeoutMs))
-                << i->diagnostics().constData() << program.output().constData();
+                << i->err().constData() << program.log().constData();
     }
 
     // Every data file in `folder` is byte for byte the one instruments[i] expected, and there
@@ -126,13 +124,13 @@ struct ServedProgramFixture : ::testing::Test {
         config.ethernetInstruments.append({"127.0.0.1", instrument.port()});
         ASSERT_TRUE(program.writeIni(config));
         ASSERT_TRUE(program.start({QStringLiteral("--headless")}));
-        ASSERT_TRUE(instrument.waitForProgram()) << program.output().constData();
+        ASSERT_TRUE(instrument.waitForProgram()) << program.log().constData();
     }
 
     // Plays threeRowBatch(id), every frame acknowledged before the next.
     void playBatch(const QByteArray& id) {
         ASSERT_TRUE(instrument.sendFrames(threeRowBatch(id)))
-            << id.constData() << ": " << program.output().constData();
+            << id.constData() << ": " << program.log().constData();
     }
 };
 

@@ -10,9 +10,7 @@ inline const QByteArray kNak8("\x15\x38", 2);
 
 // A frame as an instrument sends it: SOH "1" type STX payload ETX EOT.
 inline QByteArray wireFrame(const char* type, const QByteArray& payload) {
-    return QByteArray("\x01"
-                      "1") +
-           type + '\x02' + payload + '\x03' + '\x04';
+    return QByteArray(1, '\x01') + '1' + type + '\x02' + payload + '\x03' + '\x04';
 }
 
 // A RUN MODE batch of instrument `id` with codes W1,D1 and three rows; its data file holds
@@ -24,17 +22,6 @@ inline QByteArrayList threeRowBatch(const QByteArray& id) {
             wireFrame("DAT", "2,0.805,7.79"),
             wireFrame("DAT", "3,0.812,7.80"),
             wireFrame("ENB", "0")};
-}
-
-// The lines of a text with CR LF line ends (no empty last entry).
-inline QByteArrayList crlfLines(const QByteArray& text) {
-    QByteArrayList lines = text.split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    for (QByteArray& l : lines)
-        if (l.endsWith('\r'))
-            l.chop(1);
-    return lines;
 }
 
 } // namespace znr::test

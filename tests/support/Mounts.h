@@ -16,12 +16,14 @@ public:
     // `folder` bound read-only over itself: its files stay readable, every write gives EROFS.
     static std::unique_ptr<ScopedMount> readOnly(const QByteArray& folder, QByteArray* why) {
         const char* path = folder.constData();
-        if (::mount(path, path, nullptr, MS_BIND, nullptr) != 0)
-            return failure("mount --bind", folder, why);
-        std::unique_ptr<ScopedMount> m(new ScopedMount(folder));
-        if (::mount(nullptr, path, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
-            return failure("mount -o remount,bind,ro", folder, why); // `m` undoes the bind
-        return m;
+        std::unique_ptr<ScopedMount> bound;
+        if (::mount(path, path, nullptr, MS_BIND, nullptr) == 0) {
+            bound.reset(new ScopedMount(folder));
+            if (::mount(nullptr, path, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0)
+                return bound;
+        }
+        *why = "mount --bind -o ro " + folder + ": " + std::strerror(errno);
+        return nullptr; // `bound` undoes a bind that could not be made read-only
     }
 
     ~ScopedMount() { unmount(); }
@@ -35,11 +37,6 @@ public:
 
 private:
     explicit ScopedMount(QByteArray folder) : folder_(std::move(folder)) {}
-    static std::unique_ptr<ScopedMount> failure(const char* what, const QByteArray& folder,
-                                                QByteArray* why) {
-        *why = QByteArray(what) + " " + folder + ": " + std::strerror(errno);
-        return nullptr;
-    }
 
     QByteArray folder_;
     bool mounted_ = true;

@@ -3,29 +3,21 @@
 #include "support/FileBytes.h"
 #include "support/Frames.h"
 
-#include <QByteArray>
-#include <QByteArrayList>
-#include <QDir>
-#include <QFile>
 #include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <algorithm>
 #include <csignal>
 #include <optional>
 #include <stdexcept>
 #include <sys/prctl.h>
+#include <utility>
 
 namespace znr::test {
 
 // What goes into the program's ZNRExtractor.ini (passwords "admin" and "disconnect"); its six
 // folders are always those beside it.
 struct ProgramConfig {
-    struct Ethernet {
-        QByteArray host;
-        int port = 0;
-    };
     struct Serial {
         QByteArray commPort; // "3"
         QByteArray settings = "9600,n,8,1";
@@ -37,8 +29,8 @@ struct ProgramConfig {
     QByteArray checkRodsId = "ROD";
     int rawSlots = 100;
     QByteArray company = "Integration Test";
-    std::optional<QByteArray> reconnectSeconds; // [RECONNECT] SECONDS when given
-    QList<Ethernet> ethernetInstruments;
+    std::optional<QByteArray> reconnectSeconds;            // [RECONNECT] SECONDS when given
+    QList<std::pair<QByteArray, int>> ethernetInstruments; // host, port
     QList<Serial> serialInstruments;
     QMap<int, QByteArray> serialPorts; // [SERIAL PORTS] COMn=device
 
@@ -68,8 +60,8 @@ inline QByteArray iniText(const ProgramConfig& c, const QByteArray& folder) {
     QByteArrayList lines;
     for (qsizetype n = 0; n < c.ethernetInstruments.size(); ++n)
         lines << "[ZNR-ENT" + number(n + 1) + "]"
-              << "IP=" + c.ethernetInstruments[n].host
-              << "Port=" + number(c.ethernetInstruments[n].port);
+              << "IP=" + c.ethernetInstruments[n].first
+              << "Port=" + number(c.ethernetInstruments[n].second);
     for (qsizetype n = 0; n < c.serialInstruments.size(); ++n)
         lines << "[ZNR-SER" + number(n + 1) + "]"
               << "CommPort=" + c.serialInstruments[n].commPort
@@ -118,8 +110,6 @@ public:
             process_.waitForFinished(10000);
         }
     }
-    ProgramRun(const ProgramRun&) = delete;
-    ProgramRun& operator=(const ProgramRun&) = delete;
 
     bool writeIni(const ProgramConfig& config) { return prepareProgramFolder(folder_, config); }
     QByteArray path(const QByteArray& name) const { return folder_ + name; }
@@ -154,11 +144,6 @@ public:
     int exitCode() const { return process_.exitCode(); }
     bool running() const { return process_.state() != QProcess::NotRunning; }
     QProcess& process() { return process_; }
-    // All it printed, for failure messages.
-    QByteArray output() {
-        announcements();
-        return stdout_ + (stderr_ += process_.readAllStandardError());
-    }
     // Whole lines of standard output so far.
     QByteArrayList announcements() {
         stdout_ += process_.readAllStandardOutput();
@@ -167,18 +152,18 @@ public:
         return lines;
     }
 
-    // Lines of ZNRError.log, without their CR LF.
-    QByteArrayList logLines() const { return crlfLines(readBytes(path("Error Log/ZNRError.log"))); }
-    // Waits until the log holds at least `count` lines containing `text`.
-    bool waitForLogLines(int count, const QByteArray& text = {}) const {
-        return QTest::qWaitFor(
-            [&] {
-                const QByteArrayList lines = logLines();
-                return std::count_if(lines.begin(), lines.end(), [&](const QByteArray& line) {
-                           return line.contains(text);
-                       }) >= count;
-            },
-            15000);
+    QByteArray log() const { return readBytes(path("Error Log/ZNRError.log")); }
+    // The whole lines of the log, without their CR LF.
+    QByteArrayList logLines() const {
+        QByteArrayList lines = log().split('\n');
+        lines.removeLast(); // what follows the last line end
+        for (QByteArray& line : lines)
+            line.chop(1);
+        return lines;
+    }
+    // Waits until the log holds `count` lines (or `count` lines containing `text`).
+    bool waitForLogLines(int count, const QByteArray& text = "\r\n") const {
+        return QTest::qWaitFor([&] { return log().count(text) >= count; }, 15000);
     }
 
     qint64 residentKiB() const { return status("VmRSS:").split(' ').value(0).toLongLong(); }
@@ -201,7 +186,6 @@ private:
     QByteArray folder_;
     QProcess process_;
     QByteArray stdout_;
-    QByteArray stderr_;
 };
 
 } // namespace znr::test

@@ -39,8 +39,6 @@ public:
         if (process_.state() != QProcess::NotRunning)
             kill();
     }
-    Sim(const Sim&) = delete;
-    Sim& operator=(const Sim&) = delete;
 
     // The port announced as "listening on ADDRESS:PORT"; 0 when none came.
     quint16 waitForPort() {
@@ -81,10 +79,6 @@ public:
         }
         frames.removeLast();
         return frames;
-    }
-    // Exit code and what the simulator printed.
-    QByteArray diagnostics() {
-        return "exit " + QByteArray::number(exitCode()) + "\n" + out() + err();
     }
 
 private:

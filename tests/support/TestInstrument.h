@@ -2,8 +2,6 @@
 
 #include "support/Frames.h"
 
-#include <QByteArray>
-#include <QByteArrayList>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -44,10 +42,10 @@ public:
             timeoutMs);
     }
     // Sends each frame and waits for its ACK8 before the next; false when one does not come.
-    bool sendFrames(const QByteArrayList& frames, int timeoutMs = 20000) {
+    bool sendFrames(const QByteArrayList& frames) {
         for (const QByteArray& f : frames) {
             const qint64 before = acks();
-            if (!send(f, timeoutMs) || !waitForAcks(before + 1, timeoutMs))
+            if (!send(f) || !waitForAcks(before + 1))
                 return false;
         }
         return true;
