@@ -129,7 +129,7 @@ TEST(HeadlessRun, DataFilesAreAnnouncedADroppedInstrumentIsReconnectedAndSigterm
         }
         paths << path;
     }
-    QByteArrayList written; // sorted: each folder's files are
+    QByteArrayList written; // sorted: "Cal Check" before "Data Files", each folder sorted
     for (const QByteArray& folder : {folderOf[2], folderOf[1]})
         for (const QByteArray& name : listFiles(folder))
             written << folder + name;
