@@ -141,6 +141,12 @@ TEST_F(ProgramAcknowledgement, GreetsAcknowledgesEachFrameOnceAndNaksFragmentsPa
     EXPECT_EQ(readBytes(program.dataFolder() + names[0]),
               knownFile("sim/run-seed353-column.dat", names[0]));
     EXPECT_TRUE(program.logLines().isEmpty()) << program.log().constData();
+
+    // Without the reconnect key an instrument that went away is not called again.
+    instrument.goAway();
+    ASSERT_TRUE(program.waitForLogLines(1, kLinkReset));
+    ASSERT_TRUE(instrument.listenAgain());
+    EXPECT_FALSE(instrument.waitForProgram(2500)) << "reconnected without the key";
 }
 
 } // namespace
