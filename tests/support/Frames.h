@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
-#include <optional>
 
 namespace znr::test {
 
@@ -11,50 +10,18 @@ inline const QByteArray kNak8("\x15\x38", 2);
 
 // A frame as an instrument sends it: SOH "1" type STX payload ETX EOT.
 inline QByteArray wireFrame(const char* type, const QByteArray& payload) {
-    return QByteArray("\x01"
-                      "1") +
-           type + '\x02' + payload + '\x03' + '\x04';
+    return QByteArray(1, '\x01') + '1' + type + '\x02' + payload + '\x03' + '\x04';
 }
 
 // A RUN MODE batch of instrument `id` with codes W1,D1 and three rows; its data file holds
-// tests/data/protocol/run_mode_column.dat below the first line, and `endType` ends it.
-inline QByteArrayList threeRowBatch(const QByteArray& id, const char* endType = "ENB") {
+// tests/data/protocol/run_mode_column.dat below the first line.
+inline QByteArrayList threeRowBatch(const QByteArray& id) {
     return {wireFrame("IST", "RUN MODE,a,b," + id + ",x"),
             wireFrame("STB", "X100,W1,D1"),
             wireFrame("DAT", "1,0.81,7.8"),
             wireFrame("DAT", "2,0.805,7.79"),
             wireFrame("DAT", "3,0.812,7.80"),
-            wireFrame(endType, QByteArray(endType) == "ERR" ? "A2CD,E17" : "0")};
-}
-
-// Gathers frames from a byte stream: a frame is complete at its EOT and is taken from the last
-// SOH before it (a resent frame replaces what came before it).
-class FrameCollector {
-public:
-    void add(const QByteArray& bytes) { buffer_ += bytes; }
-    std::optional<QByteArray> take() {
-        const qsizetype eot = buffer_.indexOf('\x04');
-        if (eot < 0)
-            return std::nullopt;
-        const qsizetype soh = std::max<qsizetype>(0, buffer_.lastIndexOf('\x01', eot));
-        QByteArray frame = buffer_.mid(soh, eot + 1 - soh);
-        buffer_.remove(0, eot + 1);
-        return frame;
-    }
-
-private:
-    QByteArray buffer_;
-};
-
-// The lines of a text with CR LF line ends (no empty last entry).
-inline QByteArrayList crlfLines(const QByteArray& text) {
-    QByteArrayList lines = text.split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    for (QByteArray& l : lines)
-        if (l.endsWith('\r'))
-            l.chop(1);
-    return lines;
+            wireFrame("ENB", "0")};
 }
 
 } // namespace znr::test

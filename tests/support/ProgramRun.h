@@ -3,42 +3,34 @@
 #include "support/FileBytes.h"
 #include "support/Frames.h"
 
-#include <QByteArray>
-#include <QByteArrayList>
-#include <QDir>
-#include <QFile>
 #include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <algorithm>
 #include <csignal>
 #include <optional>
 #include <stdexcept>
 #include <sys/prctl.h>
+#include <utility>
 
 namespace znr::test {
 
 // What goes into the program's ZNRExtractor.ini (passwords "admin" and "disconnect"); its six
 // folders are always those beside it.
 struct ProgramConfig {
-    struct Ethernet {
-        QByteArray host;
-        int port = 0;
-    };
     struct Serial {
         QByteArray commPort; // "3"
         QByteArray settings = "9600,n,8,1";
     };
 
     bool ethernet = true; // MODE=ETHERNET, otherwise SERIAL
-    bool column = true;   // [DATA LAYOUT] COLUMN=True / False
-    bool archive = true;  // [ARCHIVE RAW FILE] SAVE=YES / NO
+    bool column = true;   // [DATA LAYOUT] COLUMN
+    bool archive = true;  // [ARCHIVE RAW FILE] SAVE
     QByteArray checkRodsId = "ROD";
-    int rawSlots = 100; // [RAW DATA TEMP] NUMBER
+    int rawSlots = 100;
     QByteArray company = "Integration Test";
-    std::optional<QByteArray> reconnectSeconds; // [RECONNECT] SECONDS when given
-    QList<Ethernet> ethernetInstruments;
+    std::optional<QByteArray> reconnectSeconds;            // [RECONNECT] SECONDS when given
+    QList<std::pair<QByteArray, int>> ethernetInstruments; // host, port
     QList<Serial> serialInstruments;
     QMap<int, QByteArray> serialPorts; // [SERIAL PORTS] COMn=device
 
@@ -68,8 +60,8 @@ inline QByteArray iniText(const ProgramConfig& c, const QByteArray& folder) {
     QByteArrayList lines;
     for (qsizetype n = 0; n < c.ethernetInstruments.size(); ++n)
         lines << "[ZNR-ENT" + number(n + 1) + "]"
-              << "IP=" + c.ethernetInstruments[n].host
-              << "Port=" + number(c.ethernetInstruments[n].port);
+              << "IP=" + c.ethernetInstruments[n].first
+              << "Port=" + number(c.ethernetInstruments[n].second);
     for (qsizetype n = 0; n < c.serialInstruments.size(); ++n)
         lines << "[ZNR-SER" + number(n + 1) + "]"
               << "CommPort=" + c.serialInstruments[n].commPort
@@ -105,11 +97,8 @@ inline bool prepareProgramFolder(const QByteArray& folder, const ProgramConfig& 
 // offscreen (or headless with "--headless") and killed when this ends with it still running.
 class ProgramRun {
 public:
-    explicit ProgramRun(const QByteArray& folder = {}) : folder_(folder) {
-        if (folder.isEmpty() && !temporary_.emplace().isValid())
-            throw std::runtime_error("cannot create a temporary folder");
-        if (folder.isEmpty())
-            folder_ = QFile::encodeName(temporary_->path());
+    explicit ProgramRun(const QByteArray& folder = {})
+        : folder_(folder.isEmpty() ? QFile::encodeName(temporary_.path()) : folder) {
         if (!folder_.endsWith('/'))
             folder_ += '/';
         if (!prepareProgramFolder(folder_, ProgramConfig{}))
@@ -121,15 +110,11 @@ public:
             process_.waitForFinished(10000);
         }
     }
-    ProgramRun(const ProgramRun&) = delete;
-    ProgramRun& operator=(const ProgramRun&) = delete;
 
     bool writeIni(const ProgramConfig& config) { return prepareProgramFolder(folder_, config); }
     QByteArray path(const QByteArray& name) const { return folder_ + name; }
-    QByteArray iniPath() const { return path("ZNRExtractor.ini"); }
     // The folders the INI names, each ending in '/'; the others are path("Cal Check/") etc.
     QByteArray dataFolder() const { return path("Data Files/"); }
-    QByteArray errorLogFolder() const { return path("Error Log/"); }
     QByteArray rawFolder() const { return path("Raw Files/"); }
 
     // Headless, waits until the program has blocked its stop signals (from then on SIGTERM is
@@ -159,11 +144,6 @@ public:
     int exitCode() const { return process_.exitCode(); }
     bool running() const { return process_.state() != QProcess::NotRunning; }
     QProcess& process() { return process_; }
-    // All it printed, for failure messages.
-    QByteArray output() {
-        announcements();
-        return stdout_ + (stderr_ += process_.readAllStandardError());
-    }
     // Whole lines of standard output so far.
     QByteArrayList announcements() {
         stdout_ += process_.readAllStandardOutput();
@@ -172,47 +152,40 @@ public:
         return lines;
     }
 
-    // Lines of ZNRError.log, without their CR LF.
+    QByteArray log() const { return readBytes(path("Error Log/ZNRError.log")); }
+    // The whole lines of the log, without their CR LF.
     QByteArrayList logLines() const {
-        return crlfLines(readBytes(errorLogFolder() + "ZNRError.log"));
+        QByteArrayList lines = log().split('\n');
+        lines.removeLast(); // what follows the last line end
+        for (QByteArray& line : lines)
+            line.chop(1);
+        return lines;
     }
-    // Waits until the log holds at least `count` lines (containing `text`).
-    bool waitForLogLines(int count, int timeoutMs = 15000, const QByteArray& text = {}) const {
-        const auto containing = [&](const QByteArray& line) { return line.contains(text); };
-        return QTest::qWaitFor(
-            [&] {
-                const QByteArrayList lines = logLines();
-                return std::count_if(lines.begin(), lines.end(), containing) >= count;
-            },
-            timeoutMs);
+    // Waits until the log holds `count` lines (or `count` lines containing `text`).
+    bool waitForLogLines(int count, const QByteArray& text = "\r\n") const {
+        return QTest::qWaitFor([&] { return log().count(text) >= count; }, 15000);
     }
 
-    qint64 residentKiB() const { return statusKiB("VmRSS:"); }
-    qint64 peakResidentKiB() const { return statusKiB("VmHWM:"); }
+    qint64 residentKiB() const { return status("VmRSS:").split(' ').value(0).toLongLong(); }
+    qint64 peakResidentKiB() const { return status("VmHWM:").split(' ').value(0).toLongLong(); }
 
 private:
-    QByteArray status() const {
-        return readBytes("/proc/" + QByteArray::number(process_.processId()) + "/status");
-    }
-    // A figure of /proc/PID/status in KiB; 0 when unreadable.
-    qint64 statusKiB(const char* key) const {
-        for (const QByteArray& line : status().split('\n'))
+    // The value of `key` in /proc/PID/status; empty when unreadable.
+    QByteArray status(const char* key) const {
+        const QByteArray path = "/proc/" + QByteArray::number(process_.processId()) + "/status";
+        for (const QByteArray& line : readBytes(path).split('\n'))
             if (line.startsWith(key))
-                return line.mid(qstrlen(key)).trimmed().split(' ').value(0).toLongLong();
-        return 0;
+                return line.mid(qstrlen(key)).trimmed();
+        return {};
     }
     bool stopSignalsBlocked() const {
-        for (const QByteArray& line : status().split('\n'))
-            if (line.startsWith("SigBlk:"))
-                return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
-        return false;
+        return (status("SigBlk:").toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
     }
 
-    std::optional<QTemporaryDir> temporary_;
+    QTemporaryDir temporary_; // unused when a folder is named
     QByteArray folder_;
     QProcess process_;
     QByteArray stdout_;
-    QByteArray stderr_;
 };
 
 } // namespace znr::test

@@ -2,23 +2,15 @@
 
 #include "support/Frames.h"
 
-#include <QByteArray>
-#include <QByteArrayList>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <optional>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace znr::test {
 
 // An instrument played inside the test: a TCP server on a free loopback port that the program
 // connects to. The test decides every byte sent, reads the program's replies or counts them,
-// and can close its end and listen again on the same port. With connectTo() it plays the
-// program instead, against a simulated instrument.
+// and can close its end and listen again on the same port.
 class TestInstrument {
 public:
     TestInstrument() {
@@ -27,27 +19,15 @@ public:
     }
 
     quint16 port() const { return port_; }
-    // Takes the program's next connection, waiting up to `timeoutMs`; false when none came.
-    bool accept(int timeoutMs = 20000) {
+    // Takes the program's next connection and waits for its greeting ACK8.
+    bool waitForProgram(int timeoutMs = 20000) {
         if (!QTest::qWaitFor([&] { return server_.hasPendingConnections(); }, timeoutMs))
             return false;
         socket_ = server_.nextPendingConnection(); // owned by the server
         socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        all_.clear();
-        unread_.clear();
-        return true;
+        received_.clear();
+        return waitForAcks(0, timeoutMs);
     }
-    // Takes the connection and waits for the program's greeting ACK8.
-    bool waitForProgram(int timeoutMs = 20000) {
-        return accept(timeoutMs) && waitForAcks(0, timeoutMs);
-    }
-    bool connectTo(quint16 port) {
-        socket_ = new QTcpSocket(&server_);
-        socket_->connectToHost(QStringLiteral("127.0.0.1"), port);
-        return QTest::qWaitFor([&] { return socket_->state() == QAbstractSocket::ConnectedState; },
-                               10000);
-    }
-
     // Writes and waits until the bytes have left (processing events).
     bool send(const QByteArray& bytes, int timeoutMs = 20000) {
         if (!socket_ || socket_->state() != QAbstractSocket::ConnectedState)
@@ -62,10 +42,10 @@ public:
             timeoutMs);
     }
     // Sends each frame and waits for its ACK8 before the next; false when one does not come.
-    bool sendFrames(const QByteArrayList& frames, int timeoutMs = 20000) {
+    bool sendFrames(const QByteArrayList& frames) {
         for (const QByteArray& f : frames) {
             const qint64 before = acks();
-            if (!send(f, timeoutMs) || !waitForAcks(before + 1, timeoutMs))
+            if (!send(f) || !waitForAcks(before + 1))
                 return false;
         }
         return true;
@@ -77,46 +57,13 @@ public:
     // ACK8 received since the greeting.
     qint64 acks() {
         pull();
-        return all_.count(kAck8) - 1;
+        return received_.count(kAck8) - 1;
     }
-    // Bytes that were neither ACK8 nor NAK8 (must stay 0).
-    qint64 strayBytes() {
+    // Every byte the program sent on this connection.
+    QByteArray received() {
         pull();
-        return all_.size() - 2 * (all_.count(kAck8) + all_.count(kNak8));
+        return received_;
     }
-
-    // The next `count` bytes the program sent, waiting up to `timeoutMs` for them.
-    QByteArray take(int count, int timeoutMs = 10000) {
-        (void)QTest::qWaitFor(
-            [&] {
-                pull();
-                return unread_.size() >= count;
-            },
-            timeoutMs);
-        const QByteArray head = unread_.left(count);
-        unread_.remove(0, head.size());
-        return head;
-    }
-    // Nothing more arrives within `ms`.
-    bool quietFor(int ms) {
-        pull();
-        const qsizetype before = all_.size();
-        QTest::qWait(ms);
-        pull();
-        return all_.size() == before;
-    }
-    // The next complete frame received.
-    std::optional<QByteArray> nextFrame(int timeoutMs = 10000) {
-        std::optional<QByteArray> frame;
-        (void)QTest::qWaitFor(
-            [&] {
-                pull();
-                return (frame = frames_.take()).has_value();
-            },
-            timeoutMs);
-        return frame;
-    }
-
     // Stops listening and closes the connection from this side.
     void goAway() {
         server_.close();
@@ -126,66 +73,30 @@ public:
     bool listenAgain() { return server_.listen(QHostAddress::LocalHost, port_); }
 
 private:
-    void pull() {
-        const QByteArray got = socket_ ? socket_->readAll() : QByteArray();
-        all_ += got;
-        unread_ += got;
-        frames_.add(got);
-    }
+    void pull() { received_ += socket_ ? socket_->readAll() : QByteArray(); }
 
     QTcpServer server_;
     quint16 port_ = 0;
     QTcpSocket* socket_ = nullptr;
-    QByteArray all_;    // everything received on this connection
-    QByteArray unread_; // for take()
-    FrameCollector frames_;
+    QByteArray received_;
 };
 
-// A loopback listener whose accept queue is full (backlog 0, connections never accepted): the
+// A loopback listener that takes no connection and whose accept queue (backlog 0) is full: the
 // kernel drops every further SYN, so a connect to it neither succeeds nor fails.
 class FullListener {
 public:
     FullListener() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof a;
-        const auto address = reinterpret_cast<sockaddr*>(&a);
-        if (fd_ < 0 || ::bind(fd_, address, size) != 0 || ::listen(fd_, 0) != 0 ||
-            ::getsockname(fd_, address, &size) != 0)
-            return;
-        port_ = ntohs(a.sin_port);
-        for (int i = 0; i < 3; ++i) {
-            fillers_.append(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-            (void)::connect(fillers_.last(), address, sizeof a);
-        }
+        server_.setListenBacklogSize(0);
+        server_.setMaxPendingConnections(0);
+        server_.listen(QHostAddress::LocalHost, 0);
+        for (QTcpSocket& filler : fillers_)
+            filler.connectToHost(QHostAddress::LocalHost, server_.serverPort());
     }
-    ~FullListener() {
-        for (int fd : fillers_)
-            ::close(fd);
-        ::close(fd_);
-    }
-    FullListener(const FullListener&) = delete;
-    FullListener& operator=(const FullListener&) = delete;
-    quint16 port() const { return port_; }
-    // A further client gets nowhere within `ms`.
-    bool swallowsConnects(int ms) const {
-        QTcpSocket probe;
-        probe.connectToHost(QStringLiteral("127.0.0.1"), port_);
-        return !probe.waitForConnected(ms);
-    }
+    quint16 port() const { return server_.serverPort(); }
 
 private:
-    int fd_ = -1;
-    quint16 port_ = 0;
-    QList<int> fillers_;
+    QTcpServer server_;
+    QTcpSocket fillers_[3];
 };
-
-// A loopback port that nobody listens on: connecting to it is refused at once.
-inline quint16 refusingPort() {
-    QTcpServer server;
-    return server.listen(QHostAddress::LocalHost, 0) ? server.serverPort() : 0;
-}
 
 } // namespace znr::test
