@@ -37,7 +37,7 @@ struct Run {
     QTemporaryDir dir;
     AppSettings settings;
     SystemClock clock;
-    ErrorLog log{settings.ErrorLogFolder, clock};
+    ErrorLog log{settings.errorLogFolder, clock};
     Channel channel{1};
     NoRows rows;
     NoDebug debug;
@@ -51,12 +51,12 @@ struct Run {
         const QByteArray base = QFile::encodeName(dir.path()) + '/';
         for (const char* sub : {"Data", "Log", "Raw"})
             QDir(dir.path()).mkdir(QString::fromLatin1(sub));
-        settings.DataLayoutColumn = true;
-        settings.DataFolder = base + "Data/";
-        settings.ErrorLogFolder = base + "Log/";
-        settings.RawFileFolder = base + "Raw/";
-        settings.ArchiveRawFile = archive ? "YES" : "NO";
-        settings.ArchiveDays = 30;
+        settings.dataLayoutColumn = true;
+        settings.dataFolder = base + "Data/";
+        settings.errorLogFolder = base + "Log/";
+        settings.rawFileFolder = base + "Raw/";
+        settings.archiveRawFile = archive ? "YES" : "NO";
+        settings.archiveDays = 30;
     }
     void arrive(const QByteArray& bytes) {
         path.onArrival(channel, bytes, reply, logname::SocketReceived);

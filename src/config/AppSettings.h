@@ -9,35 +9,35 @@ namespace znr {
 // The settings of the run, read from the INI file at start and changed by the settings window
 // and the connection dialogs. Texts are 8-bit bytes, exactly as they stand in the file.
 struct AppSettings {
-    QByteArray DefaultStartup;     // "ETHERNET" selects Ethernet; anything else is serial
-    bool DataLayoutColumn = false; // true: COLUMN layout, false: ROW
-    qint16 EthernetCount = 0;
-    qint16 SerialCount = 0;
-    QByteArray CheckRodID;
-    QByteArray ArchiveRawFile; // raw traffic is archived only when exactly "YES"
-    qint16 ArchiveDays = 0;
-    QByteArray AdminPassword;      // plain text (the file holds it scrambled)
-    QByteArray DisconnectPassword; // plain text
-    qint16 RawDataTempNumber = 0;  // read from the file; limits nothing
-    QByteArray CompanyName;
+    QByteArray defaultStartup;     // "ETHERNET" selects Ethernet; anything else is serial
+    bool dataLayoutColumn = false; // true: COLUMN layout, false: ROW
+    qint16 ethernetCount = 0;
+    qint16 serialCount = 0;
+    QByteArray checkRodId;
+    QByteArray archiveRawFile; // raw traffic is archived only when exactly "YES"
+    qint16 archiveDays = 0;
+    QByteArray adminPassword;      // plain text (the file holds it scrambled)
+    QByteArray disconnectPassword; // plain text
+    qint16 rawDataTempNumber = 0;  // read from the file; limits nothing
+    QByteArray companyName;
     // Folders are prefixes ending with the path separator; file names are appended to them.
-    QByteArray DataFolder;
-    QByteArray ErrorLogFolder;
-    QByteArray CalCheckFolder;
-    QByteArray CheckRodsFolder;
-    QByteArray FastModeFolder;
-    QByteArray RawFileFolder;
+    QByteArray dataFolder;
+    QByteArray errorLogFolder;
+    QByteArray calCheckFolder;
+    QByteArray checkRodsFolder;
+    QByteArray fastModeFolder;
+    QByteArray rawFileFolder;
 
-    QString IniFilePath;
+    QString iniFilePath;
 
     // [RECONNECT] SECONDS: retry a connection that dropped by itself every this many seconds;
     // 0 (or missing) never retries.
-    qint16 ReconnectSeconds = 0;
+    qint16 reconnectSeconds = 0;
 
     // [SERIAL PORTS] COMn=/dev/... : device path for COM number n, when the INI names one.
-    std::map<int, QByteArray> SerialPortDevices;
+    std::map<int, QByteArray> serialPortDevices;
 
-    bool isEthernetRun() const { return DefaultStartup == "ETHERNET"; }
+    bool isEthernetRun() const { return defaultStartup == "ETHERNET"; }
 };
 
 } // namespace znr

@@ -31,7 +31,7 @@ void requireSingleLine(const QByteArrayList& lines) {
 
 void appendSection(const AppSettings& s, const QByteArrayList& lines) {
     requireSingleLine(lines);
-    appendLines(QFile::encodeName(s.IniFilePath), QByteArrayList{QByteArray()} + lines, true);
+    appendLines(QFile::encodeName(s.iniFilePath), QByteArrayList{QByteArray()} + lines, true);
 }
 
 } // namespace
@@ -40,11 +40,11 @@ int appendEthernetInstrument(AppSettings& s, const EthernetInstrument& instrumen
                              const ErrorLog& log) {
     int result = 0;
     guarded(log, logname::AppendEthernetInstrument, [&] {
-        const qint16 n = nextNumber("ZNR NUM ETHERNET", s.IniFilePath);
-        s.EthernetCount = n;
+        const qint16 n = nextNumber("ZNR NUM ETHERNET", s.iniFilePath);
+        s.ethernetCount = n;
         appendSection(s, {"[ZNR-ENT" + QByteArray::number(n) + ']', "IP=" + instrument.ip,
                           "Port=" + QByteArray::number(instrument.port)});
-        result = writeIniValue("ZNR NUM ETHERNET", "ZNRs", numberToText(n), s.IniFilePath, log);
+        result = writeIniValue("ZNR NUM ETHERNET", "ZNRs", numberToText(n), s.iniFilePath, log);
     });
     return result;
 }
@@ -53,14 +53,14 @@ int appendSerialInstrument(AppSettings& s, const SerialInstrument& instrument,
                            const ErrorLog& log) {
     int result = 0;
     guarded(log, logname::AppendSerialInstrument, [&] {
-        const qint16 n = nextNumber("ZNR NUM SERIAL", s.IniFilePath);
-        s.SerialCount = n;
+        const qint16 n = nextNumber("ZNR NUM SERIAL", s.iniFilePath);
+        s.serialCount = n;
         appendSection(s, {"[ZNR-SER" + QByteArray::number(n) + ']',
                           "CommPort=" + instrument.commPort, "Settings=" + instrument.settings,
                           "HandShaking=" + QByteArray::number(instrument.handShaking),
                           "DTR=" + booleanToText(instrument.dtr),
                           "RTS=" + booleanToText(instrument.rts)});
-        result = writeIniValue("ZNR NUM SERIAL", "ZNRs", numberToText(n), s.IniFilePath, log);
+        result = writeIniValue("ZNR NUM SERIAL", "ZNRs", numberToText(n), s.iniFilePath, log);
     });
     return result;
 }

@@ -19,7 +19,7 @@ namespace {
 constexpr int HighestComPort = 255;
 
 void openEthernetInstruments(const AppSettings& s, IniFileReader& ini, ConnectionOpener& opener) {
-    for (int n = 1; n <= s.EthernetCount; ++n) {
+    for (int n = 1; n <= s.ethernetCount; ++n) {
         const QByteArray section = "ZNR-ENT" + QByteArray::number(n);
         EthernetInstrument instrument;
         instrument.ip = ini.read(section, "IP");
@@ -29,7 +29,7 @@ void openEthernetInstruments(const AppSettings& s, IniFileReader& ini, Connectio
 }
 
 void openSerialInstruments(const AppSettings& s, IniFileReader& ini, ConnectionOpener& opener) {
-    for (int n = 1; n <= s.SerialCount; ++n) {
+    for (int n = 1; n <= s.serialCount; ++n) {
         const QByteArray section = "ZNR-SER" + QByteArray::number(n);
         auto read = [&](const char* key) { return ini.read(section, key); };
         SerialInstrument instrument;
@@ -45,32 +45,32 @@ void openSerialInstruments(const AppSettings& s, IniFileReader& ini, ConnectionO
 // Steps 1 to 11: the settings themselves.
 void readSettings(AppSettings& s, IniFileReader& ini, const ErrorLog& log) {
     auto read = [&](const char* section, const char* key) { return ini.read(section, key); };
-    s.DefaultStartup = read("DEFAULT", "MODE");
-    s.DataLayoutColumn = textToBoolean(read("DATA LAYOUT", "COLUMN"));
-    s.EthernetCount = textToNumber(read("ZNR NUM ETHERNET", "ZNRs"));
-    s.SerialCount = textToNumber(read("ZNR NUM SERIAL", "ZNRs"));
-    s.CheckRodID = read("CHECK RODS", "ID");
-    s.ArchiveRawFile = read("ARCHIVE RAW FILE", "SAVE");
-    s.ArchiveDays = textToNumber(read("ARCHIVE RAW FILE", "DAYS"));
-    s.AdminPassword = unscramblePassword(read("ADMIN", "PASSWORD"), log);
-    s.DisconnectPassword = unscramblePassword(read("DISCONNECT", "PASSWORD"), log);
+    s.defaultStartup = read("DEFAULT", "MODE");
+    s.dataLayoutColumn = textToBoolean(read("DATA LAYOUT", "COLUMN"));
+    s.ethernetCount = textToNumber(read("ZNR NUM ETHERNET", "ZNRs"));
+    s.serialCount = textToNumber(read("ZNR NUM SERIAL", "ZNRs"));
+    s.checkRodId = read("CHECK RODS", "ID");
+    s.archiveRawFile = read("ARCHIVE RAW FILE", "SAVE");
+    s.archiveDays = textToNumber(read("ARCHIVE RAW FILE", "DAYS"));
+    s.adminPassword = unscramblePassword(read("ADMIN", "PASSWORD"), log);
+    s.disconnectPassword = unscramblePassword(read("DISCONNECT", "PASSWORD"), log);
     const qint16 rawDataTempNumber = textToNumber(read("RAW DATA TEMP", "NUMBER"));
     // Kept for the settings file only (every connection has its own raw record), but a negative
     // number still ends the load here, as it always has.
     if (rawDataTempNumber < 0)
         throw Failure::outOfRange();
-    s.RawDataTempNumber = rawDataTempNumber;
-    s.CompanyName = read("LICENSE", "COMPANY");
+    s.rawDataTempNumber = rawDataTempNumber;
+    s.companyName = read("LICENSE", "COMPANY");
 }
 
 void readFolders(AppSettings& s, IniFileReader& ini) {
     auto read = [&](const char* key) { return ini.read("FILES", key); };
-    s.DataFolder = read("Data");
-    s.ErrorLogFolder = read("Error");
-    s.CalCheckFolder = read("CalCheck");
-    s.CheckRodsFolder = read("CheckRods");
-    s.FastModeFolder = read("FastMode");
-    s.RawFileFolder = read("RawFile");
+    s.dataFolder = read("Data");
+    s.errorLogFolder = read("Error");
+    s.calCheckFolder = read("CalCheck");
+    s.checkRodsFolder = read("CheckRods");
+    s.fastModeFolder = read("FastMode");
+    s.rawFileFolder = read("RawFile");
 }
 
 } // namespace
@@ -111,10 +111,10 @@ int writeReconnectSeconds(const QString& file, qint16 seconds, const ErrorLog& l
 
 void loadSettings(AppSettings& s, ConnectionOpener& opener, const ErrorLog& log) {
     guarded(log, logname::LoadSettings, [&] {
-        s.SerialPortDevices = readSerialPortDevices(s.IniFilePath);
-        s.ReconnectSeconds = readReconnectSeconds(s.IniFilePath);
+        s.serialPortDevices = readSerialPortDevices(s.iniFilePath);
+        s.reconnectSeconds = readReconnectSeconds(s.iniFilePath);
         // Every key is read as the file stands at that moment, but parsed once while unchanged.
-        IniFileReader ini(s.IniFilePath);
+        IniFileReader ini(s.iniFilePath);
         readSettings(s, ini, log);
         readFolders(s, ini);
         if (s.isEthernetRun())

@@ -11,7 +11,7 @@ struct AppSettings;
 class ConnectionOpener;
 class ErrorLog;
 
-// Reads the settings file named by `s.IniFilePath` into `s` and hands every configured
+// Reads the settings file named by `s.iniFilePath` into `s` and hands every configured
 // instrument of the run's transport to `opener`. The first failure (a value that does not
 // convert, a negative RAW DATA TEMP number) ends the load, logged under "LoadConstants"; what
 // was read before it stays, the rest keeps its old value. The log writes nothing until the

@@ -9,20 +9,20 @@ namespace znr {
 
 OptionTexts shownOptions(const AppSettings& s) {
     OptionTexts t;
-    t.DataLayout = s.DataLayoutColumn ? "COLUMN" : "ROW";
-    t.DefaultStartup = s.DefaultStartup;
-    t.ArchiveRawFile = s.ArchiveRawFile;
-    t.ArchiveDays = QByteArray::number(s.ArchiveDays);
-    t.AdminPassword = s.AdminPassword;
-    t.DisconnectPassword = s.DisconnectPassword;
+    t.DataLayout = s.dataLayoutColumn ? "COLUMN" : "ROW";
+    t.defaultStartup = s.defaultStartup;
+    t.archiveRawFile = s.archiveRawFile;
+    t.archiveDays = QByteArray::number(s.archiveDays);
+    t.adminPassword = s.adminPassword;
+    t.disconnectPassword = s.disconnectPassword;
     t.DebugMode = "NO";
-    t.CheckRodID = s.CheckRodID;
-    t.DataFolder = s.DataFolder;
-    t.CalCheckFolder = s.CalCheckFolder;
-    t.CheckRodsFolder = s.CheckRodsFolder;
-    t.FastModeFolder = s.FastModeFolder;
-    t.ErrorLogFolder = s.ErrorLogFolder;
-    t.RawFileFolder = s.RawFileFolder;
+    t.checkRodId = s.checkRodId;
+    t.dataFolder = s.dataFolder;
+    t.calCheckFolder = s.calCheckFolder;
+    t.checkRodsFolder = s.checkRodsFolder;
+    t.fastModeFolder = s.fastModeFolder;
+    t.errorLogFolder = s.errorLogFolder;
+    t.rawFileFolder = s.rawFileFolder;
     return t;
 }
 
@@ -32,41 +32,41 @@ void takeOptions(AppSettings& s, const OptionTexts& f) {
             setting = text;
     };
     if (!f.DataLayout.isEmpty())
-        s.DataLayoutColumn = f.DataLayout == "COLUMN";
-    take(s.DefaultStartup, f.DefaultStartup);
-    take(s.ArchiveRawFile, f.ArchiveRawFile);
-    if (!f.ArchiveDays.isEmpty())
-        s.ArchiveDays = textToInteger(f.ArchiveDays);
-    take(s.AdminPassword, f.AdminPassword);
-    take(s.DisconnectPassword, f.DisconnectPassword);
-    take(s.CheckRodID, f.CheckRodID);
-    take(s.DataFolder, f.DataFolder);
-    take(s.CalCheckFolder, f.CalCheckFolder);
-    take(s.CheckRodsFolder, f.CheckRodsFolder);
-    take(s.FastModeFolder, f.FastModeFolder);
-    take(s.ErrorLogFolder, f.ErrorLogFolder);
-    take(s.RawFileFolder, f.RawFileFolder);
+        s.dataLayoutColumn = f.DataLayout == "COLUMN";
+    take(s.defaultStartup, f.defaultStartup);
+    take(s.archiveRawFile, f.archiveRawFile);
+    if (!f.archiveDays.isEmpty())
+        s.archiveDays = textToInteger(f.archiveDays);
+    take(s.adminPassword, f.adminPassword);
+    take(s.disconnectPassword, f.disconnectPassword);
+    take(s.checkRodId, f.checkRodId);
+    take(s.dataFolder, f.dataFolder);
+    take(s.calCheckFolder, f.calCheckFolder);
+    take(s.checkRodsFolder, f.checkRodsFolder);
+    take(s.fastModeFolder, f.fastModeFolder);
+    take(s.errorLogFolder, f.errorLogFolder);
+    take(s.rawFileFolder, f.rawFileFolder);
 }
 
 void writeOptions(const AppSettings& s, const ErrorLog& log) {
     auto write = [&](const char* section, const char* key, const QByteArray& value) {
         if (!value.isEmpty())
-            writeIniValue(section, key, value, s.IniFilePath, log);
+            writeIniValue(section, key, value, s.iniFilePath, log);
     };
-    write("DEFAULT", "MODE", s.DefaultStartup);
-    write("DATA LAYOUT", "COLUMN", booleanToText(s.DataLayoutColumn));
-    write("ARCHIVE RAW FILE", "SAVE", s.ArchiveRawFile);
-    write("ARCHIVE RAW FILE", "DAYS", numberToText(s.ArchiveDays));
+    write("DEFAULT", "MODE", s.defaultStartup);
+    write("DATA LAYOUT", "COLUMN", booleanToText(s.dataLayoutColumn));
+    write("ARCHIVE RAW FILE", "SAVE", s.archiveRawFile);
+    write("ARCHIVE RAW FILE", "DAYS", numberToText(s.archiveDays));
     // A password that cannot be scrambled comes back empty (and is logged): the stored one stays.
-    write("ADMIN", "PASSWORD", scramblePassword(s.AdminPassword, log));
-    write("DISCONNECT", "PASSWORD", scramblePassword(s.DisconnectPassword, log));
-    write("CHECK RODS", "ID", s.CheckRodID);
-    write("FILES", "Data", s.DataFolder);
-    write("FILES", "Error", s.ErrorLogFolder);
-    write("FILES", "CalCheck", s.CalCheckFolder);
-    write("FILES", "FastMode", s.FastModeFolder);
-    write("FILES", "CheckRods", s.CheckRodsFolder);
-    write("FILES", "RawFile", s.RawFileFolder);
+    write("ADMIN", "PASSWORD", scramblePassword(s.adminPassword, log));
+    write("DISCONNECT", "PASSWORD", scramblePassword(s.disconnectPassword, log));
+    write("CHECK RODS", "ID", s.checkRodId);
+    write("FILES", "Data", s.dataFolder);
+    write("FILES", "Error", s.errorLogFolder);
+    write("FILES", "CalCheck", s.calCheckFolder);
+    write("FILES", "FastMode", s.fastModeFolder);
+    write("FILES", "CheckRods", s.checkRodsFolder);
+    write("FILES", "RawFile", s.rawFileFolder);
 }
 
 std::optional<QByteArray> folderOfChoice(const QByteArray& path) {

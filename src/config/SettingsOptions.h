@@ -11,19 +11,19 @@ class ErrorLog;
 // The texts of the settings window's option fields, as 8-bit bytes, one member per field.
 struct OptionTexts {
     QByteArray DataLayout;
-    QByteArray DefaultStartup;
-    QByteArray ArchiveRawFile;
-    QByteArray ArchiveDays;
-    QByteArray AdminPassword;
-    QByteArray DisconnectPassword;
+    QByteArray defaultStartup;
+    QByteArray archiveRawFile;
+    QByteArray archiveDays;
+    QByteArray adminPassword;
+    QByteArray disconnectPassword;
     QByteArray DebugMode;
-    QByteArray CheckRodID;
-    QByteArray DataFolder;
-    QByteArray CalCheckFolder;
-    QByteArray CheckRodsFolder;
-    QByteArray FastModeFolder;
-    QByteArray ErrorLogFolder;
-    QByteArray RawFileFolder;
+    QByteArray checkRodId;
+    QByteArray dataFolder;
+    QByteArray calCheckFolder;
+    QByteArray checkRodsFolder;
+    QByteArray fastModeFolder;
+    QByteArray errorLogFolder;
+    QByteArray rawFileFolder;
 };
 
 // What the fields show for `s`; the debug mode always shows "NO".
@@ -34,7 +34,7 @@ OptionTexts shownOptions(const AppSettings& s);
 // (type mismatch, overflow) is thrown and the fields before it stay taken.
 void takeOptions(AppSettings& s, const OptionTexts& fields);
 
-// Writes the thirteen keys the window owns from `s` into `s.IniFilePath`, passwords scrambled.
+// Writes the thirteen keys the window owns from `s` into `s.iniFilePath`, passwords scrambled.
 // A key whose written value would be empty is left as the file has it: the window never empties
 // a setting, so an empty value is either what the file already holds or a setting the start-up
 // load never reached, whose stored value must not be wiped. Write failures are logged by//

@@ -12,8 +12,8 @@ QByteArray ErrorLog::logPath() const {
     return folder_ + "ZNRError.log";
 }
 
-void ErrorLog::WriteErrorLog(std::string_view procedure, int number,
-                             const QByteArray& description) const noexcept {
+void ErrorLog::write(std::string_view procedure, int number,
+                     const QByteArray& description) const noexcept {
     try {
         const QByteArray path = logPath();
         if (path.isEmpty())

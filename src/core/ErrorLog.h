@@ -19,11 +19,11 @@ public:
 
     // Appends "name, number, description, date-time". Never fails and never throws: when the
     // log cannot be written, the line is lost. Nothing is written while the folder is empty.
-    void WriteErrorLog(std::string_view procedure, int number,
-                       const QByteArray& description) const noexcept;
+    void write(std::string_view procedure, int number,
+               const QByteArray& description) const noexcept;
 
-    void WriteErrorLog(std::string_view procedure, const Failure& f) const noexcept {
-        WriteErrorLog(procedure, f.number(), f.description());
+    void write(std::string_view procedure, const Failure& f) const noexcept {
+        write(procedure, f.number(), f.description());
     }
 
     // The log's path: the folder setting with "ZNRError.log" appended; empty while unset.
@@ -60,13 +60,13 @@ bool guarded(const ErrorLog& log, std::string_view procedure, Body&& body) noexc
         std::forward<Body>(body)();
         return true;
     } catch (const Failure& f) {
-        log.WriteErrorLog(procedure, f);
+        log.write(procedure, f);
     } catch (const std::bad_alloc&) {
-        log.WriteErrorLog(procedure, FailureNo::OutOfMemory, "Out of memory");
+        log.write(procedure, FailureNo::OutOfMemory, "Out of memory");
     } catch (const std::exception& e) {
-        log.WriteErrorLog(procedure, FailureNo::InvalidArgument, QByteArray(e.what()));
+        log.write(procedure, FailureNo::InvalidArgument, QByteArray(e.what()));
     } catch (...) {
-        log.WriteErrorLog(procedure, FailureNo::InvalidArgument, "Unexpected failure");
+        log.write(procedure, FailureNo::InvalidArgument, "Unexpected failure");
     }
     return false;
 }

@@ -77,8 +77,8 @@ SerialLineSettings parseSerialSettings(const QByteArray& text) {
 }
 
 QByteArray serialDeviceFor(int comPort, const AppSettings& settings) {
-    const auto it = settings.SerialPortDevices.find(comPort);
-    if (it != settings.SerialPortDevices.end() && !it->second.isEmpty())
+    const auto it = settings.serialPortDevices.find(comPort);
+    if (it != settings.serialPortDevices.end() && !it->second.isEmpty())
         return it->second;
 #ifdef Q_OS_WIN
     return "COM" + QByteArray::number(comPort);

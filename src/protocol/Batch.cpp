@@ -51,9 +51,8 @@ qint64 Batch::codesWith(const QByteArray& code) const {
 // Logs the first limit a batch passes; from then on the batch ignores codes and readings.
 void Batch::refuseRest(const ErrorLog& log, const QByteArray& limit) {
     pastLimit = true;
-    log.WriteErrorLog(logname::Parser, FailureNo::Overflow,
-                      "Overflow: more than " + limit +
-                          " in one batch; the rest of the batch is ignored");
+    log.write(logname::Parser, FailureNo::Overflow,
+              "Overflow: more than " + limit + " in one batch; the rest of the batch is ignored");
 }
 
 void Batch::reshape(int rowBound, int newColumnBound) {

@@ -27,12 +27,12 @@ QByteArray cellText(const Batch& batch, int row, int column) {
 
 QByteArray dataFolderFor(const AppSettings& settings, const Batch& batch) {
     if (batch.mode == "RUN MODE")
-        return batch.batchCode == settings.CheckRodID ? settings.CheckRodsFolder
-                                                      : settings.DataFolder;
+        return batch.batchCode == settings.checkRodId ? settings.checkRodsFolder
+                                                      : settings.dataFolder;
     if (batch.mode == "CAL. CHECK")
-        return settings.CalCheckFolder;
+        return settings.calCheckFolder;
     if (batch.mode == "FAST MODE")
-        return settings.FastModeFolder;
+        return settings.fastModeFolder;
     throw Failure::invalidArgument();
 }
 
@@ -81,7 +81,7 @@ std::shared_ptr<const FiledBatch> writeDataFile(const ProtocolContext& ctx,
         const QDateTime now = ctx.clock.now();
         const QByteArray path =
             folder + safeFileNamePart(batch.instrumentId) + ' ' + fileStamp(now) + ".dat";
-        const bool columnLayout = ctx.settings.DataLayoutColumn;
+        const bool columnLayout = ctx.settings.dataLayoutColumn;
         // What the file holds is kept from the very lines written to it.
         FiledBatchBuilder kept(splitCodes(batch.codeList), batch.rowCount, columnLayout);
         // On disk before the ACK8 that ends the batch leaves.

@@ -14,8 +14,8 @@ class FiledBatch;
 class Channel;
 struct ProtocolContext;
 
-// The folder a finished batch goes to: DataFolder (RUN MODE), CheckRodsFolder (RUN MODE with
-// batchCode equal to CheckRodID), CalCheckFolder (CAL. CHECK), FastModeFolder (FAST MODE). Any
+// The folder a finished batch goes to: dataFolder (RUN MODE), checkRodsFolder (RUN MODE with
+// batchCode equal to checkRodId), calCheckFolder (CAL. CHECK), fastModeFolder (FAST MODE). Any
 // other mode has none: the invalid-argument failure is thrown.
 QByteArray dataFolderFor(const AppSettings& settings, const Batch& batch);
 

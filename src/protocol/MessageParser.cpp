@@ -32,7 +32,7 @@ const QByteArray& field(const QByteArrayList& fields, qsizetype k) {
 }
 
 bool archiving(const ProtocolContext& ctx) {
-    return ctx.settings.ArchiveRawFile == "YES";
+    return ctx.settings.archiveRawFile == "YES";
 }
 
 // Whole seconds from the batch start (the zero date when there was none) to now.
@@ -44,10 +44,10 @@ qint64 elapsedSeconds(const Batch& batch, const QDateTime& now) {
 // The instrument's error goes straight into the error log as "ZNR Error, <text>, <time>". A
 // log that cannot be written does not stop the batch from ending.
 void writeInstrumentError(const ProtocolContext& ctx, const QByteArray& errorText) {
-    if (ctx.settings.ErrorLogFolder.isEmpty())
+    if (ctx.settings.errorLogFolder.isEmpty())
         return;
     guarded(ctx.log, logname::Parser, [&] {
-        appendLines(ctx.settings.ErrorLogFolder + "ZNRError.log",
+        appendLines(ctx.settings.errorLogFolder + "ZNRError.log",
                     {"ZNR Error, " + errorText + ", " + generalDateTime(ctx.clock.now())});
     });
 }

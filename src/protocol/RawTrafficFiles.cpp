@@ -65,14 +65,14 @@ void RawTrafficRecord::append(const QByteArray& line, const ErrorLog& log) {
 void exportRawRecord(const RawTrafficRecord& record, const AppSettings& settings,
                      const ErrorLog& log, RawFolderSweep* sweep) {
     guarded(log, logname::ExportRaw, [&] {
-        const QByteArray path = settings.RawFileFolder + safeFileNamePart(record.id) + '_' +
+        const QByteArray path = settings.rawFileFolder + safeFileNamePart(record.id) + '_' +
                                 safeFileNamePart(record.code) + '_' + fileStamp(log.clock().now()) +
                                 ".dat";
         appendLines(path, record.lines, true); // on disk before the batch's ACK8
         if (sweep)
-            sweep->cleanUp(settings.RawFileFolder, settings.ArchiveDays, log);
+            sweep->cleanUp(settings.rawFileFolder, settings.archiveDays, log);
         else
-            cleanUpRawFolder(settings.RawFileFolder, settings.ArchiveDays, log);
+            cleanUpRawFolder(settings.rawFileFolder, settings.archiveDays, log);
     });
 }
 

@@ -36,7 +36,7 @@ struct RawTrafficRecord {
 // "FormatRawString", returns empty text.
 QByteArray renderControls(QByteArray& text, const ErrorLog& log);
 
-// Appends the record's lines, each ended by CR LF, to RawFileFolder + ID + "_" + Code + "_" +
+// Appends the record's lines, each ended by CR LF, to rawFileFolder + ID + "_" + Code + "_" +
 // MM-DD-YYYY-HHMMSS + ".dat" (ID and Code made safe for a file name), then cleans the raw
 // folder: through `sweep` when given (the run keeps one), else by a full clean-up. A failure is
 // logged under "ExportRawFile" and skips the clean-up.

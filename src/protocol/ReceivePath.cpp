@@ -26,7 +26,7 @@ QByteArray fromLastSoh(const QByteArray& frame) {
 } // namespace
 
 bool ReceivePath::archiving() const {
-    return ctx_.settings.ArchiveRawFile == "YES";
+    return ctx_.settings.archiveRawFile == "YES";
 }
 
 void ReceivePath::onArrival(Channel& channel, const QByteArray& bytes, const ReplyFn& sendReply,
@@ -102,7 +102,7 @@ void ReceivePath::discardOverflow(Channel& channel, std::string_view handlerName
     buffer.clear();
     buffer.squeeze();
     channel.receive.fragmentCount = 0;
-    ctx_.log.WriteErrorLog(handlerName, FailureNo::Overflow, what);
+    ctx_.log.write(handlerName, FailureNo::Overflow, what);
 }
 
 void ReceivePath::sendAndRecord(Channel& channel, const ReplyFn& sendReply, std::string_view reply,

@@ -70,7 +70,7 @@ void Connections::disconnectSelected() {
             if (closed)
                 marked();
             else
-                s_.log.WriteErrorLog(logname::Disconnect, 0, StuckClose);
+                s_.log.write(logname::Disconnect, 0, StuckClose);
         });
     });
 }
@@ -104,7 +104,7 @@ void Connections::deleteSelected() {
         link.close();
         awaitClose(link, [this, index](bool closed) {
             if (!closed) {
-                s_.log.WriteErrorLog(logname::DeleteClick, 0, StuckClose);
+                s_.log.write(logname::DeleteClick, 0, StuckClose);
                 indexes_.reclaim(index); // the connection stays, so must its index
                 return;
             }
@@ -153,7 +153,7 @@ void Connections::shutDown(std::function<void()> done) {
         // A line that does not close is logged and the others are still closed.
         for (const auto& [index, entry] : entries_)
             if (entry.link && entry.link->isOpen())
-                s_.log.WriteErrorLog(logname::Shutdown, 0, StuckClose);
+                s_.log.write(logname::Shutdown, 0, StuckClose);
         std::exchange(*finishOnce, nullptr)();
     });
 }

@@ -164,7 +164,7 @@ std::list<std::unique_ptr<Connections::Opening>>::iterator Connections::firstRea
 
 void Connections::finishOpening(Opening& o) {
     if (o.failure)
-        s_.log.WriteErrorLog(o.procedure, *o.failure);
+        s_.log.write(o.procedure, *o.failure);
     if (o.index == 0)
         finishNew(o);
     else

@@ -131,7 +131,7 @@ void Connections::showDrop(int index, std::optional<QByteArray> reason) {
     if (reason)
         drop.reason = *reason;
     const bool retried = !drop.reason.isEmpty() && dropped_.count(index);
-    drop.retrySeconds = retried ? std::max<int>(0, s_.settings.ReconnectSeconds) : 0;
+    drop.retrySeconds = retried ? std::max<int>(0, s_.settings.reconnectSeconds) : 0;
     s_.list.setDrop(*row, drop);
 }
 

@@ -61,9 +61,9 @@ public:
     void shutDown(std::function<void()> done = {});
 
     // Connections that dropped by themselves and were not touched by the operator since; they
-    // are retried while ReconnectSeconds > 0.
+    // are retried while reconnectSeconds > 0.
     const std::set<int>& dropped() const { return dropped_; }
-    // One round of retries, as the retry timer runs it every ReconnectSeconds.
+    // One round of retries, as the retry timer runs it every reconnectSeconds.
     void retryDropped();
     bool retryTimerRunning() const { return retryTimer_.isActive(); }
     // A new retry interval, in force at once: 0 ends the retries, a positive one retries every
@@ -163,7 +163,7 @@ private:
     void onDropped(int index, int number, const QByteArray& text);
     void onOpened(int index);
 
-    // Automatic reconnect (off unless ReconnectSeconds > 0).
+    // Automatic reconnect (off unless reconnectSeconds > 0).
     void noteDropped(int index);
     void forgetDropped(int index);
     void forgetAllDropped();

@@ -45,7 +45,7 @@ void Connections::onDropped(int index, int number, const QByteArray& text) {
         if (row)
             markRow(*row, "Disconnected");
         s_.list.recount();
-        s_.log.WriteErrorLog(name, number, text);
+        s_.log.write(name, number, text);
         noteDropped(index);
         showDrop(index, dropReason(number, text));
     });

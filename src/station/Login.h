@@ -8,10 +8,10 @@ namespace znr {
 struct AppSettings;
 
 // The password window's contract: the caller sets the purpose ("CLOSE", "DISCONNECT", "MENU"),
-// shows the window, waits for it to close, reads LoginOK, acts, and sets it back to false.
+// shows the window, waits for it to close, reads loggedIn, acts, and sets it back to false.
 struct LoginState {
-    QByteArray LoginPurpose;
-    bool LoginOK = false;
+    QByteArray purpose;
+    bool loggedIn = false;
 };
 
 // "DISCONNECT" is checked against the disconnect password; every other purpose against the

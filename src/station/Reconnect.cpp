@@ -8,7 +8,7 @@
 #include "station/Connections.h"
 
 // Automatic reconnect: a connection that dropped by itself (a broken TCP line, a vanished serial
-// device) is tried again every ReconnectSeconds without blocking anything. Operator actions on
+// device) is tried again every reconnectSeconds without blocking anything. Operator actions on
 // a connection take it out of the retries for good.
 
 namespace znr {
@@ -34,7 +34,7 @@ void Connections::forgetAllDropped() {
 }
 
 void Connections::scheduleRetries() {
-    const int intervalMs = int(s_.settings.ReconnectSeconds) * 1000;
+    const int intervalMs = int(s_.settings.reconnectSeconds) * 1000;
     if (intervalMs <= 0 || dropped_.empty())
         retryTimer_.stop();
     else if (!retryTimer_.isActive() || retryTimer_.interval() != intervalMs)
@@ -42,14 +42,14 @@ void Connections::scheduleRetries() {
 }
 
 void Connections::setReconnectSeconds(qint16 seconds) {
-    s_.settings.ReconnectSeconds = std::max<qint16>(0, seconds);
+    s_.settings.reconnectSeconds = std::max<qint16>(0, seconds);
     scheduleRetries();
     for (int index : dropped_)
         showDrop(index);
 }
 
 void Connections::retryDropped() {
-    if (s_.settings.ReconnectSeconds <= 0)
+    if (s_.settings.reconnectSeconds <= 0)
         return;
     const std::set<int> indexes = dropped_; // a retry may change the set
     for (int i : indexes)
@@ -96,7 +96,7 @@ void Connections::restored(int index) {
             markRow(*row, "Connected");
         showDrop(index, QByteArray());
         s_.list.recount();
-        s_.log.WriteErrorLog(logname::Reconnect, 0, "Connection restored");
+        s_.log.write(logname::Reconnect, 0, "Connection restored");
     });
 }
 

@@ -46,7 +46,7 @@ ConnectionEngine::ConnectionEngine(RunState& run, ConnectionList& list, DebugTex
 
 void ConnectionEngine::loadConfiguration(const QString& programFolder,
                                          const std::function<void()>& beforeInstruments) {
-    run_.settings.IniFilePath = iniFilePathIn(programFolder);
+    run_.settings.iniFilePath = iniFilePathIn(programFolder);
     HookedOpener opener(connections_, beforeInstruments);
     loadSettings(run_.settings, opener, run_.log);
     opener.runHook();

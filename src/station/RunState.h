@@ -22,7 +22,7 @@ class DebugTextSink;
 struct RunState {
     AppSettings settings;
     SystemClock clock;
-    ErrorLog log{settings.ErrorLogFolder, clock};
+    ErrorLog log{settings.errorLogFolder, clock};
     RawFolderSweep rawSweep;
     // The texts the trouble-shooting window exported during the run.
     RawTrafficRecord troubleShootingRecord;

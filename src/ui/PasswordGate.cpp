@@ -1,7 +1,7 @@
 #include "ui/PasswordGate.h"
 
 #include "station/Login.h"
-#include "ui/frmLogin.h"
+#include "ui/LoginDialog.h"
 
 namespace znr {
 
@@ -11,10 +11,10 @@ void PasswordGate::ask(const QByteArray& purpose, Answer answered) {
         open_->activateWindow();
         return;
     }
-    login_.LoginPurpose = purpose;
-    open_ = new frmLogin(settings_, login_, prompts_, log_);
+    login_.purpose = purpose;
+    open_ = new LoginDialog(settings_, login_, prompts_, log_);
     QObject::connect(open_, &QDialog::finished, open_,
-                     [this, answered = std::move(answered)] { answered(login_.LoginOK); });
+                     [this, answered = std::move(answered)] { answered(login_.loggedIn); });
     open_->open();
     open_->activateWindow();
 }

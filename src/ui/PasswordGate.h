@@ -10,11 +10,11 @@ struct AppSettings;
 struct LoginState;
 class ErrorLog;
 class UserPrompts;
-class frmLogin;
+class LoginDialog;
 
 // Runs the password window's contract for a caller: sets the purpose, opens the window without
-// waiting for it, and once it has closed calls back with LoginOK. The caller acts on the answer
-// and then sets LoginOK back to false. While a window is open, a further request only brings it
+// waiting for it, and once it has closed calls back with loggedIn. The caller acts on the answer
+// and then sets loggedIn back to false. While a window is open, a further request only brings it
 // to the front.
 class PasswordGate {
 public:
@@ -31,7 +31,7 @@ private:
     LoginState& login_;
     UserPrompts& prompts_;
     const ErrorLog& log_;
-    QPointer<frmLogin> open_;
+    QPointer<LoginDialog> open_;
 };
 
 } // namespace znr

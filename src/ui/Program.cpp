@@ -2,12 +2,12 @@
 
 #include "core/CreateDirectory.h"
 #include "protocol/RawTrafficFiles.h"
+#include "ui/EthernetDialog.h"
+#include "ui/SerialDialog.h"
+#include "ui/SettingsWindow.h"
+#include "ui/SplashScreen.h"
+#include "ui/TroubleShootingWindow.h"
 #include "ui/WindowPlacement.h"
-#include "ui/frmDebug.h"
-#include "ui/frmSerialPortSettings.h"
-#include "ui/frmSettings.h"
-#include "ui/frmSplash.h"
-#include "ui/frmWinsock.h"
 
 namespace znr {
 
@@ -20,11 +20,11 @@ Program::Program(QString programFolder) : programFolder_(std::move(programFolder
 Program::~Program() = default;
 
 void Program::start() {
-    auto* splash = new frmSplash(
+    auto* splash = new SplashScreen(
         run_.settings, run_.log,
-        {[this] { engine_.loadConfiguration(programFolder_, [this] { window_.Form_Load(); }); },
+        {[this] { engine_.loadConfiguration(programFolder_, [this] { window_.start(); }); },
          [this] { CreateDirectory(programFolder_, run_.log); }, [this] { window_.show(); }});
-    splash->Form_Load();
+    splash->start();
     splash->show();
 }
 
@@ -43,8 +43,8 @@ template <class Window> static void bringUp(Window* window) {
 
 void Program::showSettings() {
     if (!settingsWindow_)
-        settingsWindow_ = new frmSettings(run_.settings, run_.login, run_.debugMode, list_,
-                                          prompts_, run_.log, [this] { showDebugWindow(); });
+        settingsWindow_ = new SettingsWindow(run_.settings, run_.login, run_.debugMode, list_,
+                                             prompts_, run_.log, [this] { showDebugWindow(); });
     bringUp(settingsWindow_.data());
 }
 
@@ -53,10 +53,9 @@ void Program::showSettings() {
 void Program::showNewConnection() {
     if (!connectionDialog_ || connectionDialog_->isHidden()) {
         if (run_.settings.isEthernetRun())
-            connectionDialog_ = new frmWinsock(run_.settings, engine_.connections(), run_.log);
+            connectionDialog_ = new EthernetDialog(run_.settings, engine_.connections(), run_.log);
         else
-            connectionDialog_ =
-                new frmSerialPortSettings(run_.settings, engine_.connections(), run_.log);
+            connectionDialog_ = new SerialDialog(run_.settings, engine_.connections(), run_.log);
     }
     bringUp(connectionDialog_.data());
 }
@@ -64,10 +63,11 @@ void Program::showNewConnection() {
 // A new trouble-shooting window opens beside the main window, so that both stay in view.
 void Program::showDebugWindow() {
     if (!debugWindow_) {
-        debugWindow_ = new frmDebug(run_.debugMode, run_.log, [this](const QByteArray& text) {
-            exportTroubleShootingText(run_.troubleShootingRecord, text, run_.settings, run_.log,
-                                      &run_.rawSweep);
-        });
+        debugWindow_ =
+            new TroubleShootingWindow(run_.debugMode, run_.log, [this](const QByteArray& text) {
+                exportTroubleShootingText(run_.troubleShootingRecord, text, run_.settings, run_.log,
+                                          &run_.rawSweep);
+            });
         placeBeside(*debugWindow_, window_);
     }
     bringUp(debugWindow_.data());

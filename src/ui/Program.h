@@ -4,16 +4,16 @@
 #include "station/ConnectionList.h"
 #include "station/RunState.h"
 #include "ui/DesktopServices.h"
+#include "ui/MainWindow.h"
 #include "ui/PasswordGate.h"
 #include "ui/QtUserPrompts.h"
-#include "ui/frmZNRInterface.h"
 
 #include <QPointer>
 
 namespace znr {
 
-class frmDebug;
-class frmSettings;
+class TroubleShootingWindow;
+class SettingsWindow;
 
 // The program with its windows: the run's state and connections, shown through the main
 // window, with the settings window, the connection dialogs and the trouble-shooting window.
@@ -39,10 +39,10 @@ private:
     QtDesktopServices desktop_;
     PasswordGate gate_{run_.settings, run_.login, prompts_, run_.log};
     ConnectionList list_;
-    frmZNRInterface window_{run_.settings, run_.login, gate_, run_.log, list_};
+    MainWindow window_{run_.settings, run_.login, gate_, run_.log, list_};
     ConnectionEngine engine_{run_, list_, *this};
-    QPointer<frmDebug> debugWindow_;
-    QPointer<frmSettings> settingsWindow_;
+    QPointer<TroubleShootingWindow> debugWindow_;
+    QPointer<SettingsWindow> settingsWindow_;
     QPointer<QWidget> connectionDialog_;
 };
 

@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     AppSettings settings; // no error folder: a refused write is not logged anywhere
     test::FakeClock clock;
-    const ErrorLog log(settings.ErrorLogFolder, clock);
+    const ErrorLog log(settings.errorLogFolder, clock);
     const int result = writeIniValue(section, key, value, file, log);
 
     const std::optional<QByteArray> after = fileBytes(file);

@@ -34,9 +34,9 @@ namespace fs = std::filesystem;
 constexpr qsizetype BigArrival = 600 * 1024;
 
 const std::pair<const char*, QByteArray AppSettings::*> Folders[] = {
-    {"Cal Check", &AppSettings::CalCheckFolder}, {"Check Rods", &AppSettings::CheckRodsFolder},
-    {"Data Files", &AppSettings::DataFolder},    {"Error Log", &AppSettings::ErrorLogFolder},
-    {"Fast Mode", &AppSettings::FastModeFolder}, {"Raw Files", &AppSettings::RawFileFolder}};
+    {"Cal Check", &AppSettings::calCheckFolder}, {"Check Rods", &AppSettings::checkRodsFolder},
+    {"Data Files", &AppSettings::dataFolder},    {"Error Log", &AppSettings::errorLogFolder},
+    {"Fast Mode", &AppSettings::fastModeFolder}, {"Raw Files", &AppSettings::rawFileFolder}};
 
 // Stands in for the connection list and the trouble-shooting window.
 struct Sinks final : ConnectionRows, DebugTextSink {
@@ -69,10 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A fresh run each time (the fake clock repeats file names, so the folders are emptied).
     fs::remove_all(root);
     AppSettings settings;
-    settings.DataLayoutColumn = (flags & 1) != 0;
-    settings.CheckRodID = (flags & 4) != 0 ? "100" : "";
-    settings.ArchiveRawFile = "YES";
-    settings.ArchiveDays = 30;
+    settings.dataLayoutColumn = (flags & 1) != 0;
+    settings.checkRodId = (flags & 4) != 0 ? "100" : "";
+    settings.archiveRawFile = "YES";
+    settings.archiveDays = 30;
     QByteArrayList folderNames;
     for (const auto& [name, setting] : Folders) {
         fs::create_directories(root / name);
@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         folderNames.append(name);
     }
     test::FakeClock clock;
-    const ErrorLog log(settings.ErrorLogFolder, clock);
+    const ErrorLog log(settings.errorLogFolder, clock);
     Sinks sinks;
     const bool debugMode = (flags & 2) != 0;
     ProtocolContext ctx{settings, log, clock, sinks};

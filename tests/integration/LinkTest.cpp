@@ -74,7 +74,7 @@ TEST(SerialLinkTest, OpenPortRefusesASecondOpeningAndAClosedOneRefusesWrites) {
     test::Pty pty;
     ASSERT_TRUE(pty.ok());
     AppSettings settings;
-    settings.SerialPortDevices[7] = pty.slavePath();
+    settings.serialPortDevices[7] = pty.slavePath();
     const auto port = [&] {
         return realLinks(settings)(LinkEndpoint::serialPort(7, "9600,n,8,1", true, true));
     };

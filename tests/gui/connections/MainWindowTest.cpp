@@ -1,3 +1,5 @@
+#include "ui/MainWindow.h"
+
 #include "protocol/DebugText.h"
 #include "station/Login.h"
 #include "support/CaseTable.h"
@@ -6,15 +8,14 @@
 #include "support/ProgramRun.h"
 #include "ui/ClickableLabel.h"
 #include "ui/DesktopServices.h"
+#include "ui/LastBatchWindow.h"
+#include "ui/LoginDialog.h"
 #include "ui/PasswordGate.h"
 #include "ui/Program.h"
-#include "ui/frmDebug.h"
-#include "ui/frmLastBatch.h"
-#include "ui/frmLogin.h"
-#include "ui/frmReconnect.h"
-#include "ui/frmSettings.h"
-#include "ui/frmSplash.h"
-#include "ui/frmZNRInterface.h"
+#include "ui/ReconnectDialog.h"
+#include "ui/SettingsWindow.h"
+#include "ui/SplashScreen.h"
+#include "ui/TroubleShootingWindow.h"
 #include "unit/connections/ConnectionsFixture.h"
 
 #include <QAction>
@@ -49,7 +50,7 @@ template <class T> T* visible() {
 
 // Answers the open password window: each entry is typed and OK clicked; nothing clicks Cancel.
 void answerLogin(const std::vector<std::optional<QString>>& entries) {
-    frmLogin* w = visible<frmLogin>();
+    LoginDialog* w = visible<LoginDialog>();
     ASSERT_NE(w, nullptr) << "no password window";
     for (const std::optional<QString>& entry : entries) {
         if (!entry) {
@@ -81,11 +82,11 @@ struct MainWindowFixture : ConnectionsFixture {
     RecordingDesktop desktop;
     PasswordGate gate{settings, login, prompts, log};
     int settingsShown = 0;
-    std::unique_ptr<frmZNRInterface> shown;
+    std::unique_ptr<MainWindow> shown;
 
     MainWindowFixture() {
-        settings.AdminPassword = "admin";
-        settings.DisconnectPassword = "disc";
+        settings.adminPassword = "admin";
+        settings.disconnectPassword = "disc";
     }
     ~MainWindowFixture() override {
         shown.reset();
@@ -94,17 +95,17 @@ struct MainWindowFixture : ConnectionsFixture {
 
     // Shows the window of a `defaultStartup` run with instruments 10.0.0.1..n on port 10001.
     void openWindow(const QByteArray& defaultStartup = "ETHERNET", int hosts = 0) {
-        settings.DefaultStartup = defaultStartup;
-        shown = std::make_unique<frmZNRInterface>(settings, login, gate, log, list);
+        settings.defaultStartup = defaultStartup;
+        shown = std::make_unique<MainWindow>(settings, login, gate, log, list);
         shown->attach(c, {[this] { ++settingsShown; }, {}});
         shown->useSeams(prompts, desktop);
         followModel();
-        shown->Form_Load(); // as the start-up does once the settings are read
+        shown->start(); // as the start-up does once the settings are read
         shown->show();
         for (int k = 1; k <= hosts; ++k)
             openHost(host(k));
     }
-    frmZNRInterface& window() { return *shown; }
+    MainWindow& window() { return *shown; }
 
     template <class T> T* find(const char* name) {
         T* found = window().findChild<T*>(QString::fromLatin1(name));
@@ -189,7 +190,7 @@ TEST_P(PasswordGuardTest, CommandActsOnlyOnceItsPasswordIsGiven) {
     const bool menu = action == "mnuConfigure";
     const bool closing = action == "close" || action == "mnuExit";
     const QString before = shown();
-    EXPECT_EQ(login.LoginPurpose, menu ? "MENU" : closing ? "CLOSE" : "DISCONNECT");
+    EXPECT_EQ(login.purpose, menu ? "MENU" : closing ? "CLOSE" : "DISCONNECT");
     EXPECT_EQ(before, "10.0.0.1 Connected,10.0.0.2 Connected;2"); // nothing before the answer
 
     answerLogin(answers);
@@ -230,7 +231,7 @@ TEST_F(MainWindowTest, RowsFollowTheirConnectionsAfterADelete) {
     EXPECT_EQ(count(), QStringLiteral("2"));
     clickRow(0);
     clickButton("cmdConnect");
-    EXPECT_EQ(visible<frmLogin>(), nullptr);
+    EXPECT_EQ(visible<LoginDialog>(), nullptr);
     EXPECT_EQ(statuses(), (QStringList{"Connected", "Connected", "Connected"}));
 }
 
@@ -241,15 +242,15 @@ using LoginTest = MainWindowFixture;
 TEST_F(LoginTest, EachPurposeAcceptsOnlyItsOwnPassword) {
     for (const QByteArrayList& k : caseTable("settings/login-passwords.txt")) {
         SCOPED_TRACE(k.join('|').constData());
-        settings.DisconnectPassword = k[3];
+        settings.disconnectPassword = k[3];
         prompts.shown.clear();
         QList<bool> answers;
         gate.ask(k[0], [&](bool allowed) { answers.append(allowed); });
-        EXPECT_EQ(login.LoginPurpose, k[0]);
+        EXPECT_EQ(login.purpose, k[0]);
         answerLogin({QString::fromUtf8(k[1]), std::nullopt});
         EXPECT_EQ(answers, QList<bool>{k[2] == "1"});
         EXPECT_EQ(prompts.shown.size(), k[2] == "1" ? 0 : 1);
-        EXPECT_EQ(visible<frmLogin>(), nullptr);
+        EXPECT_EQ(visible<LoginDialog>(), nullptr);
     }
 }
 
@@ -257,18 +258,18 @@ TEST_F(LoginTest, EachPurposeAcceptsOnlyItsOwnPassword) {
 // makes the folders; a press and its release apart, over a label, do not. The timer
 // started on showing leaves it without making the folders.
 TEST_F(LoginTest, SplashLeavesEarlyOnAKeyOrAClickOnTheFrameItself) {
-    const auto inside = [](frmSplash& s, const char* name) {
+    const auto inside = [](SplashScreen& s, const char* name) {
         return s.findChild<QWidget*>(QString::fromLatin1(name));
     };
     const QPointF frameEdge(3, 3); // inside the frame, outside every label
     const struct {
         const char* name;
-        std::function<void(frmSplash&)> act;
+        std::function<void(SplashScreen&)> act;
         bool leaves;
         bool makesFolders;
     } cases[] = {
         {"press, release on a label, release",
-         [&](frmSplash& s) {
+         [&](SplashScreen& s) {
              QWidget* frame = inside(s, "Frame1");
              mouseButton(frame, QEvent::MouseButtonPress, frameEdge);
              mouseButton(frame, QEvent::MouseButtonRelease,
@@ -276,24 +277,24 @@ TEST_F(LoginTest, SplashLeavesEarlyOnAKeyOrAClickOnTheFrameItself) {
              mouseButton(frame, QEvent::MouseButtonRelease, frameEdge);
          },
          false, false},
-        {"frame", [&](frmSplash& s) { click(inside(s, "Frame1"), frameEdge); }, true, true},
-        {"key", [](frmSplash& s) { typeKey(&s, Qt::Key_A, QStringLiteral("a")); }, true, true},
-        {"timer", [](frmSplash& s) { s.Timer1_Timer(); }, true, false},
+        {"frame", [&](SplashScreen& s) { click(inside(s, "Frame1"), frameEdge); }, true, true},
+        {"key", [](SplashScreen& s) { typeKey(&s, Qt::Key_A, QStringLiteral("a")); }, true, true},
+        {"timer", [](SplashScreen& s) { s.onLeaveTimer(); }, true, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         int foldersMade = 0;
         int mainShown = 0;
-        QPointer<frmSplash> splash =
-            new frmSplash(settings, log, {{}, [&] { ++foldersMade; }, [&] { ++mainShown; }});
-        splash->Form_Load();
+        QPointer<SplashScreen> splash =
+            new SplashScreen(settings, log, {{}, [&] { ++foldersMade; }, [&] { ++mainShown; }});
+        splash->start();
         splash->show();
         QApplication::processEvents();
         EXPECT_EQ(QApplication::focusWidget(), splash.data());
         const auto* timer = splash->findChild<QTimer*>(QStringLiteral("Timer1"));
         c.act(*splash);
         if (c.leaves)
-            splash->Form_KeyPress(); // a second way out does nothing
+            splash->onKeyPressed(); // a second way out does nothing
         EXPECT_EQ(mainShown, c.leaves ? 1 : 0);
         EXPECT_EQ(foldersMade, c.makesFolders ? 1 : 0);
         EXPECT_EQ(timer->isActive(), !c.leaves);
@@ -315,7 +316,7 @@ struct OperatorSignalsTest : MainWindowFixture {
 };
 
 TEST_F(OperatorSignalsTest, DroppedRowSaysWhyUntilRestoredWhileAnOperatorsDisconnectStaysPlain) {
-    settings.ReconnectSeconds = 10;
+    settings.reconnectSeconds = 10;
     openWindow("ETHERNET", 2);
     int tintsAnnounced = 0;
     QObject::connect(&model(), &QAbstractItemModel::dataChanged, &model(),
@@ -343,7 +344,7 @@ TEST_F(OperatorSignalsTest, DroppedRowSaysWhyUntilRestoredWhileAnOperatorsDiscon
 // Refused texts leave the dialog open with a message; a valid one is written in place and
 // retries a connection that dropped while the reconnect was off.
 TEST_F(OperatorSignalsTest, ReconnectMenuWritesTheKeyAndTakesEffectAtOnce) {
-    settings.IniFilePath = QFile::decodeName(dir.path("ZNRExtractor.ini"));
+    settings.iniFilePath = QFile::decodeName(dir.path("ZNRExtractor.ini"));
     const QByteArray before = "[DEFAULT]\r\nMODE=ETHERNET\r\n[RECONNECT]\r\nSECONDS=0\r\n;x\r\n";
     writeBytes(dir.path("ZNRExtractor.ini"), before);
     openWindow("ETHERNET", 1);
@@ -351,10 +352,10 @@ TEST_F(OperatorSignalsTest, ReconnectMenuWritesTheKeyAndTakesEffectAtOnce) {
     EXPECT_EQ(tip(0), QString::fromLatin1(now() + ": Connection is reset by remote side (10054)"));
     EXPECT_FALSE(c.retryTimerRunning());
     find<QAction>("mnuReconnect")->trigger();
-    EXPECT_EQ(login.LoginPurpose, "MENU");
-    EXPECT_EQ(visible<frmReconnect>(), nullptr);
+    EXPECT_EQ(login.purpose, "MENU");
+    EXPECT_EQ(visible<ReconnectDialog>(), nullptr);
     answerLogin({QStringLiteral("admin")});
-    frmReconnect* dialog = visible<frmReconnect>();
+    ReconnectDialog* dialog = visible<ReconnectDialog>();
     ASSERT_NE(dialog, nullptr);
     auto* txtSeconds = dialog->findChild<QLineEdit*>(QStringLiteral("txtSeconds"));
     EXPECT_EQ(txtSeconds->text(), QStringLiteral("0"));
@@ -369,26 +370,26 @@ TEST_F(OperatorSignalsTest, ReconnectMenuWritesTheKeyAndTakesEffectAtOnce) {
         EXPECT_EQ(readBytes(dir.path("ZNRExtractor.ini")),
                   valid ? QByteArray(before).replace("SECONDS=0", "SECONDS= 10") : before);
     }
-    EXPECT_EQ(visible<frmReconnect>(), nullptr);
+    EXPECT_EQ(visible<ReconnectDialog>(), nullptr);
     EXPECT_TRUE(c.retryTimerRunning());
 }
 
 // No password: the path goes to the desktop, or a message says that it is missing.
 TEST_F(OperatorSignalsTest, FileMenuOpensTheDataFolderAndTheErrorLogWithTheDesktop) {
     openWindow();
-    const QString data = settings.DataFolder, gone = dir.path("gone/");
-    log.WriteErrorLog("x", 0, "y");
+    const QString data = settings.dataFolder, gone = dir.path("gone/");
+    log.write("x", 0, "y");
     const std::pair<const char*, QString> cases[] = {
         {"mnuOpenDataFolder", "opened " + data},
-        {"mnuOpenErrorLog", "opened " + settings.ErrorLogFolder + "ZNRError.log"},
+        {"mnuOpenErrorLog", "opened " + settings.errorLogFolder + "ZNRError.log"},
         {"mnuOpenDataFolder", "Not Found|The data folder does not exist:\n" + gone + "|!"},
     };
     for (const auto& [action, result] : cases) {
-        settings.DataFolder = (result.startsWith(u'N') ? gone : data).toLatin1();
+        settings.dataFolder = (result.startsWith(u'N') ? gone : data).toLatin1();
         desktop.opened.clear();
         prompts.shown.clear();
         find<QAction>(action)->trigger();
-        EXPECT_EQ(visible<frmLogin>(), nullptr);
+        EXPECT_EQ(visible<LoginDialog>(), nullptr);
         QStringList shown = prompts.shown;
         for (const QString& path : desktop.opened)
             shown.append("opened " + path);
@@ -404,17 +405,17 @@ TEST(OperatorSignalsProgram, TroubleShootingWindowOpensBesideTheMainWindow) {
     writeBytes(dir.path("ZNRExtractor.ini"), iniText(ProgramConfig{}, dir.folder()));
     Program program(QFile::decodeName(dir.folder().chopped(1)));
     program.start();
-    visible<frmSplash>()->Form_KeyPress();
-    frmZNRInterface* main = visible<frmZNRInterface>();
+    visible<SplashScreen>()->onKeyPressed();
+    MainWindow* main = visible<MainWindow>();
     EXPECT_EQ(main->findChild<QStatusBar*>(), nullptr);
     main->resize(main->minimumSizeHint());
     main->findChild<QAction*>(QStringLiteral("mnuConfigure"))->trigger();
     answerLogin({QStringLiteral("admin")});
-    frmSettings* settings = visible<frmSettings>();
+    SettingsWindow* settings = visible<SettingsWindow>();
     ASSERT_NE(settings, nullptr);
     settings->findChild<QComboBox*>(QStringLiteral("cboDebugMode"))->setCurrentText("YES");
     settings->close();
-    const frmDebug* debug = visible<frmDebug>();
+    const TroubleShootingWindow* debug = visible<TroubleShootingWindow>();
     ASSERT_NE(debug, nullptr);
     EXPECT_FALSE(debug->frameGeometry().intersects(main->frameGeometry()));
     EXPECT_TRUE(main->screen()->availableGeometry().contains(debug->frameGeometry()));
@@ -423,7 +424,7 @@ TEST(OperatorSignalsProgram, TroubleShootingWindowOpensBesideTheMainWindow) {
 // The main window with instrument 1 connected.
 struct LastBatch : MainWindowFixture {
     LastBatch() {
-        settings.CalCheckFolder = dir.sub("Cal Check");
+        settings.calCheckFolder = dir.sub("Cal Check");
         openWindow("ETHERNET", 1);
     }
     void send(const QByteArrayList& frames) {
@@ -445,8 +446,8 @@ struct LastBatch : MainWindowFixture {
         clickRow(0);
         find<QAction>("mnuLastBatch")->trigger();
     }
-    frmLastBatch* shownWindow() {
-        auto* w = window().findChild<frmLastBatch*>(QStringLiteral("frmLastBatch"));
+    LastBatchWindow* shownWindow() {
+        auto* w = window().findChild<LastBatchWindow*>(QStringLiteral("frmLastBatch"));
         return w && w->isVisible() ? w : nullptr;
     }
     QString text(const char* label) {
@@ -465,7 +466,7 @@ TEST(LastBatchWindow, ShowsTheFiledBatchAsItsDataFileHoldsIt) {
     for (const QByteArrayList& k : caseTable("program/last-batch.txt")) {
         SCOPED_TRACE(k[0].constData());
         FreshLastBatch t;
-        t.settings.DataLayoutColumn = k[5] == "COLUMN";
+        t.settings.dataLayoutColumn = k[5] == "COLUMN";
         for (const QByteArray& f : k[1].split(';'))
             t.link(1).receive(wireFrame(f.left(3).constData(), f.mid(4)));
         k[4] == "menu" ? t.openByMenu() : t.openByDoubleClick();
@@ -546,11 +547,11 @@ TEST_F(LastBatch, ShowsTheCountersBeforeTheFirstBatchAndFollowsEachBatchFiled) {
 struct DebugWindowTest : ::testing::Test {
     AppSettings s;
     FakeClock clock;
-    ErrorLog log{s.ErrorLogFolder, clock};
+    ErrorLog log{s.errorLogFolder, clock};
     bool debugMode = false;
     QByteArrayList exported;
-    QPointer<frmDebug> w =
-        new frmDebug(debugMode, log, [this](const QByteArray& text) { exported.append(text); });
+    QPointer<TroubleShootingWindow> w = new TroubleShootingWindow(
+        debugMode, log, [this](const QByteArray& text) { exported.append(text); });
 
     DebugWindowTest() { w->show(); }
     ~DebugWindowTest() override { delete w.data(); }
@@ -586,13 +587,14 @@ TEST_F(DebugWindowTest, ExportGivesBackTheExactBytesOfTheBox) {
 
 // Exactly 2 MiB is kept whole; beyond it the oldest whole lines go.
 TEST_F(DebugWindowTest, TextBeyondTwoMebibytesIsDroppedFromTheTop) {
-    const QByteArray full = "first\r\n" + QByteArray(frmDebug::MaxTextBytes - 9, 'f') + "\r\n";
+    const QByteArray full =
+        "first\r\n" + QByteArray(TroubleShootingWindow::MaxTextBytes - 9, 'f') + "\r\n";
     w->appendText(full);
     EXPECT_EQ(exportedText(), full);
     press("cmdClear");
     // The cut falls just after a newline that another one follows.
-    const QByteArray rest = "\n" + QByteArray(frmDebug::KeptAfterTrim - 1, 'b');
-    w->appendText(QByteArray(frmDebug::MaxTextBytes / 8 + 9, 'a') + "\n" + rest);
+    const QByteArray rest = "\n" + QByteArray(TroubleShootingWindow::KeptAfterTrim - 1, 'b');
+    w->appendText(QByteArray(TroubleShootingWindow::MaxTextBytes / 8 + 9, 'a') + "\n" + rest);
     EXPECT_EQ(exportedText(), rest);
 }
 

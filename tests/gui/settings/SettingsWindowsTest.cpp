@@ -12,9 +12,9 @@
 #include "support/FileBytes.h"
 #include "support/GuiActions.h"
 #include "support/TempDir.h"
-#include "ui/frmSerialPortSettings.h"
-#include "ui/frmSettings.h"
-#include "ui/frmWinsock.h"
+#include "ui/EthernetDialog.h"
+#include "ui/SerialDialog.h"
+#include "ui/SettingsWindow.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -57,7 +57,7 @@ template <class W> struct WindowFixture : ::testing::Test {
     TempDir dir;
     AppSettings s;
     FakeClock clock;
-    ErrorLog log{s.ErrorLogFolder, clock};
+    ErrorLog log{s.errorLogFolder, clock};
     RecordingOpener opener;
     QByteArray iniPath = dir.path("ZNRExtractor.ini");
     QPointer<W> w;
@@ -87,7 +87,7 @@ QString latin1(const char* text) {
 template <class D> struct DialogTest : WindowFixture<D> {
     void SetUp() override {
         test::writeBytes(this->iniPath, test::testData("settings/instruments-before.ini"));
-        this->s.IniFilePath = QFile::decodeName(this->iniPath);
+        this->s.iniFilePath = QFile::decodeName(this->iniPath);
         open();
     }
     void open() { (this->w = new D(this->s, this->opener, this->log))->show(); }
@@ -95,8 +95,8 @@ template <class D> struct DialogTest : WindowFixture<D> {
     void check(const char* box, bool on) { this->template find<QCheckBox>(box)->setChecked(on); }
 };
 
-using SerialDialog = DialogTest<frmSerialPortSettings>;
-using WinsockDialog = DialogTest<frmWinsock>;
+using SerialDialog = DialogTest<SerialDialog>;
+using WinsockDialog = DialogTest<EthernetDialog>;
 
 TEST_F(SerialDialog, EachChoiceGivesItsValueAndOnlyAutoRestartAppendsTheInstrument) {
     for (const QByteArrayList& c : test::caseTable("settings/serial-choices.txt")) {
@@ -119,7 +119,7 @@ TEST_F(SerialDialog, EachChoiceGivesItsValueAndOnlyAutoRestartAppendsTheInstrume
         EXPECT_TRUE(gone());
     }
     EXPECT_EQ(ini(), test::testData("settings/serial-dialog-after.ini"));
-    EXPECT_EQ(s.SerialCount, 1);
+    EXPECT_EQ(s.serialCount, 1);
 }
 
 TEST_F(WinsockDialog, AutoRestartAppendsThePortAbove32767AndOkOpensOnce) {
@@ -129,13 +129,13 @@ TEST_F(WinsockDialog, AutoRestartAppendsThePortAbove32767AndOkOpensOnce) {
     opener.during = [this] { w->onOk(); }; // a second press inside the opening does nothing
     press("cmdOK");
     EXPECT_EQ(ini(), test::testData("settings/winsock-dialog-after.ini"));
-    EXPECT_EQ(s.EthernetCount, 1);
+    EXPECT_EQ(s.ethernetCount, 1);
     EXPECT_EQ(opener.calls, QByteArrayList{"E|10.1.2.3|50000"});
     EXPECT_TRUE(gone());
 }
 
 // A settings window over a settings file loaded the way the program loads it at start.
-struct SettingsWindowTest : WindowFixture<frmSettings> {
+struct SettingsWindowTest : WindowFixture<SettingsWindow> {
     LoginState login;
     bool debugMode = false;
     ConnectionList list;
@@ -145,13 +145,13 @@ struct SettingsWindowTest : WindowFixture<frmSettings> {
     void SetUp() override {
         dir.sub("Error Log");
         test::writeBytes(iniPath, withDir(test::testData("settings/before-open.ini")));
-        s.IniFilePath = QFile::decodeName(iniPath);
+        s.iniFilePath = QFile::decodeName(iniPath);
         loadSettings(s, opener, log);
         open();
     }
     void open() {
-        w = new frmSettings(s, login, debugMode, list, prompts, log,
-                            [this] { ++debugWindowShown; });
+        w = new SettingsWindow(s, login, debugMode, list, prompts, log,
+                               [this] { ++debugWindowShown; });
         w->show();
     }
     // A file kept beside the tests with its folder placeholder filled in.
@@ -173,7 +173,7 @@ struct SettingsWindowTest : WindowFixture<frmSettings> {
 
 // The save question does not block: the window waits for its answer, then closes or stays.
 TEST_F(SettingsWindowTest, CloseAfterFocusAsksYesStoresAndStaysOpenNoClosesWithoutStoring) {
-    login.LoginOK = true;
+    login.loggedIn = true;
     focusAndType("txtDataFile", "/new/data/");
     EXPECT_FALSE(closeByCloseEntry());
     ASSERT_TRUE(prompts.heldAnswer);
@@ -184,7 +184,7 @@ TEST_F(SettingsWindowTest, CloseAfterFocusAsksYesStoresAndStaysOpenNoClosesWitho
                                                 "changes?|?")});
     EXPECT_EQ(ini(), afterOpen().replace(dir.folder() + "Data Files/", "/new/data/"));
     EXPECT_TRUE(closeByCloseEntry()); // stored: the second close asks nothing
-    EXPECT_FALSE(login.LoginOK);
+    EXPECT_FALSE(login.loggedIn);
     EXPECT_EQ(debugWindowShown, 0);
 
     open();
@@ -193,7 +193,7 @@ TEST_F(SettingsWindowTest, CloseAfterFocusAsksYesStoresAndStaysOpenNoClosesWitho
     std::exchange(prompts.heldAnswer, nullptr)(false);
     EXPECT_TRUE(gone());
     EXPECT_EQ(prompts.shown.size(), 2);
-    EXPECT_EQ(s.CheckRodsFolder, dir.folder() + "Check Rods/");
+    EXPECT_EQ(s.checkRodsFolder, dir.folder() + "Check Rods/");
 }
 
 TEST_F(SettingsWindowTest, PageSwitchStoresQuietlyAndSaveWritesTheFieldsInTheirFileForms) {
@@ -217,8 +217,8 @@ TEST_F(SettingsWindowTest, PageSwitchStoresQuietlyAndSaveWritesTheFieldsInTheirF
                          "9")); // an 8-bit character stays one byte
     clickLabel("lblSave");
     EXPECT_EQ(prompts.shown.last(), latin1("Data Saved|Values Saved Successfully"));
-    EXPECT_EQ(s.DisconnectPassword, "disconnect");
-    EXPECT_EQ(s.ArchiveDays, 7);
+    EXPECT_EQ(s.disconnectPassword, "disconnect");
+    EXPECT_EQ(s.archiveDays, 7);
     EXPECT_EQ(ini(), withDir(test::testData("settings/after-save.ini")));
     EXPECT_TRUE(closeByCloseEntry());
     EXPECT_EQ(list.endpointHeadings()[0], "COMM Port");

@@ -46,16 +46,16 @@ struct ConfigFixture : ::testing::Test {
     TempDir dir;
     AppSettings s;
     FakeClock clock;
-    ErrorLog log{s.ErrorLogFolder, clock};
+    ErrorLog log{s.errorLogFolder, clock};
     QByteArray iniPath = dir.path("ZNRExtractor.ini");
 
     void SetUp() override {
-        s.IniFilePath = QFile::decodeName(iniPath);
-        s.ErrorLogFolder = dir.sub("log");
+        s.iniFilePath = QFile::decodeName(iniPath);
+        s.errorLogFolder = dir.sub("log");
     }
     QByteArray ini() const { return readBytes(iniPath); }
-    QByteArray logText() const { return readBytes(s.ErrorLogFolder + "ZNRError.log"); }
-    void clearLog() const { QFile::remove(QFile::decodeName(s.ErrorLogFolder + "ZNRError.log")); }
+    QByteArray logText() const { return readBytes(s.errorLogFolder + "ZNRError.log"); }
+    void clearLog() const { QFile::remove(QFile::decodeName(s.errorLogFolder + "ZNRError.log")); }
 };
 
 } // namespace znr::test

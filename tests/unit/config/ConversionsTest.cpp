@@ -30,7 +30,7 @@ QByteArray converted(const QByteArray& function, const QByteArray& text, const E
     const QByteArrayList words = function.split(' '); // a function and its argument
     const QDateTime time = QDateTime::fromString(QString::fromLatin1(text), Qt::ISODate);
     AppSettings settings; // COM3 is configured, the others take the system's names
-    settings.SerialPortDevices[3] = "/dev/ttyUSB0";
+    settings.serialPortDevices[3] = "/dev/ttyUSB0";
     const std::map<QByteArray, std::function<QByteArray()>> functions = {
         {"number", [&] { return QByteArray::number(textToNumber(text)); }},
         {"port", [&] { return QByteArray::number(textToPort(text)); }},

@@ -45,7 +45,7 @@ struct LoadSettingsTest : test::ConfigFixture {
         test::writeBytes(iniPath,
                          lines.join('\n').replace("\n\n", "\n").replace("@LOG@", logFolder));
         s = AppSettings{};
-        s.IniFilePath = QFile::decodeName(iniPath);
+        s.iniFilePath = QFile::decodeName(iniPath);
         opener.calls.clear();
         QFile::remove(QFile::decodeName(logFolder + "ZNRError.log"));
         loadSettings(s, opener, log);
@@ -54,19 +54,19 @@ struct LoadSettingsTest : test::ConfigFixture {
     // How many of the steps 1..12 left their field as the complete file has it.
     int stepsDone() const {
         const bool done[] = {
-            !s.DefaultStartup.isEmpty(),
-            s.DataLayoutColumn,
-            s.EthernetCount == 2,
-            s.SerialCount == 2,
-            s.CheckRodID == "ROD7",
-            s.ArchiveRawFile == "YES",
-            s.ArchiveDays == 30,
-            s.AdminPassword == "admin",
-            s.DisconnectPassword == "disc",
-            s.RawDataTempNumber == 100,
-            s.CompanyName == "Acme Mills",
-            s.DataFolder == "/d/" && s.ErrorLogFolder == logFolder && s.CalCheckFolder == "/c/" &&
-                s.CheckRodsFolder == "/r/" && s.FastModeFolder == "/f/" && s.RawFileFolder == "/w/",
+            !s.defaultStartup.isEmpty(),
+            s.dataLayoutColumn,
+            s.ethernetCount == 2,
+            s.serialCount == 2,
+            s.checkRodId == "ROD7",
+            s.archiveRawFile == "YES",
+            s.archiveDays == 30,
+            s.adminPassword == "admin",
+            s.disconnectPassword == "disc",
+            s.rawDataTempNumber == 100,
+            s.companyName == "Acme Mills",
+            s.dataFolder == "/d/" && s.errorLogFolder == logFolder && s.calCheckFolder == "/c/" &&
+                s.checkRodsFolder == "/r/" && s.fastModeFolder == "/f/" && s.rawFileFolder == "/w/",
         };
         int n = 0;
         while (n < 12 && done[n])
@@ -83,8 +83,8 @@ TEST_F(LoadSettingsTest, EachStepTakesItsValueAndABadOneEndsTheLoad) {
         EXPECT_EQ(opener.calls,
                   (s.isEthernetRun() ? EthernetCalls : SerialCalls).first(c[2].toInt()));
         // Read first, whatever stops the load.
-        EXPECT_EQ(s.SerialPortDevices, Devices);
-        EXPECT_EQ(s.ReconnectSeconds, c.size() > 4 ? c[4].toInt() : 7);
+        EXPECT_EQ(s.serialPortDevices, Devices);
+        EXPECT_EQ(s.reconnectSeconds, c.size() > 4 ? c[4].toInt() : 7);
         if (!c[3].isEmpty()) {
             EXPECT_EQ(logText().count("\r\n"), 1);
             EXPECT_TRUE(logText().startsWith(c[3])) << logText().constData();

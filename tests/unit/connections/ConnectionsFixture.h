@@ -33,7 +33,7 @@ struct ConnectionsFixture : ::testing::Test {
     TempDir dir;
     AppSettings settings;
     FakeClock clock;
-    ErrorLog log{settings.ErrorLogFolder, clock};
+    ErrorLog log{settings.errorLogFolder, clock};
     ConnectionList list;
     ListRows rows{list};
     ProtocolContext ctx{settings, log, clock, rows};
@@ -44,11 +44,11 @@ struct ConnectionsFixture : ::testing::Test {
     Connections c{{settings, log, clock, list, receivePath}, links.factory()};
 
     ConnectionsFixture() {
-        settings.ArchiveRawFile = "NO";
-        settings.DataLayoutColumn = true;
-        settings.ErrorLogFolder = dir.sub("Error Log");
-        settings.DataFolder = dir.sub("Data Files");
-        settings.RawFileFolder = dir.sub("Raw Files");
+        settings.archiveRawFile = "NO";
+        settings.dataLayoutColumn = true;
+        settings.errorLogFolder = dir.sub("Error Log");
+        settings.dataFolder = dir.sub("Data Files");
+        settings.rawFileFolder = dir.sub("Raw Files");
         list.setConnectedCount(0);
     }
 
@@ -89,7 +89,7 @@ struct ConnectionsFixture : ::testing::Test {
     // The log's lines without their time stamps.
     QByteArrayList logEntries() const {
         QByteArrayList out;
-        for (const QByteArray& l : readBytes(settings.ErrorLogFolder + "ZNRError.log").split('\n'))
+        for (const QByteArray& l : readBytes(settings.errorLogFolder + "ZNRError.log").split('\n'))
             if (!l.isEmpty())
                 out.append(l.left(l.lastIndexOf(", ")));
         return out;

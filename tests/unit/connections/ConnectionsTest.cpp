@@ -230,7 +230,7 @@ TEST_F(ClosingTest, ShutdownClosesEveryLineTogetherAndForgetsEveryConnection) {
 // the retry rounds themselves.
 
 struct ReconnectTest : ConnectionsFixture {
-    ReconnectTest() { settings.ReconnectSeconds = 3600; }
+    ReconnectTest() { settings.reconnectSeconds = 3600; }
     // The instrument goes away; later attempts only get under way until the test decides.
     void dropHost() {
         links.opening = FakeLink::Opening::Later;
@@ -264,8 +264,8 @@ TEST_F(ReconnectTest, DroppedLineIsRetriedQuietlyAndRestoredWithTheGreeting) {
                                             "restored"}));
     for (const QByteArray& frame : threeRowBatch("1234567"))
         link(1).receive(frame);
-    EXPECT_EQ(listFiles(settings.DataFolder), QByteArrayList{"1234 05-01-2012-101537.dat"});
-    EXPECT_EQ(readBytes(settings.DataFolder + "1234 05-01-2012-101537.dat"),
+    EXPECT_EQ(listFiles(settings.dataFolder), QByteArrayList{"1234 05-01-2012-101537.dat"});
+    EXPECT_EQ(readBytes(settings.dataFolder + "1234 05-01-2012-101537.dat"),
               testData("protocol/run_mode_column.dat").replace("10:15:30", "10:15:37"));
     dropHost(); // a restored connection that drops again is retried again
     EXPECT_EQ(c.dropped(), std::set<int>{1});
@@ -294,7 +294,7 @@ TEST_F(ReconnectTest, OperatorActionsEndTheRetries) {
     for (const auto& [name, operatorAct] : cases) {
         SCOPED_TRACE(name);
         FreshRun t;
-        t.settings.ReconnectSeconds = 3600;
+        t.settings.reconnectSeconds = 3600;
         t.openHost(host(1));
         t.links.opening = FakeLink::Opening::Later;
         t.link(1).drop(10054, "reset");

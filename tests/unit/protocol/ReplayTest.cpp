@@ -46,12 +46,12 @@ struct FakeSinks final : ConnectionRows, DebugTextSink {
 
 // The folders by the names the replays give them, and the folder each is made as.
 const std::map<QByteArray, std::pair<QByteArray AppSettings::*, const char*>> Folders = {
-    {"Data", {&AppSettings::DataFolder, "Data Files"}},
-    {"CalCheck", {&AppSettings::CalCheckFolder, "Cal Check"}},
-    {"CheckRods", {&AppSettings::CheckRodsFolder, "Check Rods"}},
-    {"FastMode", {&AppSettings::FastModeFolder, "Fast Mode"}},
-    {"Raw", {&AppSettings::RawFileFolder, "Raw Files"}},
-    {"ErrorLog", {&AppSettings::ErrorLogFolder, "Error Log"}}};
+    {"Data", {&AppSettings::dataFolder, "Data Files"}},
+    {"CalCheck", {&AppSettings::calCheckFolder, "Cal Check"}},
+    {"CheckRods", {&AppSettings::checkRodsFolder, "Check Rods"}},
+    {"FastMode", {&AppSettings::fastModeFolder, "Fast Mode"}},
+    {"Raw", {&AppSettings::rawFileFolder, "Raw Files"}},
+    {"ErrorLog", {&AppSettings::errorLogFolder, "Error Log"}}};
 
 struct Replay {
     std::string name;
@@ -125,7 +125,7 @@ struct ReplayTest : ::testing::TestWithParam<Replay> {
     TempDir dir;
     AppSettings settings;
     FakeClock clock;
-    ErrorLog log{settings.ErrorLogFolder, clock};
+    ErrorLog log{settings.errorLogFolder, clock};
     std::map<int, Channel> channels;
     FakeSinks rows;
     bool debugMode = false;
@@ -138,8 +138,8 @@ struct ReplayTest : ::testing::TestWithParam<Replay> {
     std::string_view handler = logname::SocketReceived;
 
     ReplayTest() {
-        settings.ArchiveRawFile = "NO";
-        settings.ArchiveDays = 30;
+        settings.archiveRawFile = "NO";
+        settings.archiveDays = 30;
         for (const auto& [key, folder] : Folders)
             settings.*folder.first = dir.sub(folder.second);
         for (int i = 1; i <= 3; ++i) {
@@ -179,9 +179,9 @@ struct ReplayTest : ::testing::TestWithParam<Replay> {
         const QByteArray value = bytesOf(text);
         const QByteArrayList args = value.split('|');
         const std::map<QByteArray, std::function<void()>> setters = {
-            {"archive", [&] { settings.ArchiveRawFile = value; }},
+            {"archive", [&] { settings.archiveRawFile = value; }},
             {"debug", [&] { debugMode = value == "on"; }},
-            {"checkrod", [&] { settings.CheckRodID = value; }},
+            {"checkrod", [&] { settings.checkRodId = value; }},
             {"replyfails", [&] { replyFails = value == "on"; }},
             {"folder", [&] { folder(args[0].trimmed()) = pathIn(args.value(1).trimmed()); }},
             {"rawlimit", [&] { channels.at(index).batch.raw.byteLimit = value.toLongLong(); }},
@@ -273,12 +273,12 @@ struct ReplayTest : ::testing::TestWithParam<Replay> {
 };
 
 TEST_P(ReplayTest, RepliesStateFilesAndLogAreExact) {
-    settings.DataLayoutColumn = GetParam().layout != "row";
+    settings.dataLayoutColumn = GetParam().layout != "row";
     for (const QByteArray& line : GetParam().lines) {
         SCOPED_TRACE(line.toStdString());
         run(line);
     }
-    EXPECT_EQ(readBytes(settings.ErrorLogFolder + "ZNRError.log"), expectedLog);
+    EXPECT_EQ(readBytes(settings.errorLogFolder + "ZNRError.log"), expectedLog);
 }
 
 INSTANTIATE_TEST_SUITE_P(Replays, ReplayTest, ::testing::ValuesIn(loadReplays()),

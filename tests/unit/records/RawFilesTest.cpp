@@ -19,18 +19,18 @@ struct RawFilesTest : ::testing::Test {
     TempDir dir;
     AppSettings settings;
     FakeClock clock{QDateTime(QDate(2012, 5, 1), QTime(14, 30, 5))};
-    ErrorLog log{settings.ErrorLogFolder, clock};
+    ErrorLog log{settings.errorLogFolder, clock};
     QByteArray folder = dir.sub("Raw Files");
     QDate created;
     RawFolderSweep sweep;
 
     RawFilesTest() {
-        settings.ErrorLogFolder = dir.sub("Error Log");
-        settings.RawFileFolder = folder;
-        settings.ArchiveDays = 30;
+        settings.errorLogFolder = dir.sub("Error Log");
+        settings.rawFileFolder = folder;
+        settings.archiveDays = 30;
     }
     void daysLater(int days) { clock.setWall(QDateTime(created.addDays(days), QTime(12, 0))); }
-    QByteArray logText() const { return readBytes(settings.ErrorLogFolder + "ZNRError.log"); }
+    QByteArray logText() const { return readBytes(settings.errorLogFolder + "ZNRError.log"); }
 };
 
 // tests/data/records/raw_names.txt: which names are raw traffic files, the only ones deleted.
@@ -127,12 +127,12 @@ TEST_F(RawFilesTest, FullRecordIsLoggedOnceAndRefusesEveryLaterLine) {
 }
 
 TEST_F(RawFilesTest, ExportCleansTheRawFolderByRealCreationDates) {
-    settings.ErrorLogFolder = folder;
+    settings.errorLogFolder = folder;
     writeBytes(folder + "notes.txt", "mine");
     writeBytes(folder + "X_1_01-01-2000-000000.dat", "old");
     // Forty days on, every file written today is past the thirty days kept.
     clock.setWall(QDateTime::currentDateTime().addDays(40));
-    log.WriteErrorLog("ExportRawFile", 0, "marker");
+    log.write("ExportRawFile", 0, "marker");
     exportRawRecord(RawTrafficRecord{}, settings, log);
     EXPECT_EQ(listFiles(folder), (QByteArrayList{"ZNRError.log", "notes.txt"}));
 }

@@ -20,16 +20,16 @@ class ErrorLog;
 // KeptAfterTrim, so a long session cannot exhaust memory. The bytes appended are kept exactly
 // as received (CR LF, lone CR, control characters) for the export; once the user edits the
 // box, its visible text becomes the record, with CR LF line ends.
-class frmDebug final : public QWidget {
+class TroubleShootingWindow final : public QWidget {
     Q_OBJECT
 public:
     using ExportText = std::function<void(const QByteArray&)>;
     static constexpr qsizetype MaxTextBytes = 2 * 1024 * 1024;
     static constexpr qsizetype KeptAfterTrim = MaxTextBytes - MaxTextBytes / 8;
 
-    frmDebug(bool& debugMode, const ErrorLog& log, ExportText exportText,
-             QWidget* parent = nullptr);
-    ~frmDebug() override;
+    TroubleShootingWindow(bool& debugMode, const ErrorLog& log, ExportText exportText,
+                          QWidget* parent = nullptr);
+    ~TroubleShootingWindow() override;
 
     // Adds bytes at the end of the box, whatever the user is doing in it. Cheap: nothing already
     // shown is laid out again.
@@ -37,16 +37,16 @@ public:
     // The whole text of the box as bytes: what Export saves.
     QByteArray currentText();
 
-    void Form_Load();
-    void cmdExport_Click();
-    void cmdClear_Click();
-    void cmdExit_Click();
+    void start();
+    void onExportClicked();
+    void onClearClicked();
+    void onExitClicked();
 
 protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    void Form_Unload();
+    void unload();
     void takeEditedText();
     void dropOldestText();
     template <class Change> void ownChange(Change&& change);

@@ -14,11 +14,11 @@ class ErrorLog;
 // The dialog that adds an Ethernet instrument: host and port, optionally saved for every start,
 // then handed to the run's connections to open. Not modal; it deletes itself when closed. Enter
 // presses OK; Esc does nothing.
-class frmWinsock final : public QDialog {
+class EthernetDialog final : public QDialog {
     Q_OBJECT
 public:
-    frmWinsock(AppSettings& settings, ConnectionOpener& opener, const ErrorLog& log,
-               QWidget* parent = nullptr);
+    EthernetDialog(AppSettings& settings, ConnectionOpener& opener, const ErrorLog& log,
+                   QWidget* parent = nullptr);
 
     void onOk();
     void onCancel();

@@ -1,4 +1,4 @@
-#include "ui/frmDebug.h"
+#include "ui/TroubleShootingWindow.h"
 
 #include "core/ErrorLog.h"
 #include "protocol/DebugText.h"
@@ -17,7 +17,8 @@
 
 namespace znr {
 
-frmDebug::frmDebug(bool& debugMode, const ErrorLog& log, ExportText exportText, QWidget* parent)
+TroubleShootingWindow::TroubleShootingWindow(bool& debugMode, const ErrorLog& log,
+                                             ExportText exportText, QWidget* parent)
     : QWidget(parent, Qt::Window), debugMode_(debugMode), log_(log),
       exportText_(std::move(exportText)) {
     setObjectName(QStringLiteral("frmDebug"));
@@ -46,9 +47,9 @@ frmDebug::frmDebug(bool& debugMode, const ErrorLog& log, ExportText exportText, 
     auto* cmdExport = button("cmdExport", "Export");
     auto* cmdClear = button("cmdClear", "Clear");
     auto* cmdExit = button("cmdExit", "Exit");
-    connect(cmdExport, &QPushButton::clicked, this, &frmDebug::cmdExport_Click);
-    connect(cmdClear, &QPushButton::clicked, this, &frmDebug::cmdClear_Click);
-    connect(cmdExit, &QPushButton::clicked, this, &frmDebug::cmdExit_Click);
+    connect(cmdExport, &QPushButton::clicked, this, &TroubleShootingWindow::onExportClicked);
+    connect(cmdClear, &QPushButton::clicked, this, &TroubleShootingWindow::onClearClicked);
+    connect(cmdExit, &QPushButton::clicked, this, &TroubleShootingWindow::onExitClicked);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(txtDebug_);
@@ -60,34 +61,34 @@ frmDebug::frmDebug(bool& debugMode, const ErrorLog& log, ExportText exportText, 
     buttons->addStretch();
     layout->addLayout(buttons);
     setFixedSize(640, 420);
-    Form_Load();
+    start();
 }
 
-frmDebug::~frmDebug() {
+TroubleShootingWindow::~TroubleShootingWindow() {
     if (loaded_)
         debugMode_ = false;
 }
 
-void frmDebug::Form_Load() {
+void TroubleShootingWindow::start() {
     guarded(log_, "frmDebug.Form_Load", [&] {
         loaded_ = true;
         debugMode_ = true;
     });
 }
 
-void frmDebug::Form_Unload() {
+void TroubleShootingWindow::unload() {
     guarded(log_, "frmDebug.Form_Unload", [&] {
         loaded_ = false;
         debugMode_ = false;
     });
 }
 
-void frmDebug::closeEvent(QCloseEvent* e) {
-    Form_Unload();
+void TroubleShootingWindow::closeEvent(QCloseEvent* e) {
+    unload();
     e->accept();
 }
 
-template <class Change> void frmDebug::ownChange(Change&& change) {
+template <class Change> void TroubleShootingWindow::ownChange(Change&& change) {
     changing_ = true;
     try {
         change();
@@ -98,14 +99,14 @@ template <class Change> void frmDebug::ownChange(Change&& change) {
     changing_ = false;
 }
 
-void frmDebug::takeEditedText() {
+void TroubleShootingWindow::takeEditedText() {
     if (!edited_)
         return;
     record_ = debugBytesFromDisplay(txtDebug_->document()->toRawText());
     edited_ = false;
 }
 
-void frmDebug::appendText(const QByteArray& bytes) {
+void TroubleShootingWindow::appendText(const QByteArray& bytes) {
     if (bytes.isEmpty())
         return;
     takeEditedText();
@@ -125,7 +126,7 @@ void frmDebug::appendText(const QByteArray& bytes) {
         bar->setValue(bar->maximum());
 }
 
-void frmDebug::dropOldestText() {
+void TroubleShootingWindow::dropOldestText() {
     if (record_.size() <= MaxTextBytes)
         return;
     const qsizetype cut = debugTrimPoint(record_, KeptAfterTrim);
@@ -143,12 +144,12 @@ void frmDebug::dropOldestText() {
     record_.remove(0, cut);
 }
 
-QByteArray frmDebug::currentText() {
+QByteArray TroubleShootingWindow::currentText() {
     takeEditedText();
     return record_;
 }
 
-void frmDebug::cmdExport_Click() {
+void TroubleShootingWindow::onExportClicked() {
     guarded(log_, "frmDebug.cmdExport_Click", [&] {
         const QByteArray text = currentText();
         if (exportText_)
@@ -156,7 +157,7 @@ void frmDebug::cmdExport_Click() {
     });
 }
 
-void frmDebug::cmdClear_Click() {
+void TroubleShootingWindow::onClearClicked() {
     guarded(log_, "frmDebug.cmdClear_Click", [&] {
         ownChange([&] { txtDebug_->clear(); });
         record_.clear();
@@ -164,7 +165,7 @@ void frmDebug::cmdClear_Click() {
     });
 }
 
-void frmDebug::cmdExit_Click() {
+void TroubleShootingWindow::onExitClicked() {
     guarded(log_, "frmDebug.cmdExit_Click", [&] { close(); });
 }
 

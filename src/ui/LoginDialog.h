@@ -17,16 +17,16 @@ class UserPrompts;
 void showTypedAsStars(QLineEdit& field);
 
 // The password window. Shown without blocking; it closes and deletes itself on OK with the right
-// password, on Cancel and on the close box (which leaves LoginOK as it was), so every showing
+// password, on Cancel and on the close box (which leaves loggedIn as it was), so every showing
 // starts empty. Each way out emits `finished` once.
-class frmLogin final : public QDialog {
+class LoginDialog final : public QDialog {
     Q_OBJECT
 public:
-    frmLogin(const AppSettings& settings, LoginState& login, UserPrompts& prompts,
-             const ErrorLog& log, QWidget* parent = nullptr);
+    LoginDialog(const AppSettings& settings, LoginState& login, UserPrompts& prompts,
+                const ErrorLog& log, QWidget* parent = nullptr);
 
-    void cmdOK_Click();
-    void cmdCancel_Click();
+    void onOkClicked();
+    void onCancelClicked();
 
 protected:
     void reject() override;                   // Esc is Cancel

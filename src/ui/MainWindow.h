@@ -22,12 +22,12 @@ class ErrorLog;
 class PasswordGate;
 struct MenuEntry;
 class UserPrompts;
-class frmLastBatch;
+class LastBatchWindow;
 
 // The main window: the connection list with its count, the five buttons and the File and
 // Tools menus. It owns only its widgets; it shows `list` and drives the connections through
 // `Connections`. The password-guarded commands act once the password window has been answered.
-class frmZNRInterface final : public QMainWindow {
+class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
     struct Actions {
@@ -35,9 +35,9 @@ public:
         std::function<void()> showNewConnection; // the dialog of the run's transport
     };
 
-    frmZNRInterface(const AppSettings& settings, LoginState& login, PasswordGate& gate,
-                    const ErrorLog& log, ConnectionList& list, QWidget* parent = nullptr);
-    ~frmZNRInterface() override;
+    MainWindow(const AppSettings& settings, LoginState& login, PasswordGate& gate,
+               const ErrorLog& log, ConnectionList& list, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     ConnectionList& list() { return list_; }
     void attach(Connections& connections, Actions actions);
@@ -45,15 +45,15 @@ public:
     void useSeams(UserPrompts& prompts, DesktopServices& desktop);
     // The window's load: the count "0" and the list headings of the transport in the settings.
     // Runs once the settings are read, before the first instrument is handed to the window.
-    void Form_Load();
+    void start();
 
-    void cmdNewConnection_Click();
-    void cmdConnect_Click();
-    void cmdDisconnect_Click();
-    void cmdDisconnectAll_Click();
-    void cmdDeleteConnection_Click();
-    void mnuConfigure_Click();
-    void mnuExit_Click();
+    void onNewConnectionClicked();
+    void onConnectClicked();
+    void onDisconnectClicked();
+    void onDisconnectAllClicked();
+    void onDeleteConnectionClicked();
+    void onConfigureTriggered();
+    void onExitTriggered();
     // Beside the specified commands: the reconnect interval (administrator password), and the
     // data folder and the error log opened with the desktop's handler (no password: read-only).
     void mnuReconnect_Click();
@@ -68,7 +68,7 @@ public:
     bool closedForGood() const { return closedForGood_; }
 
 protected:
-    void closeEvent(QCloseEvent* e) override; // Form_Unload
+    void closeEvent(QCloseEvent* e) override; // the closing sequence
 
 private:
     void buildMenus();
@@ -93,7 +93,7 @@ private:
     UserPrompts* prompts_ = nullptr;
     DesktopServices* desktop_ = nullptr;
     Actions actions_;
-    QHash<int, QPointer<frmLastBatch>> lastBatchWindows_;
+    QHash<int, QPointer<LastBatchWindow>> lastBatchWindows_;
     bool closedForGood_ = false;
 };
 

@@ -18,11 +18,11 @@ class ErrorLog;
 // The dialog that adds a serial instrument: port and line settings, optionally saved for every
 // start, then handed to the run's connections to open. Not modal; it deletes itself when closed.
 // Enter and Esc do nothing.
-class frmSerialPortSettings final : public QDialog {
+class SerialDialog final : public QDialog {
     Q_OBJECT
 public:
-    frmSerialPortSettings(AppSettings& settings, ConnectionOpener& opener, const ErrorLog& log,
-                          QWidget* parent = nullptr);
+    SerialDialog(AppSettings& settings, ConnectionOpener& opener, const ErrorLog& log,
+                 QWidget* parent = nullptr);
 
     void load();
     void fillPortList();

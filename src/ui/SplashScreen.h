@@ -12,26 +12,26 @@ namespace znr {
 struct AppSettings;
 class ErrorLog;
 
-// The start window. Form_Load reads the configuration (which opens the configured instruments
+// The start window. start() reads the configuration (which opens the configured instruments
 // while the main window stays hidden) and fills the labels. Once on screen it gives way to the
 // main window after 1500 ms, or at once on a key press or a click on its frame; those two also
 // make the standard folders.
-class frmSplash final : public QWidget {
+class SplashScreen final : public QWidget {
     Q_OBJECT
 public:
     struct Actions {
-        std::function<void()> loadConfiguration; // sets IniFilePath and loads the settings
+        std::function<void()> loadConfiguration; // sets iniFilePath and loads the settings
         std::function<void()> createDirectory;   // makes the standard folders
         std::function<void()> showMainWindow;
     };
 
-    frmSplash(const AppSettings& settings, const ErrorLog& log, Actions actions,
-              QWidget* parent = nullptr);
+    SplashScreen(const AppSettings& settings, const ErrorLog& log, Actions actions,
+                 QWidget* parent = nullptr);
 
-    void Form_Load();
-    void Timer1_Timer();
-    void Form_KeyPress();
-    void Frame1_Click();
+    void start();
+    void onLeaveTimer();
+    void onKeyPressed();
+    void onFrameClicked();
 
     static QString versionText();
 
@@ -46,12 +46,12 @@ private:
     const AppSettings& settings_;
     const ErrorLog& log_;
     Actions actions_;
-    QFrame* Frame1_;
+    QFrame* frame_;
     QLabel* lblVersion_;
     QLabel* lblCompany_;
-    QTimer* Timer1_;
+    QTimer* leaveTimer_;
     bool left_ = false;
-    bool framePressed_ = false; // the last press fell on Frame1's own area
+    bool framePressed_ = false; // the last press fell on the frame's own area
 };
 
 } // namespace znr

@@ -17,11 +17,11 @@ class LastBatchPanel;
 // started (batches filed, frames received, NAK8 sent, the last failure logged for it) and the
 // batch it filed last. It follows the connection: a batch filed replaces the one shown, and
 // deleting the connection closes the window.
-class frmLastBatch final : public QWidget {
+class LastBatchWindow final : public QWidget {
     Q_OBJECT
 public:
-    frmLastBatch(const Connections& connections, const ConnectionList& list, int index,
-                 DesktopServices* desktop, QWidget* parent = nullptr);
+    LastBatchWindow(const Connections& connections, const ConnectionList& list, int index,
+                    DesktopServices* desktop, QWidget* parent = nullptr);
 
     int connectionIndex() const { return index_; }
 

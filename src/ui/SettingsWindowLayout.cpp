@@ -1,8 +1,8 @@
 // Building the settings window: controls, positions, captions and the keyboard order.
 #include "ui/ClickableLabel.h"
+#include "ui/LoginDialog.h"
 #include "ui/PanelIcons.h"
-#include "ui/frmLogin.h"
-#include "ui/frmSettings.h"
+#include "ui/SettingsWindow.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -31,14 +31,14 @@ void styleBar(QLabel* bar) {
 
 } // namespace
 
-QLineEdit* frmSettings::addLineEdit(const char* name, QRect geometry) {
+QLineEdit* SettingsWindow::addLineEdit(const char* name, QRect geometry) {
     auto* edit = new QLineEdit(this);
     edit->setObjectName(latin1(name));
     edit->setGeometry(geometry);
     return edit;
 }
 
-QComboBox* frmSettings::addComboBox(const char* name, QRect geometry) {
+QComboBox* SettingsWindow::addComboBox(const char* name, QRect geometry) {
     auto* combo = new QComboBox(this);
     combo->setObjectName(latin1(name));
     combo->setEditable(true);
@@ -47,14 +47,14 @@ QComboBox* frmSettings::addComboBox(const char* name, QRect geometry) {
     return combo;
 }
 
-QLabel* frmSettings::addCaption(const char* name, const char* text, QRect geometry) {
+QLabel* SettingsWindow::addCaption(const char* name, const char* text, QRect geometry) {
     auto* label = new QLabel(latin1(text), this);
     label->setObjectName(latin1(name));
     label->setGeometry(geometry);
     return label;
 }
 
-void frmSettings::buildPanel() {
+void SettingsWindow::buildPanel() {
     auto* panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("frmOptions"));
     panel->setFrameShape(QFrame::Panel);
@@ -101,7 +101,7 @@ void frmSettings::buildPanel() {
     lblCancel_->onClick = [this] { cancel(); };
 }
 
-void frmSettings::buildHeadings() {
+void SettingsWindow::buildHeadings() {
     styleBar(addCaption("lblOptionSelected", " Option Selected", QRect(RightX, 8, RightWidth, 22)));
     lblSettings_ = addCaption("lblSettings", "Settings", QRect(RightX + 8, 34, RightWidth - 8, 30));
     QFont big = lblSettings_->font();
@@ -121,7 +121,7 @@ void frmSettings::buildHeadings() {
     lblDescription_->setMargin(4);
 }
 
-void frmSettings::buildFileSetupPage() {
+void SettingsWindow::buildFileSetupPage() {
     const struct {
         const char* captionName;
         const char* caption;
@@ -157,7 +157,7 @@ void frmSettings::buildFileSetupPage() {
         connect(row.button, &QPushButton::clicked, this, [this, row] { browse(row); });
 }
 
-void frmSettings::buildGeneralPage() {
+void SettingsWindow::buildGeneralPage() {
     const int leftCaption = RightX + 8, leftField = RightX + 160;
     const int rightCaption = RightX + 264, rightField = RightX + 366;
     auto rowY = [](int row) { return FirstRowY + row * RowStep; };
@@ -190,7 +190,7 @@ void frmSettings::buildGeneralPage() {
         showTypedAsStars(*password);
 }
 
-void frmSettings::buildHelpTable() {
+void SettingsWindow::buildHelpTable() {
     help_ = {
         {cboDataLayout_, "frmSettings_cboDataLayout_GotFocus", " Data Layout",
          "Choose between COLUMN or ROW for the output files. (Default COLUMN)"},
@@ -225,7 +225,7 @@ void frmSettings::buildHelpTable() {
         entry.field->installEventFilter(this);
 }
 
-void frmSettings::setKeyboardOrder() {
+void SettingsWindow::setKeyboardOrder() {
     std::vector<QWidget*> order = {imgFileSetup_, imgGeneral_, imgSave_, imgCancel_};
     for (const FolderRow& row : folderRows_)
         order.push_back(row.field);

@@ -1,4 +1,4 @@
-#include "ui/frmZNRInterface.h"
+#include "ui/MainWindow.h"
 
 #include "config/AppSettings.h"
 #include "config/LoadSettings.h"
@@ -10,10 +10,10 @@
 #include "station/Login.h"
 #include "ui/ConnectionListModel.h"
 #include "ui/DesktopServices.h"
+#include "ui/LastBatchWindow.h"
 #include "ui/PasswordGate.h"
+#include "ui/ReconnectDialog.h"
 #include "ui/UserPrompts.h"
-#include "ui/frmLastBatch.h"
-#include "ui/frmReconnect.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -51,8 +51,8 @@ QIcon windowMark() {
 
 } // namespace
 
-frmZNRInterface::frmZNRInterface(const AppSettings& settings, LoginState& login, PasswordGate& gate,
-                                 const ErrorLog& log, ConnectionList& list, QWidget* parent)
+MainWindow::MainWindow(const AppSettings& settings, LoginState& login, PasswordGate& gate,
+                       const ErrorLog& log, ConnectionList& list, QWidget* parent)
     : QMainWindow(parent), settings_(settings), login_(login), gate_(gate), log_(log), list_(list),
       model_(new ConnectionListModel(list, this)) {
     setObjectName(QStringLiteral("frmZNRInterface"));
@@ -85,32 +85,32 @@ frmZNRInterface::frmZNRInterface(const AppSettings& settings, LoginState& login,
     resize(760, 420);
 }
 
-frmZNRInterface::~frmZNRInterface() = default;
+MainWindow::~MainWindow() = default;
 
-void frmZNRInterface::attach(Connections& connections, Actions actions) {
+void MainWindow::attach(Connections& connections, Actions actions) {
     connections_ = &connections;
     actions_ = std::move(actions);
 }
 
-void frmZNRInterface::useSeams(UserPrompts& prompts, DesktopServices& desktop) {
+void MainWindow::useSeams(UserPrompts& prompts, DesktopServices& desktop) {
     prompts_ = &prompts;
     desktop_ = &desktop;
 }
 
-QWidget* frmZNRInterface::buildButtons() {
+QWidget* MainWindow::buildButtons() {
     auto* row = new QWidget(this);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     const struct {
         const char* name;
         const char* caption;
-        void (frmZNRInterface::*handler)();
+        void (MainWindow::*handler)();
     } buttons[] = {
-        {"cmdNewConnection", "New Connection", &frmZNRInterface::cmdNewConnection_Click},
-        {"cmdConnect", "Connect", &frmZNRInterface::cmdConnect_Click},
-        {"cmdDisconnect", "Disconnect", &frmZNRInterface::cmdDisconnect_Click},
-        {"cmdDisconnectAll", "Disconnect All", &frmZNRInterface::cmdDisconnectAll_Click},
-        {"cmdDeleteConnection", "Delete Connection", &frmZNRInterface::cmdDeleteConnection_Click},
+        {"cmdNewConnection", "New Connection", &MainWindow::onNewConnectionClicked},
+        {"cmdConnect", "Connect", &MainWindow::onConnectClicked},
+        {"cmdDisconnect", "Disconnect", &MainWindow::onDisconnectClicked},
+        {"cmdDisconnectAll", "Disconnect All", &MainWindow::onDisconnectAllClicked},
+        {"cmdDeleteConnection", "Delete Connection", &MainWindow::onDeleteConnectionClicked},
     };
     for (const auto& b : buttons) {
         auto* button = new QPushButton(QString::fromLatin1(b.caption), row);
@@ -125,30 +125,30 @@ QWidget* frmZNRInterface::buildButtons() {
 struct MenuEntry {
     const char* name;
     const char* caption;
-    void (frmZNRInterface::*command)();
+    void (MainWindow::*command)();
 };
 
-void frmZNRInterface::buildMenus() {
+void MainWindow::buildMenus() {
     const MenuEntry file[] = {
-        {"mnuOpenDataFolder", "Open Data Folder", &frmZNRInterface::mnuOpenDataFolder_Click},
-        {"mnuOpenErrorLog", "Open Error Log", &frmZNRInterface::mnuOpenErrorLog_Click},
+        {"mnuOpenDataFolder", "Open Data Folder", &MainWindow::mnuOpenDataFolder_Click},
+        {"mnuOpenErrorLog", "Open Error Log", &MainWindow::mnuOpenErrorLog_Click},
         {nullptr, nullptr, nullptr},
-        {"mnuExit", "Exit", &frmZNRInterface::mnuExit_Click},
+        {"mnuExit", "Exit", &MainWindow::onExitTriggered},
     };
     const MenuEntry tools[] = {
-        {"mnuConfigure", "Configure", &frmZNRInterface::mnuConfigure_Click},
-        {"mnuReconnect", "Reconnect...", &frmZNRInterface::mnuReconnect_Click},
+        {"mnuConfigure", "Configure", &MainWindow::onConfigureTriggered},
+        {"mnuReconnect", "Reconnect...", &MainWindow::mnuReconnect_Click},
     };
     const MenuEntry view[] = {
-        {"mnuLastBatch", "Last Batch", &frmZNRInterface::mnuLastBatch_Click},
+        {"mnuLastBatch", "Last Batch", &MainWindow::mnuLastBatch_Click},
     };
     addMenu("mnuFile", "File", file);
     addMenu("mnuView", "View", view);
     addMenu("mnuTools", "Tools", tools);
 }
 
-void frmZNRInterface::addMenu(const char* name, const char* caption,
-                              std::span<const MenuEntry> entries) {
+void MainWindow::addMenu(const char* name, const char* caption,
+                         std::span<const MenuEntry> entries) {
     QMenu* menu = menuBar()->addMenu(QString::fromLatin1(caption));
     menu->setObjectName(QString::fromLatin1(name));
     for (const MenuEntry& entry : entries) {
@@ -163,99 +163,98 @@ void frmZNRInterface::addMenu(const char* name, const char* caption,
 }
 
 // The count starts at "0"; the headings are those of the run's transport.
-void frmZNRInterface::Form_Load() {
+void MainWindow::start() {
     guarded(log_, "frmZNRInterface.Form_Load", [&] {
         list_.setConnectedCount(0);
-        list_.setHeadingsOfRun(settings_.DefaultStartup);
+        list_.setHeadingsOfRun(settings_.defaultStartup);
     });
 }
 
-void frmZNRInterface::cmdNewConnection_Click() {
+void MainWindow::onNewConnectionClicked() {
     guarded(log_, "frmZNRInterface.cmdNewConnection_Click", [&] {
         if (actions_.showNewConnection)
             actions_.showNewConnection();
     });
 }
 
-void frmZNRInterface::cmdConnect_Click() {
+void MainWindow::onConnectClicked() {
     if (connections_)
         connections_->reopenSelected();
 }
 
-void frmZNRInterface::behindDisconnectPassword(std::string_view procedure,
-                                               void (Connections::*operation)()) {
+void MainWindow::behindDisconnectPassword(std::string_view procedure,
+                                          void (Connections::*operation)()) {
     guarded(log_, procedure, [&] {
         gate_.ask("DISCONNECT", [this, procedure, operation](bool allowed) {
             guarded(log_, procedure, [&] {
                 if (allowed && connections_)
                     (connections_->*operation)();
-                login_.LoginOK = false;
+                login_.loggedIn = false;
             });
         });
     });
 }
 
-void frmZNRInterface::cmdDisconnect_Click() {
+void MainWindow::onDisconnectClicked() {
     behindDisconnectPassword("frmZNRInterface.cmdDisconnect_Click",
                              &Connections::disconnectSelected);
 }
 
-void frmZNRInterface::cmdDisconnectAll_Click() {
+void MainWindow::onDisconnectAllClicked() {
     behindDisconnectPassword("frmZNRInterface.cmdDisconnectAll_Click", &Connections::disconnectAll);
 }
 
-void frmZNRInterface::cmdDeleteConnection_Click() {
+void MainWindow::onDeleteConnectionClicked() {
     behindDisconnectPassword(logname::DeleteClick, &Connections::deleteSelected);
 }
 
-void frmZNRInterface::behindAdminPassword(std::string_view procedure,
-                                          std::function<void()> operation) {
+void MainWindow::behindAdminPassword(std::string_view procedure, std::function<void()> operation) {
     guarded(log_, procedure, [&] {
         gate_.ask("MENU", [this, procedure, operation = std::move(operation)](bool allowed) {
             guarded(log_, procedure, [&] {
                 if (!allowed)
                     return;
                 operation();
-                login_.LoginOK = false;
+                login_.loggedIn = false;
             });
         });
     });
 }
 
-void frmZNRInterface::mnuConfigure_Click() {
+void MainWindow::onConfigureTriggered() {
     behindAdminPassword("frmZNRInterface.mnuConfigure_Click", [this] {
         if (actions_.showSettings)
             actions_.showSettings();
     });
 }
 
-void frmZNRInterface::mnuReconnect_Click() {
+void MainWindow::mnuReconnect_Click() {
     behindAdminPassword("frmZNRInterface.mnuReconnect_Click", [this] {
         if (!prompts_)
             return;
-        auto* dialog = new frmReconnect(
-            settings_.ReconnectSeconds, *prompts_,
+        auto* dialog = new ReconnectDialog(
+            settings_.reconnectSeconds, *prompts_,
             [this](qint16 seconds) { applyReconnectSeconds(seconds); }, this);
         dialog->open();
     });
 }
 
 // Written to the INI for the next start, and in force at once for this run.
-void frmZNRInterface::applyReconnectSeconds(qint16 seconds) {
-    writeReconnectSeconds(settings_.IniFilePath, seconds, log_);
+void MainWindow::applyReconnectSeconds(qint16 seconds) {
+    writeReconnectSeconds(settings_.iniFilePath, seconds, log_);
     if (connections_)
         connections_->setReconnectSeconds(seconds);
 }
 
-void frmZNRInterface::mnuOpenDataFolder_Click() {
+void MainWindow::mnuOpenDataFolder_Click() {
     guarded(log_, "frmZNRInterface.mnuOpenDataFolder_Click", [&] {
-        const QByteArray& folder = settings_.DataFolder;
+        const QByteArray& folder = settings_.dataFolder;
         openWithDesktop(folder, !folder.isEmpty() && folderExists(folder),
                         QStringLiteral("The data folder"));
     });
 }
 
-void frmZNRInterface::mnuOpenErrorLog_Click() {
+void MainWindow::mnuOpenErrorLog_Click() {
     guarded(log_, "frmZNRInterface.mnuOpenErrorLog_Click", [&] {
         const QByteArray path = log_.logPath();
         openWithDesktop(path, !path.isEmpty() && QFileInfo(QFile::decodeName(path)).isFile(),
@@ -263,7 +262,7 @@ void frmZNRInterface::mnuOpenErrorLog_Click() {
     });
 }
 
-void frmZNRInterface::openWithDesktop(const QByteArray& path, bool exists, const QString& what) {
+void MainWindow::openWithDesktop(const QByteArray& path, bool exists, const QString& what) {
     if (!prompts_ || !desktop_)
         return;
     const QString shown = QFile::decodeName(path);
@@ -275,12 +274,12 @@ void frmZNRInterface::openWithDesktop(const QByteArray& path, bool exists, const
                               QStringLiteral("Not Opened"), UserPrompts::Icon::Exclamation);
 }
 
-void frmZNRInterface::mnuExit_Click() {
+void MainWindow::onExitTriggered() {
     guarded(log_, "frmZNRInterface.mnuExit_Click", [&] { close(); });
 }
 
 // Closing asks for the administrator password; the window stays until it is given.
-void frmZNRInterface::closeEvent(QCloseEvent* e) {
+void MainWindow::closeEvent(QCloseEvent* e) {
     if (closedForGood_) {
         e->accept();
         return;
@@ -298,7 +297,7 @@ void frmZNRInterface::closeEvent(QCloseEvent* e) {
 }
 
 // Ends the run once every line is closed; at once when none has bytes left to send.
-void frmZNRInterface::closeForGood() {
+void MainWindow::closeForGood() {
     const auto finish = [this] {
         closedForGood_ = true;
         close();
@@ -310,17 +309,17 @@ void frmZNRInterface::closeForGood() {
         finish();
 }
 
-void frmZNRInterface::mnuLastBatch_Click() {
+void MainWindow::mnuLastBatch_Click() {
     if (const std::optional<int> row = list_.selectedPosition())
         showLastBatch(list_.indexAt(*row));
 }
 
-void frmZNRInterface::showLastBatch(int index) {
+void MainWindow::showLastBatch(int index) {
     if (!connections_)
         return;
-    QPointer<frmLastBatch>& window = lastBatchWindows_[index];
+    QPointer<LastBatchWindow>& window = lastBatchWindows_[index];
     if (!window)
-        window = new frmLastBatch(*connections_, list_, index, desktop_, this);
+        window = new LastBatchWindow(*connections_, list_, index, desktop_, this);
     window->show();
     window->raise();
     window->activateWindow();

@@ -1,4 +1,4 @@
-#include "ui/frmSerialPortSettings.h"
+#include "ui/SerialDialog.h"
 
 #include "config/AppSettings.h"
 #include "config/ConnectionOpener.h"
@@ -44,8 +44,8 @@ void check(QButtonGroup* group, int index) {
 
 } // namespace
 
-frmSerialPortSettings::frmSerialPortSettings(AppSettings& settings, ConnectionOpener& opener,
-                                             const ErrorLog& log, QWidget* parent)
+SerialDialog::SerialDialog(AppSettings& settings, ConnectionOpener& opener, const ErrorLog& log,
+                           QWidget* parent)
     : QDialog(parent), settings_(settings), opener_(opener), log_(log) {
     setObjectName(QStringLiteral("frmSerialPortSettings"));
     setWindowTitle(QStringLiteral("Serial Port Settings"));
@@ -90,8 +90,8 @@ frmSerialPortSettings::frmSerialPortSettings(AppSettings& settings, ConnectionOp
     };
     auto* cmdOK = button("cmdOK", "OK");
     auto* cmdCancel = button("cmdCancel", "Cancel");
-    connect(cmdOK, &QPushButton::clicked, this, &frmSerialPortSettings::onOk);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmSerialPortSettings::onCancel);
+    connect(cmdOK, &QPushButton::clicked, this, &SerialDialog::onOk);
+    connect(cmdCancel, &QPushButton::clicked, this, &SerialDialog::onCancel);
 
     // Port list, baud rates, buttons with Auto Restart on top; the other groups in a row below,
     // DTR and RTS under the stop bits.
@@ -121,9 +121,9 @@ frmSerialPortSettings::frmSerialPortSettings(AppSettings& settings, ConnectionOp
     setFixedSize(sizeHint());
 }
 
-QGroupBox* frmSerialPortSettings::addOptionGroup(const char* frameName, const char* title,
-                                                 const char* groupName, const QStringList& captions,
-                                                 QButtonGroup*& group) {
+QGroupBox* SerialDialog::addOptionGroup(const char* frameName, const char* title,
+                                        const char* groupName, const QStringList& captions,
+                                        QButtonGroup*& group) {
     auto* frame = new QGroupBox(QString::fromLatin1(title), this);
     frame->setObjectName(QString::fromLatin1(frameName));
     group = new QButtonGroup(this);
@@ -142,7 +142,7 @@ QGroupBox* frmSerialPortSettings::addOptionGroup(const char* frameName, const ch
     return frame;
 }
 
-void frmSerialPortSettings::load() {
+void SerialDialog::load() {
     guarded(log_, "frmSerialPortSettings.Form_Load", [&] {
         fillPortList();
         lstConnector_->setCurrentRow(1);
@@ -157,7 +157,7 @@ void frmSerialPortSettings::load() {
     });
 }
 
-void frmSerialPortSettings::fillPortList() {
+void SerialDialog::fillPortList() {
     guarded(log_, "frmSerialPortSettings.LoadCommPorts", [&] {
         lstConnector_->clear();
         for (int n = 1; n <= ComPortCount; ++n)
@@ -165,7 +165,7 @@ void frmSerialPortSettings::fillPortList() {
     });
 }
 
-SerialInstrument frmSerialPortSettings::takeLineSettings() {
+SerialInstrument SerialDialog::takeLineSettings() {
     SerialInstrument instrument;
     guarded(log_, "frmSerialPortSettings.GetValues", [&] {
         instrument.commPort = QByteArray::number(lstConnector_->currentRow() + 1);
@@ -182,7 +182,7 @@ SerialInstrument frmSerialPortSettings::takeLineSettings() {
     return instrument;
 }
 
-void frmSerialPortSettings::onOk() {
+void SerialDialog::onOk() {
     // Opening a port may process events; a second press meanwhile must not open it twice.
     if (inOK_ || finished_)
         return;
@@ -198,13 +198,13 @@ void frmSerialPortSettings::onOk() {
     inOK_ = false;
 }
 
-void frmSerialPortSettings::onCancel() {
+void SerialDialog::onCancel() {
     guarded(log_, "frmSerialPortSettings.cmdCancel_Click", [&] { close(); });
 }
 
-void frmSerialPortSettings::reject() {}
+void SerialDialog::reject() {}
 
-void frmSerialPortSettings::closeEvent(QCloseEvent* e) {
+void SerialDialog::closeEvent(QCloseEvent* e) {
     e->accept();
 }
 

@@ -1,4 +1,4 @@
-#include "ui/frmReconnect.h"
+#include "ui/ReconnectDialog.h"
 
 #include "config/LoadSettings.h"
 #include "ui/UserPrompts.h"
@@ -11,7 +11,7 @@
 
 namespace znr {
 
-frmReconnect::frmReconnect(qint16 seconds, UserPrompts& prompts, Apply apply, QWidget* parent)
+ReconnectDialog::ReconnectDialog(qint16 seconds, UserPrompts& prompts, Apply apply, QWidget* parent)
     : QDialog(parent), prompts_(prompts), apply_(std::move(apply)) {
     setObjectName(QStringLiteral("frmReconnect"));
     setWindowTitle(QStringLiteral("Reconnect"));
@@ -29,7 +29,7 @@ frmReconnect::frmReconnect(qint16 seconds, UserPrompts& prompts, Apply apply, QW
     cmdOK->setDefault(true);
     auto* cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    connect(cmdOK, &QPushButton::clicked, this, &frmReconnect::onOk);
+    connect(cmdOK, &QPushButton::clicked, this, &ReconnectDialog::onOk);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* entry = new QHBoxLayout;
@@ -45,7 +45,7 @@ frmReconnect::frmReconnect(qint16 seconds, UserPrompts& prompts, Apply apply, QW
     setFixedSize(sizeHint());
 }
 
-void frmReconnect::onOk() {
+void ReconnectDialog::onOk() {
     const std::optional<qint16> seconds = reconnectSecondsFromText(txtSeconds_->text().toLatin1());
     if (!seconds) {
         prompts_.information(QStringLiteral("Enter a whole number of seconds from 0 to %1 "

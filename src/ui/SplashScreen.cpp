@@ -1,4 +1,4 @@
-#include "ui/frmSplash.h"
+#include "ui/SplashScreen.h"
 
 #include "config/AppSettings.h"
 #include "core/ErrorLog.h"
@@ -43,33 +43,33 @@ QPixmap logo() {
 
 } // namespace
 
-frmSplash::frmSplash(const AppSettings& settings, const ErrorLog& log, Actions actions,
-                     QWidget* parent)
+SplashScreen::SplashScreen(const AppSettings& settings, const ErrorLog& log, Actions actions,
+                           QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint), settings_(settings), log_(log),
       actions_(std::move(actions)) {
     setObjectName(QStringLiteral("frmSplash"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFocusPolicy(Qt::StrongFocus);
 
-    Frame1_ = new QFrame(this);
-    Frame1_->setObjectName(QStringLiteral("Frame1"));
-    Frame1_->setFrameShape(QFrame::Box);
-    Frame1_->installEventFilter(this);
+    frame_ = new QFrame(this);
+    frame_->setObjectName(QStringLiteral("Frame1"));
+    frame_->setFrameShape(QFrame::Box);
+    frame_->installEventFilter(this);
 
-    auto* title = makeLabel(Frame1_, "Label1", QStringLiteral("ZNR"));
+    auto* title = makeLabel(frame_, "Label1", QStringLiteral("ZNR"));
     QFont big = title->font();
     big.setPointSize(28);
     big.setBold(true);
     title->setFont(big);
-    auto* product = makeLabel(Frame1_, "lblCompanyProduct", QStringLiteral(" INTERFACE"));
+    auto* product = makeLabel(frame_, "lblCompanyProduct", QStringLiteral(" INTERFACE"));
     product->setFont(big);
-    lblVersion_ = makeLabel(Frame1_, "lblVersion", QStringLiteral("Version"));
-    auto* platform = makeLabel(Frame1_, "lblPlatform", QStringLiteral("Platform"));
-    auto* licenseTo = makeLabel(Frame1_, "lblLicenseTo", QStringLiteral("License To"));
-    lblCompany_ = makeLabel(Frame1_, "lblCompany", QStringLiteral("Customer"));
-    auto* warning = makeLabel(Frame1_, "lblWarning",
+    lblVersion_ = makeLabel(frame_, "lblVersion", QStringLiteral("Version"));
+    auto* platform = makeLabel(frame_, "lblPlatform", QStringLiteral("Platform"));
+    auto* licenseTo = makeLabel(frame_, "lblLicenseTo", QStringLiteral("License To"));
+    lblCompany_ = makeLabel(frame_, "lblCompany", QStringLiteral("Customer"));
+    auto* warning = makeLabel(frame_, "lblWarning",
                               QStringLiteral("ZNR instrument support: call your supplier."));
-    auto* imgLogo = makeLabel(Frame1_, "imgLogo", QString());
+    auto* imgLogo = makeLabel(frame_, "imgLogo", QString());
     imgLogo->setPixmap(logo());
 
     auto* titleRow = new QHBoxLayout;
@@ -77,33 +77,33 @@ frmSplash::frmSplash(const AppSettings& settings, const ErrorLog& log, Actions a
     titleRow->addWidget(title);
     titleRow->addWidget(product);
     titleRow->addStretch();
-    auto* inner = new QVBoxLayout(Frame1_);
+    auto* inner = new QVBoxLayout(frame_);
     inner->addLayout(titleRow);
     for (QLabel* l : {lblVersion_, platform, licenseTo, lblCompany_, warning})
         inner->addWidget(l);
     auto* outer = new QVBoxLayout(this);
-    outer->addWidget(Frame1_);
+    outer->addWidget(frame_);
 
-    Timer1_ = new QTimer(this);
-    Timer1_->setObjectName(QStringLiteral("Timer1"));
-    Timer1_->setSingleShot(true);
-    Timer1_->setInterval(1500);
-    connect(Timer1_, &QTimer::timeout, this, &frmSplash::Timer1_Timer);
+    leaveTimer_ = new QTimer(this);
+    leaveTimer_->setObjectName(QStringLiteral("Timer1"));
+    leaveTimer_->setSingleShot(true);
+    leaveTimer_->setInterval(1500);
+    connect(leaveTimer_, &QTimer::timeout, this, &SplashScreen::onLeaveTimer);
 }
 
-QString frmSplash::versionText() {
+QString SplashScreen::versionText() {
     return QStringLiteral("Version %1.%2.%3")
         .arg(ZNR_VERSION_MAJOR)
         .arg(ZNR_VERSION_MINOR)
         .arg(ZNR_VERSION_PATCH);
 }
 
-void frmSplash::Form_Load() {
+void SplashScreen::start() {
     guarded(log_, "frmSplash.Form_Load", [&] {
         if (actions_.loadConfiguration)
             actions_.loadConfiguration();
         lblVersion_->setText(versionText());
-        lblCompany_->setText(QString::fromLatin1(settings_.CompanyName));
+        lblCompany_->setText(QString::fromLatin1(settings_.companyName));
         adjustSize();
         setFixedSize(size());
         if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -113,54 +113,54 @@ void frmSplash::Form_Load() {
 
 // The 1500 ms count from when the splash is on screen, so a slow start-up (instruments that
 // take their 5 seconds to answer) never closes it before it was seen.
-void frmSplash::showEvent(QShowEvent* e) {
+void SplashScreen::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
-    if (!left_ && !Timer1_->isActive())
-        Timer1_->start();
+    if (!left_ && !leaveTimer_->isActive())
+        leaveTimer_->start();
     // The window must be the active one too, or a window manager sends the keys elsewhere.
     activateWindow();
     setFocus();
 }
 
-void frmSplash::Timer1_Timer() {
+void SplashScreen::onLeaveTimer() {
     leave("frmSplash.Timer1_Timer", false);
 }
 
-void frmSplash::Form_KeyPress() {
+void SplashScreen::onKeyPressed() {
     leave("frmSplash.Form_KeyPress", true);
 }
 
-void frmSplash::Frame1_Click() {
+void SplashScreen::onFrameClicked() {
     leave("frmSplash.Frame1_Click", true);
 }
 
-void frmSplash::keyPressEvent(QKeyEvent* e) {
+void SplashScreen::keyPressEvent(QKeyEvent* e) {
     if (!e->text().isEmpty())
-        Form_KeyPress();
+        onKeyPressed();
     else
         QWidget::keyPressEvent(e);
 }
 
 // A click is a press and a release on the frame's own area. A press or release on a label or
 // the logo reaches the frame too (labels pass it on), so the point is checked against them.
-bool frmSplash::eventFilter(QObject* watched, QEvent* e) {
+bool SplashScreen::eventFilter(QObject* watched, QEvent* e) {
     const bool press = e->type() == QEvent::MouseButtonPress;
-    if (watched != Frame1_ || (!press && e->type() != QEvent::MouseButtonRelease))
+    if (watched != frame_ || (!press && e->type() != QEvent::MouseButtonRelease))
         return QWidget::eventFilter(watched, e);
     const QPoint at = static_cast<QMouseEvent*>(e)->position().toPoint();
-    const bool onFrameItself = Frame1_->rect().contains(at) && !Frame1_->childAt(at);
+    const bool onFrameItself = frame_->rect().contains(at) && !frame_->childAt(at);
     if (press)
         framePressed_ = onFrameItself;
     else if (std::exchange(framePressed_, false) && onFrameItself)
-        Frame1_Click();
+        onFrameClicked();
     return true;
 }
 
-void frmSplash::leave(const char* procedure, bool makeFolders) {
+void SplashScreen::leave(const char* procedure, bool makeFolders) {
     if (left_)
         return;
     left_ = true;
-    Timer1_->stop();
+    leaveTimer_->stop();
     guarded(log_, procedure, [&] {
         if (makeFolders && actions_.createDirectory)
             actions_.createDirectory();

@@ -26,12 +26,12 @@ class UserPrompts;
 // storeValues. Not modal; it deletes itself when closed. Its load runs when it is first shown.
 // `showDebugWindow` shows the trouble-shooting window (creating it when needed); the window
 // then sets `debugMode` itself. All references must outlive the window.
-class frmSettings final : public QWidget {
+class SettingsWindow final : public QWidget {
     Q_OBJECT
 public:
-    frmSettings(AppSettings& settings, LoginState& login, bool& debugMode, ConnectionList& list,
-                UserPrompts& prompts, const ErrorLog& log, std::function<void()> showDebugWindow,
-                QWidget* parent = nullptr);
+    SettingsWindow(AppSettings& settings, LoginState& login, bool& debugMode, ConnectionList& list,
+                   UserPrompts& prompts, const ErrorLog& log, std::function<void()> showDebugWindow,
+                   QWidget* parent = nullptr);
 
     // False while edits may be unsaved: cleared when an option field gets the focus or a browse
     // fills a field, set by every store. Closing asks about saving only while it is false.
@@ -66,7 +66,7 @@ private:
         const char* procedure; // the browse button's name in the log
     };
 
-    // Building (frmSettingsLayout.cpp).
+    // Building (SettingsWindowLayout.cpp).
     void buildPanel();
     void buildHeadings();
     void buildFileSetupPage();
@@ -77,7 +77,7 @@ private:
     QComboBox* addComboBox(const char* name, QRect geometry);
     QLabel* addCaption(const char* name, const char* text, QRect geometry);
 
-    // Behaviour (frmSettings.cpp).
+    // Behaviour (SettingsWindow.cpp).
     void switchPage(Page page);
     void gotFocus(const HelpEntry& entry);
     bool filterArchiveDaysKey(QKeyEvent* e); // true when the key is discarded

@@ -1,4 +1,4 @@
-#include "ui/frmWinsock.h"
+#include "ui/EthernetDialog.h"
 
 #include "config/AppSettings.h"
 #include "config/ConnectionOpener.h"
@@ -16,8 +16,8 @@
 
 namespace znr {
 
-frmWinsock::frmWinsock(AppSettings& settings, ConnectionOpener& opener, const ErrorLog& log,
-                       QWidget* parent)
+EthernetDialog::EthernetDialog(AppSettings& settings, ConnectionOpener& opener, const ErrorLog& log,
+                               QWidget* parent)
     : QDialog(parent), settings_(settings), opener_(opener), log_(log) {
     setObjectName(QStringLiteral("frmWinsock"));
     setWindowTitle(QStringLiteral("Winsock Settings"));
@@ -42,8 +42,8 @@ frmWinsock::frmWinsock(AppSettings& settings, ConnectionOpener& opener, const Er
     cmdOK->setDefault(true);
     auto* cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    connect(cmdOK, &QPushButton::clicked, this, &frmWinsock::onOk);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmWinsock::onCancel);
+    connect(cmdOK, &QPushButton::clicked, this, &EthernetDialog::onOk);
+    connect(cmdCancel, &QPushButton::clicked, this, &EthernetDialog::onCancel);
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(lblHost, 0, 0);
@@ -62,7 +62,7 @@ frmWinsock::frmWinsock(AppSettings& settings, ConnectionOpener& opener, const Er
     txtHost_->setFocus();
 }
 
-void frmWinsock::onOk() {
+void EthernetDialog::onOk() {
     if (finished_)
         return;
     guarded(log_, "frmWinsock.cmdOK_Click", [&] {
@@ -77,13 +77,13 @@ void frmWinsock::onOk() {
     });
 }
 
-void frmWinsock::onCancel() {
+void EthernetDialog::onCancel() {
     guarded(log_, "frmWinsock.cmdCancel_Click", [&] { close(); });
 }
 
-void frmWinsock::reject() {}
+void EthernetDialog::reject() {}
 
-void frmWinsock::closeEvent(QCloseEvent* e) {
+void EthernetDialog::closeEvent(QCloseEvent* e) {
     e->accept();
 }
 

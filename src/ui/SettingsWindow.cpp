@@ -1,4 +1,4 @@
-#include "ui/frmSettings.h"
+#include "ui/SettingsWindow.h"
 
 #include "config/AppSettings.h"
 #include "core/ErrorLog.h"
@@ -51,9 +51,9 @@ void setCaptionColour(QLabel* label, const QColor& colour) {
 
 } // namespace
 
-frmSettings::frmSettings(AppSettings& settings, LoginState& login, bool& debugMode,
-                         ConnectionList& list, UserPrompts& prompts, const ErrorLog& log,
-                         std::function<void()> showDebugWindow, QWidget* parent)
+SettingsWindow::SettingsWindow(AppSettings& settings, LoginState& login, bool& debugMode,
+                               ConnectionList& list, UserPrompts& prompts, const ErrorLog& log,
+                               std::function<void()> showDebugWindow, QWidget* parent)
     : QWidget(parent, Qt::Window), settings_(settings), login_(login), debugMode_(debugMode),
       list_(list), prompts_(prompts), log_(log), showDebugWindow_(std::move(showDebugWindow)) {
     setObjectName(QStringLiteral("frmSettings"));
@@ -70,7 +70,7 @@ frmSettings::frmSettings(AppSettings& settings, LoginState& login, bool& debugMo
     setKeyboardOrder();
 }
 
-void frmSettings::showEvent(QShowEvent* e) {
+void SettingsWindow::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     if (loaded_)
         return;
@@ -81,7 +81,7 @@ void frmSettings::showEvent(QShowEvent* e) {
     load();
 }
 
-void frmSettings::load() {
+void SettingsWindow::load() {
     guarded(log_, "frmSettings_Form_Load", [&] {
         showFileSetupPage();
         showOptions();
@@ -90,7 +90,7 @@ void frmSettings::load() {
     });
 }
 
-void frmSettings::showOptions() {
+void SettingsWindow::showOptions() {
     guarded(log_, "frmSettings_LoadOptions", [&] {
         const std::pair<QComboBox*, QStringList> lists[] = {
             {cboDataLayout_, {QStringLiteral("COLUMN"), QStringLiteral("ROW")}},
@@ -105,7 +105,7 @@ void frmSettings::showOptions() {
     });
 }
 
-void frmSettings::rewriteOptions() {
+void SettingsWindow::rewriteOptions() {
     guarded(log_, "frmSettings_UpdateOptions", [&] {
         const OptionTexts t = shownOptions(settings_);
         auto show = [](auto* field, const QByteArray& text) {
@@ -115,42 +115,42 @@ void frmSettings::rewriteOptions() {
                 field->setText(QString::fromLatin1(text));
         };
         show(cboDataLayout_, t.DataLayout);
-        show(cboDefaultStartup_, t.DefaultStartup);
-        show(cboArchiveRawFile_, t.ArchiveRawFile);
-        show(txtArchiveDays_, t.ArchiveDays);
-        show(txtAdminPassword_, t.AdminPassword);
-        show(txtDisconnectPwd_, t.DisconnectPassword);
+        show(cboDefaultStartup_, t.defaultStartup);
+        show(cboArchiveRawFile_, t.archiveRawFile);
+        show(txtArchiveDays_, t.archiveDays);
+        show(txtAdminPassword_, t.adminPassword);
+        show(txtDisconnectPwd_, t.disconnectPassword);
         show(cboDebugMode_, t.DebugMode);
-        show(txtCheckRodID_, t.CheckRodID);
-        show(folderRows_[DataRow].field, t.DataFolder);
-        show(folderRows_[CalCheckRow].field, t.CalCheckFolder);
-        show(folderRows_[CheckRodsRow].field, t.CheckRodsFolder);
-        show(folderRows_[FastModeRow].field, t.FastModeFolder);
-        show(folderRows_[ErrorLogRow].field, t.ErrorLogFolder);
-        show(folderRows_[RawFileRow].field, t.RawFileFolder);
+        show(txtCheckRodID_, t.checkRodId);
+        show(folderRows_[DataRow].field, t.dataFolder);
+        show(folderRows_[CalCheckRow].field, t.calCheckFolder);
+        show(folderRows_[CheckRodsRow].field, t.checkRodsFolder);
+        show(folderRows_[FastModeRow].field, t.fastModeFolder);
+        show(folderRows_[ErrorLogRow].field, t.errorLogFolder);
+        show(folderRows_[RawFileRow].field, t.rawFileFolder);
     });
 }
 
-OptionTexts frmSettings::fieldTexts() const {
+OptionTexts SettingsWindow::fieldTexts() const {
     OptionTexts t;
     t.DataLayout = bytesOf(cboDataLayout_);
-    t.DefaultStartup = bytesOf(cboDefaultStartup_);
-    t.ArchiveRawFile = bytesOf(cboArchiveRawFile_);
-    t.ArchiveDays = bytesOf(txtArchiveDays_);
-    t.AdminPassword = bytesOf(txtAdminPassword_);
-    t.DisconnectPassword = bytesOf(txtDisconnectPwd_);
+    t.defaultStartup = bytesOf(cboDefaultStartup_);
+    t.archiveRawFile = bytesOf(cboArchiveRawFile_);
+    t.archiveDays = bytesOf(txtArchiveDays_);
+    t.adminPassword = bytesOf(txtAdminPassword_);
+    t.disconnectPassword = bytesOf(txtDisconnectPwd_);
     t.DebugMode = bytesOf(cboDebugMode_);
-    t.CheckRodID = bytesOf(txtCheckRodID_);
-    t.DataFolder = bytesOf(folderRows_[DataRow].field);
-    t.CalCheckFolder = bytesOf(folderRows_[CalCheckRow].field);
-    t.CheckRodsFolder = bytesOf(folderRows_[CheckRodsRow].field);
-    t.FastModeFolder = bytesOf(folderRows_[FastModeRow].field);
-    t.ErrorLogFolder = bytesOf(folderRows_[ErrorLogRow].field);
-    t.RawFileFolder = bytesOf(folderRows_[RawFileRow].field);
+    t.checkRodId = bytesOf(txtCheckRodID_);
+    t.dataFolder = bytesOf(folderRows_[DataRow].field);
+    t.calCheckFolder = bytesOf(folderRows_[CalCheckRow].field);
+    t.checkRodsFolder = bytesOf(folderRows_[CheckRodsRow].field);
+    t.fastModeFolder = bytesOf(folderRows_[FastModeRow].field);
+    t.errorLogFolder = bytesOf(folderRows_[ErrorLogRow].field);
+    t.rawFileFolder = bytesOf(folderRows_[RawFileRow].field);
     return t;
 }
 
-void frmSettings::storeValues() {
+void SettingsWindow::storeValues() {
     guarded(log_, "frmSettings_UpdateValues", [&] {
         takeOptions(settings_, fieldTexts());
         writeOptions(settings_, log_);
@@ -158,15 +158,15 @@ void frmSettings::storeValues() {
     });
 }
 
-void frmSettings::showFileSetupPage() {
+void SettingsWindow::showFileSetupPage() {
     switchPage(Page::FileSetup);
 }
 
-void frmSettings::showGeneralPage() {
+void SettingsWindow::showGeneralPage() {
     switchPage(Page::General);
 }
 
-void frmSettings::switchPage(Page page) {
+void SettingsWindow::switchPage(Page page) {
     const bool files = page == Page::FileSetup;
     guarded(log_, files ? "frmSettings_lblFileSetup_Click" : "frmSettings_lblGeneral_Click", [&] {
         skippingInvalidArgument([&] {
@@ -188,7 +188,7 @@ void frmSettings::switchPage(Page page) {
     });
 }
 
-void frmSettings::save() {
+void SettingsWindow::save() {
     guarded(log_, "frmSettings_lblSave_Click", [&] {
         storeValues();
         prompts_.information(QStringLiteral("Values Saved Successfully"),
@@ -196,11 +196,11 @@ void frmSettings::save() {
     });
 }
 
-void frmSettings::cancel() {
+void SettingsWindow::cancel() {
     guarded(log_, "frmSettings_lblCancel_Click", [&] { close(); });
 }
 
-void frmSettings::closeEvent(QCloseEvent* e) {
+void SettingsWindow::closeEvent(QCloseEvent* e) {
     if (!valuesSaved_ && !saveAnswer_ && askToSave()) {
         e->ignore(); // the answer closes the window again
         return;
@@ -209,7 +209,7 @@ void frmSettings::closeEvent(QCloseEvent* e) {
     e->setAccepted(!unload(save));
 }
 
-bool frmSettings::askToSave() {
+bool SettingsWindow::askToSave() {
     if (!askingToSave_)
         askingToSave_ = guarded(log_, "frmSettings_Form_Unload", [&] {
             prompts_.askYesNo(QStringLiteral("Do you want to Save your changes?"),
@@ -222,13 +222,13 @@ bool frmSettings::askToSave() {
     return askingToSave_;
 }
 
-void frmSettings::onSaveAnswer(bool save) {
+void SettingsWindow::onSaveAnswer(bool save) {
     askingToSave_ = false;
     saveAnswer_ = save;
     close();
 }
 
-bool frmSettings::unload(bool save) {
+bool SettingsWindow::unload(bool save) {
     bool stayOpen = false;
     guarded(log_, "frmSettings_Form_Unload", [&] {
         if (save) {
@@ -240,13 +240,13 @@ bool frmSettings::unload(bool save) {
                 showDebugWindow_();
             debugMode_ = true;
         }
-        login_.LoginOK = false;
-        list_.setHeadingsOfRun(settings_.DefaultStartup);
+        login_.loggedIn = false;
+        list_.setHeadingsOfRun(settings_.defaultStartup);
     });
     return stayOpen;
 }
 
-bool frmSettings::eventFilter(QObject* watched, QEvent* e) {
+bool SettingsWindow::eventFilter(QObject* watched, QEvent* e) {
     if (e->type() == QEvent::KeyPress && watched == txtArchiveDays_)
         return filterArchiveDaysKey(static_cast<QKeyEvent*>(e));
     if (e->type() == QEvent::FocusIn) {
@@ -260,7 +260,7 @@ bool frmSettings::eventFilter(QObject* watched, QEvent* e) {
     return QWidget::eventFilter(watched, e);
 }
 
-void frmSettings::gotFocus(const HelpEntry& entry) {
+void SettingsWindow::gotFocus(const HelpEntry& entry) {
     guarded(log_, entry.procedure, [&] {
         lblOption_->setText(QString::fromLatin1(entry.title));
         lblDescription_->setText(QString::fromLatin1(entry.text));
@@ -268,7 +268,7 @@ void frmSettings::gotFocus(const HelpEntry& entry) {
     });
 }
 
-bool frmSettings::filterArchiveDaysKey(QKeyEvent* e) {
+bool SettingsWindow::filterArchiveDaysKey(QKeyEvent* e) {
     // Every key that yields a character is checked, Ctrl combinations too (Ctrl+V yields 22);
     // moving keys and Tab, which yield none or move on, pass.
     if (e->text().isEmpty() || e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab)
@@ -285,7 +285,7 @@ bool frmSettings::filterArchiveDaysKey(QKeyEvent* e) {
     return discard;
 }
 
-void frmSettings::browse(const FolderRow& row) {
+void SettingsWindow::browse(const FolderRow& row) {
     guarded(log_, row.procedure, [&] {
         prompts_.openFile(QStringLiteral("*.*"),
                           [self = QPointer(this), field = QPointer(row.field)](auto chosen) {
@@ -295,7 +295,7 @@ void frmSettings::browse(const FolderRow& row) {
     });
 }
 
-void frmSettings::useChosenFile(QLineEdit& field, const QString& chosen) {
+void SettingsWindow::useChosenFile(QLineEdit& field, const QString& chosen) {
     // The field shows the path's bytes one character each, so a store gives back those bytes.
     const std::optional<QByteArray> folder = folderOfChoice(QFile::encodeName(chosen));
     if (!folder)

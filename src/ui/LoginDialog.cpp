@@ -1,4 +1,4 @@
-#include "ui/frmLogin.h"
+#include "ui/LoginDialog.h"
 
 #include "core/ErrorLog.h"
 #include "station/Login.h"
@@ -18,8 +18,8 @@ void showTypedAsStars(QLineEdit& field) {
     field.setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
 }
 
-frmLogin::frmLogin(const AppSettings& settings, LoginState& login, UserPrompts& prompts,
-                   const ErrorLog& log, QWidget* parent)
+LoginDialog::LoginDialog(const AppSettings& settings, LoginState& login, UserPrompts& prompts,
+                         const ErrorLog& log, QWidget* parent)
     : QDialog(parent), settings_(settings), login_(login), prompts_(prompts), log_(log) {
     setObjectName(QStringLiteral("frmLogin"));
     setWindowTitle(QStringLiteral("Login"));
@@ -38,8 +38,8 @@ frmLogin::frmLogin(const AppSettings& settings, LoginState& login, UserPrompts& 
     cmdOK->setDefault(true);
     auto* cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    connect(cmdOK, &QPushButton::clicked, this, &frmLogin::cmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmLogin::cmdCancel_Click);
+    connect(cmdOK, &QPushButton::clicked, this, &LoginDialog::onOkClicked);
+    connect(cmdCancel, &QPushButton::clicked, this, &LoginDialog::onCancelClicked);
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(lblLabels, 0, 0);
@@ -49,10 +49,10 @@ frmLogin::frmLogin(const AppSettings& settings, LoginState& login, UserPrompts& 
     setFixedSize(sizeHint());
 }
 
-void frmLogin::cmdOK_Click() {
+void LoginDialog::onOkClicked() {
     guarded(log_, "frmLogin_cmdOK_Click", [&] {
-        if (passwordAccepted(settings_, login_.LoginPurpose, txtPassword_->text())) {
-            login_.LoginOK = true;
+        if (passwordAccepted(settings_, login_.purpose, txtPassword_->text())) {
+            login_.loggedIn = true;
             done(Accepted);
             return;
         }
@@ -63,20 +63,20 @@ void frmLogin::cmdOK_Click() {
     });
 }
 
-void frmLogin::cmdCancel_Click() {
+void LoginDialog::onCancelClicked() {
     guarded(log_, "frmLogin_cmdCancel_Click", [&] {
-        login_.LoginOK = false;
+        login_.loggedIn = false;
         done(Rejected);
     });
 }
 
-void frmLogin::reject() {
-    cmdCancel_Click();
+void LoginDialog::reject() {
+    onCancelClicked();
 }
 
-// The close box answers with LoginOK as it stands. (OK and Cancel end through done(), which
+// The close box answers with loggedIn as it stands. (OK and Cancel end through done(), which
 // closes without this event.)
-void frmLogin::closeEvent(QCloseEvent* e) {
+void LoginDialog::closeEvent(QCloseEvent* e) {
     e->accept();
     if (isVisible())
         emit finished(Rejected);

@@ -1,4 +1,4 @@
-#include "ui/frmLastBatch.h"
+#include "ui/LastBatchWindow.h"
 
 #include "protocol/Channel.h"
 #include "station/ConnectionList.h"
@@ -12,8 +12,8 @@
 
 namespace znr {
 
-frmLastBatch::frmLastBatch(const Connections& connections, const ConnectionList& list, int index,
-                           DesktopServices* desktop, QWidget* parent)
+LastBatchWindow::LastBatchWindow(const Connections& connections, const ConnectionList& list,
+                                 int index, DesktopServices* desktop, QWidget* parent)
     : QWidget(parent, Qt::Window), connections_(connections), list_(list), index_(index),
       panel_(new LastBatchPanel(desktop, this)) {
     setObjectName(QStringLiteral("frmLastBatch"));
@@ -43,12 +43,12 @@ frmLastBatch::frmLastBatch(const Connections& connections, const ConnectionList&
         if (list_.indexAt(position) == index_)
             close();
     });
-    connect(&counterTimer_, &QTimer::timeout, this, &frmLastBatch::showCounters);
+    connect(&counterTimer_, &QTimer::timeout, this, &LastBatchWindow::showCounters);
     counterTimer_.start(1000);
     showFiled();
 }
 
-QLabel* frmLastBatch::addCounter(QFormLayout& form, const char* caption, const char* name) {
+QLabel* LastBatchWindow::addCounter(QFormLayout& form, const char* caption, const char* name) {
     auto* label = new QLabel(this);
     label->setObjectName(QString::fromLatin1(name));
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -56,13 +56,13 @@ QLabel* frmLastBatch::addCounter(QFormLayout& form, const char* caption, const c
     return label;
 }
 
-void frmLastBatch::showFiled() {
+void LastBatchWindow::showFiled() {
     const Channel* channel = connections_.channelOf(index_);
     panel_->showBatch(channel ? channel->lastFiled() : nullptr);
     showCounters();
 }
 
-void frmLastBatch::showCounters() {
+void LastBatchWindow::showCounters() {
     // The endpoint as the connection's row shows it, under the row's headings.
     QString endpoint;
     if (const std::optional<int> row = list_.positionOf(index_)) {
