@@ -183,10 +183,8 @@ SerialInstrument SerialDialog::takeLineSettings() {
 }
 
 void SerialDialog::onOk() {
-    // Opening a port may process events; a second press meanwhile must not open it twice.
-    if (inOK_ || finished_)
+    if (finished_)
         return;
-    inOK_ = true;
     guarded(log_, "frmSerialPortSettings.cmdOK_Click", [&] {
         const SerialInstrument instrument = takeLineSettings();
         if (chkAutoRestart_->isChecked())
@@ -195,7 +193,6 @@ void SerialDialog::onOk() {
         finished_ = true;
         close();
     });
-    inOK_ = false;
 }
 
 void SerialDialog::onCancel() {

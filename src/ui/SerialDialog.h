@@ -42,8 +42,7 @@ private:
     AppSettings& settings_;
     ConnectionOpener& opener_;
     const ErrorLog& log_;
-    bool inOK_ = false;     // OK is running (it may process events while connecting)
-    bool finished_ = false; // OK has opened the connection; the dialog is on its way out
+    bool finished_ = false; // OK has opened the connection; a late second press does nothing
 
     QListWidget* lstConnector_ = nullptr;
     QButtonGroup* optBaudRate_ = nullptr;
