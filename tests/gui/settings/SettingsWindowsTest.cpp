@@ -19,6 +19,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -199,6 +200,12 @@ TEST_F(SettingsWindowTest, CloseAfterFocusAsksYesStoresAndStaysOpenNoClosesWitho
 TEST_F(SettingsWindowTest, PageSwitchStoresQuietlyAndSaveWritesTheFieldsInTheirFileForms) {
     focusAndType("txtFastModeFile", "/fast/");
     clickLabel("imgGeneral");
+    EXPECT_TRUE(w->valuesSaved());
+    // Coming back to the window or from a list's popup is not entering a field.
+    for (const Qt::FocusReason reason : {Qt::ActiveWindowFocusReason, Qt::PopupFocusReason}) {
+        QFocusEvent back(QEvent::FocusIn, reason);
+        QApplication::sendEvent(edit("txtArchiveDays"), &back);
+    }
     EXPECT_TRUE(w->valuesSaved());
     EXPECT_TRUE(prompts.shown.isEmpty());
     EXPECT_EQ(ini(), afterOpen().replace(dir.folder() + "Fast Mode/", "/fast/"));
