@@ -285,6 +285,18 @@ TEST_F(ClosingTest, HandlerMayDestroyTheLineThatRaisedItsEvent) {
     EXPECT_TRUE(first.isNull() && second.isNull());
 }
 
+// Only a connection that dropped by itself is retried: a failed Connect of a row the operator
+// disconnected is not.
+TEST_F(ReconnectTest, FailedConnectOfADisconnectedRowIsNotRetried) {
+    openHost(host(1));
+    act(&Connections::disconnectSelected);
+    links.opening = FakeLink::Opening::Later;
+    act(&Connections::reopenSelected);
+    link(1).drop(10061, "refused");
+    EXPECT_TRUE(c.dropped().empty());
+    EXPECT_FALSE(c.retryTimerRunning());
+}
+
 TEST_F(ReconnectTest, OperatorActionsEndTheRetries) {
     const std::pair<const char*, std::function<void(FreshRun&)>> cases[] = {
         {"disconnect", [](FreshRun& t) { t.act(&Connections::disconnectSelected); }},
