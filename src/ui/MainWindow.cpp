@@ -130,17 +130,17 @@ struct MenuEntry {
 
 void MainWindow::buildMenus() {
     const MenuEntry file[] = {
-        {"mnuOpenDataFolder", "Open Data Folder", &MainWindow::mnuOpenDataFolder_Click},
-        {"mnuOpenErrorLog", "Open Error Log", &MainWindow::mnuOpenErrorLog_Click},
+        {"mnuOpenDataFolder", "Open Data Folder", &MainWindow::onOpenDataFolderTriggered},
+        {"mnuOpenErrorLog", "Open Error Log", &MainWindow::onOpenErrorLogTriggered},
         {nullptr, nullptr, nullptr},
         {"mnuExit", "Exit", &MainWindow::onExitTriggered},
     };
     const MenuEntry tools[] = {
         {"mnuConfigure", "Configure", &MainWindow::onConfigureTriggered},
-        {"mnuReconnect", "Reconnect...", &MainWindow::mnuReconnect_Click},
+        {"mnuReconnect", "Reconnect...", &MainWindow::onReconnectTriggered},
     };
     const MenuEntry view[] = {
-        {"mnuLastBatch", "Last Batch", &MainWindow::mnuLastBatch_Click},
+        {"mnuLastBatch", "Last Batch", &MainWindow::onLastBatchTriggered},
     };
     addMenu("mnuFile", "File", file);
     addMenu("mnuView", "View", view);
@@ -228,7 +228,7 @@ void MainWindow::onConfigureTriggered() {
     });
 }
 
-void MainWindow::mnuReconnect_Click() {
+void MainWindow::onReconnectTriggered() {
     behindAdminPassword("frmZNRInterface.mnuReconnect_Click", [this] {
         if (!prompts_)
             return;
@@ -246,7 +246,7 @@ void MainWindow::applyReconnectSeconds(qint16 seconds) {
         connections_->setReconnectSeconds(seconds);
 }
 
-void MainWindow::mnuOpenDataFolder_Click() {
+void MainWindow::onOpenDataFolderTriggered() {
     guarded(log_, "frmZNRInterface.mnuOpenDataFolder_Click", [&] {
         const QByteArray& folder = settings_.dataFolder;
         openWithDesktop(folder, !folder.isEmpty() && folderExists(folder),
@@ -254,7 +254,7 @@ void MainWindow::mnuOpenDataFolder_Click() {
     });
 }
 
-void MainWindow::mnuOpenErrorLog_Click() {
+void MainWindow::onOpenErrorLogTriggered() {
     guarded(log_, "frmZNRInterface.mnuOpenErrorLog_Click", [&] {
         const QByteArray path = log_.logPath();
         openWithDesktop(path, !path.isEmpty() && QFileInfo(QFile::decodeName(path)).isFile(),
@@ -309,7 +309,7 @@ void MainWindow::closeForGood() {
         finish();
 }
 
-void MainWindow::mnuLastBatch_Click() {
+void MainWindow::onLastBatchTriggered() {
     if (const std::optional<int> row = list_.selectedPosition())
         showLastBatch(list_.indexAt(*row));
 }

@@ -56,11 +56,11 @@ public:
     void onExitTriggered();
     // Beside the specified commands: the reconnect interval (administrator password), and the
     // data folder and the error log opened with the desktop's handler (no password: read-only).
-    void mnuReconnect_Click();
-    void mnuOpenDataFolder_Click();
-    void mnuOpenErrorLog_Click();
+    void onReconnectTriggered();
+    void onOpenDataFolderTriggered();
+    void onOpenErrorLogTriggered();
     // View > Last Batch: the Last Batch window of the selected row's connection.
-    void mnuLastBatch_Click();
+    void onLastBatchTriggered();
     // The Last Batch window of connection `index`: one per connection, brought to the front.
     void showLastBatch(int index);
 
