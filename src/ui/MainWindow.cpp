@@ -182,16 +182,23 @@ void MainWindow::onConnectClicked() {
         connections_->reopenSelected();
 }
 
+// Asks for the password of `purpose` and hands the answer to `answered`; a failure on either
+// side of the wait is logged under `procedure`.
+void MainWindow::askPassword(const QByteArray& purpose, std::string_view procedure,
+                             std::function<void(bool allowed)> answered) {
+    guarded(log_, procedure, [&] {
+        gate_.ask(purpose, [this, procedure, answered = std::move(answered)](bool allowed) {
+            guarded(log_, procedure, [&] { answered(allowed); });
+        });
+    });
+}
+
 void MainWindow::behindDisconnectPassword(std::string_view procedure,
                                           void (Connections::*operation)()) {
-    guarded(log_, procedure, [&] {
-        gate_.ask("DISCONNECT", [this, procedure, operation](bool allowed) {
-            guarded(log_, procedure, [&] {
-                if (allowed && connections_)
-                    (connections_->*operation)();
-                login_.loggedIn = false;
-            });
-        });
+    askPassword("DISCONNECT", procedure, [this, operation](bool allowed) {
+        if (allowed && connections_)
+            (connections_->*operation)();
+        login_.loggedIn = false;
     });
 }
 
@@ -209,15 +216,11 @@ void MainWindow::onDeleteConnectionClicked() {
 }
 
 void MainWindow::behindAdminPassword(std::string_view procedure, std::function<void()> operation) {
-    guarded(log_, procedure, [&] {
-        gate_.ask("MENU", [this, procedure, operation = std::move(operation)](bool allowed) {
-            guarded(log_, procedure, [&] {
-                if (!allowed)
-                    return;
-                operation();
-                login_.loggedIn = false;
-            });
-        });
+    askPassword("MENU", procedure, [this, operation = std::move(operation)](bool allowed) {
+        if (!allowed)
+            return;
+        operation();
+        login_.loggedIn = false;
     });
 }
 
@@ -285,14 +288,9 @@ void MainWindow::closeEvent(QCloseEvent* e) {
         return;
     }
     e->ignore();
-    constexpr std::string_view procedure = logname::Shutdown;
-    guarded(log_, procedure, [&] {
-        gate_.ask("CLOSE", [this, procedure](bool allowed) {
-            guarded(log_, procedure, [&] {
-                if (allowed)
-                    closeForGood();
-            });
-        });
+    askPassword("CLOSE", logname::Shutdown, [this](bool allowed) {
+        if (allowed)
+            closeForGood();
     });
 }
 

@@ -74,6 +74,8 @@ private:
     void buildMenus();
     void addMenu(const char* name, const char* caption, std::span<const MenuEntry> entries);
     QWidget* buildButtons();
+    void askPassword(const QByteArray& purpose, std::string_view procedure,
+                     std::function<void(bool allowed)> answered);
     void behindDisconnectPassword(std::string_view procedure, void (Connections::*operation)());
     void behindAdminPassword(std::string_view procedure, std::function<void()> operation);
     void applyReconnectSeconds(qint16 seconds);
