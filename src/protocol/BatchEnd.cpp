@@ -56,17 +56,17 @@ void holdBatchEnd(const ProtocolContext& ctx, Channel& channel) {
     channel.hold(std::move(commit));
 }
 
-void LowSpaceWarning::check(const ProtocolContext& ctx, const BatchCommit& commit) {
+void LowSpaceWarning::check(const ErrorLog& log, const BatchCommit& commit) {
     if (!commit.freeBytes || !commit.totalBytes)
         return;
     const quint64 least = std::max(*commit.totalBytes / 100, MinFreeBytes);
-    const qint64 now = ctx.clock.monotonicMs();
+    const qint64 now = log.clock().monotonicMs();
     if (*commit.freeBytes >= least || (lastWarnedMs_ && now - *lastWarnedMs_ < IntervalMs))
         return;
     lastWarnedMs_ = now;
-    ctx.log.write(logname::WriteDataFile, 0,
-                  "Low disk space: " + folderOf(commit.dataPath) + " has " +
-                      mebibytes(*commit.freeBytes) + " free of " + mebibytes(*commit.totalBytes));
+    log.write(logname::WriteDataFile, 0,
+              "Low disk space: " + folderOf(commit.dataPath) + " has " +
+                  mebibytes(*commit.freeBytes) + " free of " + mebibytes(*commit.totalBytes));
 }
 
 bool settleBatchEnd(const ProtocolContext& ctx, Channel& channel,

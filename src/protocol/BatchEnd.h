@@ -8,6 +8,7 @@ namespace znr {
 
 struct BatchCommit;
 class Channel;
+class ErrorLog;
 struct ProtocolContext;
 
 // Turns the channel's ended batch into a commit and makes the channel hold its reply: the batch
@@ -24,7 +25,7 @@ public:
     static constexpr quint64 MinFreeBytes = quint64(100) << 20;
     static constexpr qint64 IntervalMs = 3'600'000;
 
-    void check(const ProtocolContext& ctx, const BatchCommit& commit);
+    void check(const ErrorLog& log, const BatchCommit& commit);
 
 private:
     std::optional<qint64> lastWarnedMs_;

@@ -51,7 +51,7 @@ void ReceivePath::onCommitted(Channel& channel, std::unique_ptr<BatchCommit> com
                               const ReplyFn& sendReply, std::string_view handlerName) {
     guarded(ctx_.log, handlerName, [&] {
         channel.release();
-        lowSpace_.check(ctx_, *commit);
+        lowSpace_.check(ctx_.log, *commit);
         if (settleBatchEnd(ctx_, channel, std::move(commit))) {
             acknowledge(channel, sendReply);
         } else {

@@ -17,9 +17,11 @@
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
 
+#include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace znr::test {
@@ -149,6 +151,15 @@ struct ReplayTest : ::testing::TestWithParam<Replay> {
         }
     }
 
+    ~ReplayTest() override { limitFileSize(-1); }
+
+    // Writes past `bytes` fail (with EFBIG, its signal ignored); -1 lifts the limit.
+    static void limitFileSize(qint64 bytes) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes < 0 ? RLIM_INFINITY : rlim_t(bytes), RLIM_INFINITY};
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    }
+
     // One arrival on the command's channel; the bytes replied to it.
     QByteArray arrive(const QByteArray& bytes) {
         QByteArray replies;
@@ -188,6 +199,7 @@ struct ReplayTest : ::testing::TestWithParam<Replay> {
             {"channel", [&] { channels.try_emplace(value.toInt(), value.toInt()); }},
             {"fragments",
              [&] { channels.at(index).receive.fragmentCount = qint16(value.toInt()); }},
+            {"filelimit", [&] { limitFileSize(value.toLongLong()); }},
         };
         const auto it = setters.find(key);
         if (it == setters.end())
