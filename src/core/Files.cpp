@@ -156,11 +156,39 @@ void LineAppender::writeBuffered() {
 
 void LineAppender::finish() {
     writeBuffered();
-    if (durable_ && ::fsync(fd_.get()) != 0 && errno != EINVAL)
-        throw Failure::fromErrno(errno);
+    if (durable_)
+        flush();
     fd_.close();
     if (durable_ && created_)
         syncFolderOf(path_);
+}
+
+void LineAppender::writeOut() {
+    if (!fd_.valid())
+        throw Failure(FailureNo::BadFileName, "Bad file name or number");
+    writeBuffered();
+}
+
+void LineAppender::startFlush() noexcept {
+    if (fd_.valid())
+        ::sync_file_range(fd_.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
+void LineAppender::flush() {
+    if (::fdatasync(fd_.get()) != 0 && errno != EINVAL)
+        throw Failure::fromErrno(errno);
+}
+
+void LineAppender::cutBack() noexcept {
+    fd_ = UniqueFd();
+    buffer_.clear();
+    lineEnds_.clear();
+    if (created_)
+        ::unlink(path_.constData());
+    else if (::truncate(path_.constData(), start_) != 0) {
+        // The failure that made the caller cut back is what gets reported.
+    }
+    written_ = 0;
 }
 
 void appendLines(const QByteArray& path, const QByteArrayList& lines, bool durable) {

@@ -29,6 +29,19 @@ public:
     // Writes what is left, flushes when durable, and closes.
     void finish();
 
+    // The steps of finish() for a caller that flushes many files together: write what is left
+    // and keep the file open; start the disk writes; wait until the data is on the disk.
+    void writeOut();
+    void startFlush() noexcept;
+    void flush();
+    // Takes the file back to what it was before the first line: cut to its old size, or removed
+    // when this appender created it. Never throws: a file that cannot be cut stays as it is.
+    void cutBack() noexcept;
+
+    const QByteArray& path() const { return path_; }
+    bool created() const { return created_; }
+    qint64 startSize() const { return start_; }
+
 private:
     void writeBuffered();
 

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "protocol/FiledBatch.h"
 #include "protocol/RawTrafficFiles.h"
 #include "protocol/ReadingTable.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QDateTime>
+#include <memory>
 #include <optional>
 
 namespace znr {
@@ -25,6 +27,18 @@ QByteArrayList splitCodes(const QByteArray& codeList);
 // mode keeps code k in column k.
 bool isRunLikeMode(const QByteArray& mode);
 
+// How far the files of an ended batch got over the attempts to put them on disk: a batch whose
+// files could not all be written is kept, and the instrument's resend of its end tries again
+// with what is still missing.
+struct BatchFiling {
+    int attempts = 0;
+    bool failureLogged = false;   // the batch's one failure line is in the error log
+    QByteArray rawPath;           // the raw file an attempt put on disk; empty while none did
+    qsizetype rawLinesOnDisk = 0; // the raw record's lines that file holds
+    // What the data file an attempt put on disk holds; null while none did.
+    std::shared_ptr<const FiledBatch> data;
+};
+
 // One instrument's batch: what its messages said since the last batch end, and its traffic.
 struct Batch {
     QByteArray instrumentId;              // IST: first 4 characters of field 3
@@ -42,6 +56,7 @@ struct Batch {
     // The batch passed a size limit: its further codes and readings are ignored.
     bool pastLimit = false;
     RawTrafficRecord raw;
+    BatchFiling filing;
 
     // Starts the next batch: everything above emptied, the raw record too (its byte limit
     // stays).

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/Batch.h"
+#include "protocol/BatchCommit.h"
 #include "protocol/FiledBatch.h"
 
 #include <QByteArray>
@@ -49,6 +50,28 @@ public:
         receive.fragmentCount = 0;
         receive.deadline = ReceiveState::DeadlineUnset;
         batch.reset();
+        release();
+    }
+
+    // A batch end holds the connection's reply, and its later bytes, until its files are on
+    // disk: `commit` waits to be handed to a writer (takeCommit), `ticket` names the hold.
+    void hold(std::unique_ptr<BatchCommit> commit) {
+        held_ = true;
+        ready_ = std::move(commit);
+    }
+    std::unique_ptr<BatchCommit> takeCommit(quint64 ticket = 0) {
+        if (ready_)
+            ticket_ = ready_->ticket = ticket;
+        return std::move(ready_);
+    }
+    bool holding() const { return held_; }
+    bool awaits(const BatchCommit& commit) const {
+        return held_ && !ready_ && commit.ticket == ticket_;
+    }
+    void release() {
+        held_ = false;
+        ready_.reset();
+        ticket_ = 0;
     }
 
     // The batch's data file is written and flushed: from here on the batch counts as filed.
@@ -66,6 +89,9 @@ public:
 private:
     int index_;
     std::shared_ptr<const FiledBatch> lastFiled_;
+    bool held_ = false;
+    std::unique_ptr<BatchCommit> ready_;
+    quint64 ticket_ = 0;
 };
 
 } // namespace znr

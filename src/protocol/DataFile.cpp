@@ -1,15 +1,10 @@
 #include "protocol/DataFile.h"
 
 #include "config/AppSettings.h"
-#include "core/Clock.h"
 #include "core/DateTimeText.h"
-#include "core/ErrorLog.h"
-#include "core/Files.h"
-#include "core/LogNames.h"
+#include "core/Failure.h"
 #include "core/SafeFileName.h"
-#include "protocol/Channel.h"
-#include "protocol/FiledBatch.h"
-#include "protocol/ProtocolContext.h"
+#include "protocol/Batch.h"
 #include "protocol/ReadingValue.h"
 
 namespace znr {
@@ -68,43 +63,13 @@ void writeDataFileLines(const std::function<void(const QByteArray& line)>& appen
     }
 }
 
-std::shared_ptr<const FiledBatch> writeDataFile(const ProtocolContext& ctx,
-                                                const Channel& channel) {
-    std::shared_ptr<const FiledBatch> filed;
-    guarded(ctx.log, logname::WriteDataFile, [&] {
-        const Batch& batch = channel.batch;
-        if (batch.rowCount < 1)
-            return;
-        const QByteArray folder = dataFolderFor(ctx.settings, batch);
-        if (folder.isEmpty())
-            return;
-        const QDateTime now = ctx.clock.now();
-        const QByteArray path =
-            folder + safeFileNamePart(batch.instrumentId) + ' ' + fileStamp(now) + ".dat";
-        const bool columnLayout = ctx.settings.dataLayoutColumn;
-        // What the file holds is kept from the very lines written to it.
-        FiledBatchBuilder kept(splitCodes(batch.codeList), batch.rowCount, columnLayout);
-        // On disk before the ACK8 that ends the batch leaves.
-        LineAppender out(path, true);
-        writeDataFileLines(
-            [&](const QByteArray& line) {
-                out.append(line);
-                kept.addLine(line);
-            },
-            batch, columnLayout, now);
-        out.finish();
-        auto snapshot = std::make_shared<FiledBatch>(kept.take());
-        snapshot->instrumentId = batch.instrumentId;
-        snapshot->mode = batch.mode;
-        snapshot->batchCode = batch.batchCode;
-        snapshot->errorText = batch.errorText;
-        snapshot->filedAt = now;
-        snapshot->path = path;
-        filed = std::move(snapshot);
-        if (ctx.dataFileWritten)
-            ctx.dataFileWritten(channel.index(), path);
-    });
-    return filed;
+QByteArray dataFilePath(const AppSettings& settings, const Batch& batch, const QDateTime& at) {
+    if (batch.rowCount < 1)
+        return {};
+    const QByteArray folder = dataFolderFor(settings, batch);
+    if (folder.isEmpty())
+        return {};
+    return folder + safeFileNamePart(batch.instrumentId) + ' ' + fileStamp(at) + ".dat";
 }
 
 } // namespace znr

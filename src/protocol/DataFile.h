@@ -4,15 +4,11 @@
 #include <QByteArrayList>
 #include <QDateTime>
 #include <functional>
-#include <memory>
 
 namespace znr {
 
 struct AppSettings;
 struct Batch;
-class FiledBatch;
-class Channel;
-struct ProtocolContext;
 
 // The folder a finished batch goes to: dataFolder (RUN MODE), checkRodsFolder (RUN MODE with
 // batchCode equal to checkRodId), calCheckFolder (CAL. CHECK), fastModeFolder (FAST MODE). Any
@@ -27,10 +23,9 @@ QByteArray dataFolderFor(const AppSettings& settings, const Batch& batch);
 void writeDataFileLines(const std::function<void(const QByteArray& line)>& appendLine,
                         const Batch& batch, bool columnLayout, const QDateTime& now);
 
-// Appends the channel's current batch to "<folder><ID> <MM-DD-YYYY-HHMMSS>.dat" (the ID made
-// safe for a file name). Nothing is written for a batch without reading rows or when the
-// mode's folder setting is empty. Failures are logged under "MakeFile". Returns what the file
-// holds once it is written and flushed; null when nothing was written.
-std::shared_ptr<const FiledBatch> writeDataFile(const ProtocolContext& ctx, const Channel& channel);
+// The data file of a batch ended at `at`: "<folder><ID> <MM-DD-YYYY-HHMMSS>.dat" (the ID made
+// safe for a file name); empty for a batch without reading rows or when the mode's folder
+// setting is empty. A mode without a folder throws as dataFolderFor() does.
+QByteArray dataFilePath(const AppSettings& settings, const Batch& batch, const QDateTime& at);
 
 } // namespace znr

@@ -6,10 +6,10 @@
 #include "core/ErrorLog.h"
 #include "core/Files.h"
 #include "core/LogNames.h"
+#include "protocol/BatchEnd.h"
 #include "protocol/Channel.h"
 #include "protocol/ConnectionRows.h"
 #include "protocol/ControlChars.h"
-#include "protocol/DataFile.h"
 #include "protocol/ProtocolContext.h"
 
 #include <limits>
@@ -52,15 +52,6 @@ void writeInstrumentError(const ProtocolContext& ctx, const QByteArray& errorTex
     });
 }
 
-// Raw export, data file, next batch: the order the files rely on to see the complete batch.
-void endBatch(const ProtocolContext& ctx, Channel& channel) {
-    if (archiving(ctx))
-        exportRawRecord(channel.batch.raw, ctx.settings, ctx.log, ctx.rawSweep);
-    if (std::shared_ptr<const FiledBatch> filed = writeDataFile(ctx, channel))
-        channel.filed(std::move(filed));
-    channel.batch.reset();
-}
-
 void onStatus(const ProtocolContext& ctx, Channel& channel, const QByteArrayList& fields) {
     Batch& batch = channel.batch;
     if (batch.mode != "FAST MODE")
@@ -81,7 +72,7 @@ void onCodes(const ProtocolContext& ctx, Batch& batch, const QByteArrayList& fie
 
 void onEnd(const ProtocolContext& ctx, Channel& channel) {
     channel.batch.elapsedSeconds = elapsedSeconds(channel.batch, ctx.clock.now());
-    endBatch(ctx, channel);
+    holdBatchEnd(ctx, channel);
 }
 
 void onError(const ProtocolContext& ctx, Channel& channel, const QByteArrayList& fields) {
@@ -92,8 +83,9 @@ void onError(const ProtocolContext& ctx, Channel& channel, const QByteArrayList&
         (!digit.isEmpty() && digit[0] >= '0' && digit[0] <= '9') ? digit[0] - '0' - 1 : -1;
     batch.errorText = QByteArray::number(number) + ',' + field(fields, 1);
     batch.elapsedSeconds = elapsedSeconds(batch, ctx.clock.now());
-    writeInstrumentError(ctx, batch.errorText);
-    endBatch(ctx, channel);
+    if (batch.filing.attempts == 0) // a resend after a failed commit is not a new error
+        writeInstrumentError(ctx, batch.errorText);
+    holdBatchEnd(ctx, channel);
 }
 
 } // namespace

@@ -9,8 +9,8 @@ struct ProtocolContext;
 
 // Interprets one complete frame of `channel`: the type at positions 3..5 of the text before the
 // first comma, the comma-separated payload between the first STX and the first ETX. Updates
-// the channel's batch and, on ENB and ERR, exports the raw traffic, writes the data file and
-// starts the next batch, in that order. `frame` is replaced by the payload. Returns the result
+// the channel's batch; on ENB and ERR the channel holds the ended batch for its files to be
+// written (holdBatchEnd). `frame` is replaced by the payload. Returns the result
 // text ("Status and ID Received", ..., "URC,Nothing"). A failure is logged under "ParseString"
 // and ends the parsing; the result is then what had been set before it.
 QByteArray parseFrame(const ProtocolContext& ctx, Channel& channel, QByteArray& frame);

@@ -62,17 +62,24 @@ void RawTrafficRecord::append(const QByteArray& line, const ErrorLog& log) {
     });
 }
 
+QByteArray rawFilePath(const RawTrafficRecord& record, const AppSettings& settings,
+                       const QDateTime& at) {
+    return settings.rawFileFolder + safeFileNamePart(record.id) + '_' +
+           safeFileNamePart(record.code) + '_' + fileStamp(at) + ".dat";
+}
+
+void cleanUpRawFiles(const AppSettings& settings, const ErrorLog& log, RawFolderSweep* sweep) {
+    if (sweep)
+        sweep->cleanUp(settings.rawFileFolder, settings.archiveDays, log);
+    else
+        cleanUpRawFolder(settings.rawFileFolder, settings.archiveDays, log);
+}
+
 void exportRawRecord(const RawTrafficRecord& record, const AppSettings& settings,
                      const ErrorLog& log, RawFolderSweep* sweep) {
     guarded(log, logname::ExportRaw, [&] {
-        const QByteArray path = settings.rawFileFolder + safeFileNamePart(record.id) + '_' +
-                                safeFileNamePart(record.code) + '_' + fileStamp(log.clock().now()) +
-                                ".dat";
-        appendLines(path, record.lines, true); // on disk before the batch's ACK8
-        if (sweep)
-            sweep->cleanUp(settings.rawFileFolder, settings.archiveDays, log);
-        else
-            cleanUpRawFolder(settings.rawFileFolder, settings.archiveDays, log);
+        appendLines(rawFilePath(record, settings, log.clock().now()), record.lines, true);
+        cleanUpRawFiles(settings, log, sweep);
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QDateTime>
 
 namespace znr {
 
@@ -36,10 +37,18 @@ struct RawTrafficRecord {
 // "FormatRawString", returns empty text.
 QByteArray renderControls(QByteArray& text, const ErrorLog& log);
 
-// Appends the record's lines, each ended by CR LF, to rawFileFolder + ID + "_" + Code + "_" +
-// MM-DD-YYYY-HHMMSS + ".dat" (ID and Code made safe for a file name), then cleans the raw
-// folder: through `sweep` when given (the run keeps one), else by a full clean-up. A failure is
-// logged under "ExportRawFile" and skips the clean-up.
+// The raw file of a record exported at `at`: rawFileFolder + ID + "_" + Code + "_" +
+// MM-DD-YYYY-HHMMSS + ".dat" (ID and Code made safe for a file name).
+QByteArray rawFilePath(const RawTrafficRecord& record, const AppSettings& settings,
+                       const QDateTime& at);
+
+// Cleans the raw folder of files past the archive days: through `sweep` when given (the run
+// keeps one), else by a full clean-up.
+void cleanUpRawFiles(const AppSettings& settings, const ErrorLog& log, RawFolderSweep* sweep);
+
+// Appends the record's lines, each ended by CR LF, to its raw file (rawFilePath at the clock's
+// now) and flushes it, then cleans the raw folder. A failure is logged under "ExportRawFile"
+// and skips the clean-up.
 void exportRawRecord(const RawTrafficRecord& record, const AppSettings& settings,
                      const ErrorLog& log, RawFolderSweep* sweep = nullptr);
 

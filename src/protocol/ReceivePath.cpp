@@ -4,6 +4,7 @@
 #include "core/Clock.h"
 #include "core/DateTimeText.h"
 #include "core/ErrorLog.h"
+#include "protocol/BatchEnd.h"
 #include "protocol/Channel.h"
 #include "protocol/ConnectionRows.h"
 #include "protocol/ControlChars.h"
@@ -33,13 +34,35 @@ void ReceivePath::onArrival(Channel& channel, const QByteArray& bytes, const Rep
                             std::string_view handlerName) {
     guarded(ctx_.log, handlerName, [&] {
         channel.receive.buffer += bytes;
-        // The buffer never keeps an EOT between arrivals, so only this arrival can complete it.
-        if (bytes.contains(ctl::EOT))
-            handleFrames(channel, sendReply);
-        else if (channel.receive.buffer.size() <= BufferLimit)
-            handleFragment(channel, bytes, sendReply);
+        // While a batch end is held, later bytes wait behind it. Otherwise the buffer never
+        // keeps an EOT between arrivals, so only this arrival can complete it.
+        if (!channel.holding()) {
+            if (bytes.contains(ctl::EOT))
+                handleFrames(channel, sendReply);
+            else if (channel.receive.buffer.size() <= BufferLimit)
+                handleFragment(channel, bytes, sendReply);
+        }
         if (channel.receive.buffer.size() > BufferLimit)
             discardOverflow(channel, handlerName);
+    });
+}
+
+void ReceivePath::onCommitted(Channel& channel, std::unique_ptr<BatchCommit> commit,
+                              const ReplyFn& sendReply, std::string_view handlerName) {
+    guarded(ctx_.log, handlerName, [&] {
+        channel.release();
+        lowSpace_.check(ctx_.log, *commit);
+        if (settleBatchEnd(ctx_, channel, std::move(commit))) {
+            acknowledge(channel, sendReply);
+        } else {
+            sendAndRecord(channel, sendReply, ctl::NAK8, "<SENT> <NAK8>\r\n", "<SENT><NAK8>");
+            ++channel.counters.nak8Sent;
+            channel.receive.fragmentCount = 0;
+        }
+        if (channel.receive.buffer.contains(ctl::EOT))
+            handleFrames(channel, sendReply);
+        else
+            armForNextFrame(channel);
     });
 }
 
@@ -52,9 +75,18 @@ void ReceivePath::handleFrames(Channel& channel, const ReplyFn& sendReply) {
         const qsizetype next = frames.indexOf(ctl::EOT, from) + 1;
         handleFrame(channel, frames.mid(from, next - from), sendReply);
         from = next;
+        if (channel.holding()) { // the frames after a batch end wait for its files
+            receive.buffer.prepend(frames.mid(from));
+            return;
+        }
     }
-    // The start of the next frame came with this one: its SOH arms the deadline as it would
-    // have in an arrival of its own.
+    armForNextFrame(channel);
+}
+
+// The start of the next frame came with the last one: its SOH arms the deadline as it would
+// have in an arrival of its own.
+void ReceivePath::armForNextFrame(Channel& channel) {
+    ReceiveState& receive = channel.receive;
     if (receive.buffer.contains(ctl::SOH) && receive.fragmentCount == 0)
         receive.deadline = ctx_.clock.monotonicMs() + FrameTimeoutMs;
 }
@@ -73,7 +105,13 @@ void ReceivePath::handleFrame(Channel& channel, const QByteArray& frame, const R
         ++channel.counters.framesReceived;
         QByteArray text = fromLastSoh(frame);
         channel.receive.lastResult = parseFrame(ctx_, channel, text);
+        if (channel.holding())
+            return; // answered once the batch's files are on disk
     }
+    acknowledge(channel, sendReply);
+}
+
+void ReceivePath::acknowledge(Channel& channel, const ReplyFn& sendReply) {
     sendAndRecord(channel, sendReply, ctl::ACK8, "<SENT> <ACK8>\r\n", "<SENT><ACK8>");
     channel.receive.fragmentCount = 0;
     ctx_.rows.setLastUpdated(channel.index(), generalDateTime(ctx_.clock.now()));

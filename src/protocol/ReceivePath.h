@@ -1,13 +1,16 @@
 #pragma once
 
+#include "protocol/BatchEnd.h"
 #include "protocol/ProtocolContext.h"
 
 #include <QByteArray>
 #include <functional>
+#include <memory>
 #include <string_view>
 
 namespace znr {
 
+struct BatchCommit;
 class Channel;
 class DebugTextSink;
 
@@ -39,10 +42,19 @@ public:
     void onArrival(Channel& channel, const QByteArray& bytes, const ReplyFn& sendReply,
                    std::string_view handlerName);
 
+    // A batch end (ENB, ERR) is not answered at once: the channel holds it (see holdBatchEnd)
+    // until the caller has had its files written and hands the commit back here. Answers it
+    // with ACK8 when the files are on disk, with NAK8 when not (the batch is kept, so that the
+    // instrument's resend tries again), then handles the bytes that waited behind it.
+    void onCommitted(Channel& channel, std::unique_ptr<BatchCommit> commit,
+                     const ReplyFn& sendReply, std::string_view handlerName);
+
 private:
     void handleFrames(Channel& channel, const ReplyFn& sendReply);
     void handleFrame(Channel& channel, const QByteArray& frame, const ReplyFn& sendReply);
     void handleFragment(Channel& channel, const QByteArray& bytes, const ReplyFn& sendReply);
+    void acknowledge(Channel& channel, const ReplyFn& sendReply);
+    void armForNextFrame(Channel& channel);
     void discardOverflow(Channel& channel, std::string_view handlerName);
     void sendAndRecord(Channel& channel, const ReplyFn& sendReply, std::string_view reply,
                        const char* debugLine, const char* rawLine);
@@ -51,6 +63,7 @@ private:
     ProtocolContext ctx_;
     const bool& debugMode_;
     DebugTextSink& debugSink_;
+    LowSpaceWarning lowSpace_;
 };
 
 } // namespace znr

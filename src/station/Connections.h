@@ -3,6 +3,7 @@
 #include "config/ConnectionOpener.h"
 #include "core/Failure.h"
 #include "link/Link.h"
+#include "protocol/BatchWriter.h"
 #include "protocol/Channel.h"
 #include "station/IndexAllocator.h"
 
@@ -160,6 +161,11 @@ private:
     std::string_view receivedName(int index) const;
 
     void onReceived(int index, const QByteArray& bytes);
+    // A batch end came back from the writer.
+    void onCommitted(std::unique_ptr<BatchCommit> commit);
+    // Runs one step of the receive path on the channel of `index` (its failures kept beside the
+    // connection), then hands a batch end it held to the writer and tells of a batch filed.
+    template <class Step> void serve(int index, Channel& channel, Step&& step);
     void onDropped(int index, int number, const QByteArray& text);
     void onOpened(int index);
 
@@ -185,6 +191,9 @@ private:
     std::set<int> dropped_;
     QTimer retryTimer_;
     bool shutDown_ = false;
+    quint64 lastTicket_ = 0;
+    // Last, so that it is gone (its queue written) before what its results would reach.
+    BatchWriter writer_{[this](std::unique_ptr<BatchCommit> c) { onCommitted(std::move(c)); }};
 };
 
 } // namespace znr

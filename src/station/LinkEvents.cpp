@@ -13,14 +13,34 @@ void Connections::onReceived(int index, const QByteArray& bytes) {
     Channel* channel = nullptr;
     if (!guarded(s_.log, name, [&] { channel = &channelAt(index); }))
         return;
-    const qint64 filedBefore = channel->counters.batchesFiled;
+    serve(index, *channel,
+          [&](const ReplyFn& reply) { s_.receivePath.onArrival(*channel, bytes, reply, name); });
+}
+
+void Connections::onCommitted(std::unique_ptr<BatchCommit> commit) {
+    const int index = commit->index;
+    const auto it = entries_.find(index);
+    Channel* channel = it == entries_.end() ? nullptr : it->second.channel.get();
+    if (!channel || !channel->awaits(*commit))
+        return; // restarted or deleted meanwhile: its files stay, and nothing is answered
+    // A line that went down meanwhile gets no reply: its drop is what the log tells.
+    const bool open = isOpen(index);
+    const ReplyFn none = [](const QByteArray&) {};
+    serve(index, *channel, [&](const ReplyFn& reply) {
+        s_.receivePath.onCommitted(*channel, std::move(commit), open ? reply : none,
+                                   receivedName(index));
+    });
+}
+
+template <class Step> void Connections::serve(int index, Channel& channel, Step&& step) {
+    const qint64 filedBefore = channel.counters.batchesFiled;
     {
-        const ErrorLog::Capture failures(s_.log, channel->counters.lastFailureLine);
-        s_.receivePath.onArrival(
-            *channel, bytes, [this, index](const QByteArray& reply) { linkOf(index).write(reply); },
-            name);
+        const ErrorLog::Capture failures(s_.log, channel.counters.lastFailureLine);
+        step([this, index](const QByteArray& reply) { linkOf(index).write(reply); });
     }
-    if (channel->counters.batchesFiled != filedBefore)
+    if (std::unique_ptr<BatchCommit> commit = channel.takeCommit(++lastTicket_))
+        writer_.submit(std::move(commit));
+    if (channel.counters.batchesFiled != filedBefore)
         emit batchFiled(index);
 }
 

@@ -20,6 +20,7 @@
 #include "protocol/DebugTextSink.h"
 #include "protocol/ReceivePath.h"
 #include "support/FakeClock.h"
+#include "support/HeldBatchEnds.h"
 
 #include <array>
 #include <map>
@@ -104,12 +105,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (extra == 0xFE)
             channel.restart();
         QByteArrayList replies;
-        path.onArrival(
-            channel, bytes, [&](const QByteArray& reply) { replies.append(reply); }, handler);
+        const ReplyFn reply = [&](const QByteArray& r) { replies.append(r); };
+        path.onArrival(channel, bytes, reply, handler);
+        test::commitHeldBatchEnds(path, channel, reply, handler);
         const qsizetype acks = replies.count(Ack8);
         const qsizetype naks = replies.count(Nak8);
-        FUZZ_CHECK(acks + naks == replies.size() && acks == bytes.count(ctl::EOT));
-        FUZZ_CHECK(naks <= (bytes.contains(ctl::EOT) ? 0 : 1));
+        const qsizetype eots = bytes.count(ctl::EOT);
+        // Every frame gets one reply (NAK8 only for a batch end whose files failed); an
+        // arrival without EOT at most one NAK8.
+        FUZZ_CHECK(acks + naks == replies.size() && !channel.holding());
+        FUZZ_CHECK(eots > 0 ? acks + naks == eots : acks == 0 && naks <= 1);
         FUZZ_CHECK(channel.receive.buffer.size() <= ReceivePath::BufferLimit);
         const Batch& b = channel.batch;
         FUZZ_CHECK(qint64(b.rowCount) * b.codeCount() <= MaxCellsPerBatch);

@@ -1,5 +1,7 @@
 #include "support/FakeLink.h"
 
+#include <QTest>
+
 namespace znr::test {
 
 void FakeLink::open() {
@@ -40,6 +42,13 @@ FakeLink* FakeLinks::to(const QByteArray& host) const {
 
 FakeLink* FakeLinks::toCom(int comPort) const {
     return latest([&](const LinkEndpoint& e) { return e.serial && e.comPort == comPort; });
+}
+
+void FakeLink::receive(const QByteArray& bytes) {
+    const qsizetype expected = written.size() + bytes.count('\x04');
+    Q_EMIT received(bytes);
+    if (bytes.contains("ENB") || bytes.contains("ERR"))
+        (void)QTest::qWaitFor([&] { return written.size() >= expected || !open_; });
 }
 
 } // namespace znr::test

@@ -35,7 +35,9 @@ public:
         open_ = true;
         Q_EMIT opened();
     }
-    void receive(const QByteArray& bytes) { Q_EMIT received(bytes); }
+    // Received bytes. A batch end (ENB, ERR) is answered once the writer thread has its files
+    // on disk, so bytes with one wait (running events) until every EOT got its reply.
+    void receive(const QByteArray& bytes);
     // The line breaks (or the opening fails).
     void drop(int number, const QByteArray& text) {
         open_ = false;

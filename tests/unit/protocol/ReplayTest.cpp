@@ -13,12 +13,15 @@
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
 #include "support/Frames.h"
+#include "support/HeldBatchEnds.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
 
+#include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace znr::test {
@@ -148,17 +151,25 @@ struct ReplayTest : ::testing::TestWithParam<Replay> {
         }
     }
 
+    ~ReplayTest() override { limitFileSize(-1); }
+
+    // Writes past `bytes` fail (with EFBIG, its signal ignored); -1 lifts the limit.
+    static void limitFileSize(qint64 bytes) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes < 0 ? RLIM_INFINITY : rlim_t(bytes), RLIM_INFINITY};
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    }
+
     // One arrival on the command's channel; the bytes replied to it.
     QByteArray arrive(const QByteArray& bytes) {
         QByteArray replies;
-        path.onArrival(
-            channels.at(index), bytes,
-            [this, &replies](const QByteArray& reply) {
-                if (replyFails)
-                    throw Failure::fromErrno(EPIPE);
-                replies += reply;
-            },
-            handler);
+        const ReplyFn reply = [this, &replies](const QByteArray& r) {
+            if (replyFails)
+                throw Failure::fromErrno(EPIPE);
+            replies += r;
+        };
+        path.onArrival(channels.at(index), bytes, reply, handler);
+        commitHeldBatchEnds(path, channels.at(index), reply, handler);
         return replies;
     }
 
@@ -188,6 +199,7 @@ struct ReplayTest : ::testing::TestWithParam<Replay> {
             {"channel", [&] { channels.try_emplace(value.toInt(), value.toInt()); }},
             {"fragments",
              [&] { channels.at(index).receive.fragmentCount = qint16(value.toInt()); }},
+            {"filelimit", [&] { limitFileSize(value.toLongLong()); }},
         };
         const auto it = setters.find(key);
         if (it == setters.end())
@@ -278,7 +290,8 @@ TEST_P(ReplayTest, RepliesStateFilesAndLogAreExact) {
         SCOPED_TRACE(line.toStdString());
         run(line);
     }
-    EXPECT_EQ(readBytes(settings.errorLogFolder + "ZNRError.log"), expectedLog);
+    EXPECT_EQ(readBytes(settings.errorLogFolder + "ZNRError.log").replace(dir.folder(), "{DIR}"),
+              expectedLog);
 }
 
 INSTANTIATE_TEST_SUITE_P(Replays, ReplayTest, ::testing::ValuesIn(loadReplays()),

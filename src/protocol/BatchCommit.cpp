@@ -1,0 +1,172 @@
+#include "protocol/BatchCommit.h"
+
+#include "core/Files.h"
+#include "protocol/DataFile.h"
+
+#include <map>
+#include <memory>
+#include <set>
+#include <sys/statvfs.h>
+#include <vector>
+
+namespace znr {
+
+namespace {
+
+// One file of a commit while its group is written.
+struct PendingFile {
+    BatchCommit* commit;
+    bool raw; // the raw file; else the data file
+    std::unique_ptr<LineAppender> out;
+    std::optional<FiledBatchBuilder> kept; // the data file's lines, as written
+    qsizetype rawLinesAfter = 0;           // the raw record's lines on disk once this is
+
+    std::optional<Failure>& failure() const {
+        return raw ? commit->rawFailure : commit->dataFailure;
+    }
+    bool live() const { return out != nullptr; }
+};
+
+void writeRaw(PendingFile& f) {
+    const RawTrafficRecord& record = f.commit->batch.raw;
+    f.out = std::make_unique<LineAppender>(f.commit->rawPath, true);
+    for (qsizetype k = f.commit->batch.filing.rawLinesOnDisk; k < record.lines.size(); ++k)
+        f.out->append(record.lines[k]);
+    f.rawLinesAfter = record.lines.size();
+    f.out->writeOut();
+}
+
+void writeData(PendingFile& f) {
+    const Batch& batch = f.commit->batch;
+    f.kept.emplace(splitCodes(batch.codeList), batch.rowCount, f.commit->columnLayout);
+    f.out = std::make_unique<LineAppender>(f.commit->dataPath, true);
+    writeDataFileLines(
+        [&f](const QByteArray& line) {
+            f.out->append(line);
+            f.kept->addLine(line);
+        },
+        batch, f.commit->columnLayout, f.commit->endedAt);
+    f.out->writeOut();
+}
+
+// Writes one file; a failure is recorded and the file cut back at once, so that a later
+// commit of the group appending to it starts from where this one started.
+void write(PendingFile& f) {
+    try {
+        f.raw ? writeRaw(f) : writeData(f);
+    } catch (const Failure& e) {
+        f.failure() = e;
+    } catch (const std::bad_alloc&) {
+        f.failure() = Failure(FailureNo::OutOfMemory, "Out of memory");
+    }
+    if (f.failure() && f.out) {
+        f.out->cutBack();
+        f.out.reset();
+    }
+}
+
+// A file that could not be flushed fails, and so does every later file of the group appended
+// to the same path: cutting back the first takes their lines too.
+void failFrom(std::vector<PendingFile>& files, size_t k, const Failure& e) {
+    const QByteArray path = files[k].out->path();
+    for (size_t j = k; j < files.size(); ++j) {
+        if (files[j].live() && files[j].out->path() == path && !files[j].failure())
+            files[j].failure() = e;
+    }
+}
+
+void flushAll(std::vector<PendingFile>& files) {
+    for (PendingFile& f : files)
+        if (f.live())
+            f.out->startFlush();
+    for (size_t k = 0; k < files.size(); ++k) {
+        if (!files[k].live() || files[k].failure())
+            continue;
+        try {
+            files[k].out->flush();
+        } catch (const Failure& e) {
+            failFrom(files, k, e);
+        }
+    }
+    // Each folder that got a new file is flushed once, for all of them.
+    std::map<QByteArray, std::optional<Failure>> folders;
+    for (size_t k = 0; k < files.size(); ++k) {
+        PendingFile& f = files[k];
+        if (!f.live() || f.failure() || !f.out->created())
+            continue;
+        const QByteArray folder = folderOf(f.out->path());
+        if (!folders.count(folder)) {
+            try {
+                syncFolderOf(f.out->path());
+                folders[folder];
+            } catch (const Failure& e) {
+                folders[folder] = e;
+            }
+        }
+        if (const std::optional<Failure>& e = folders[folder])
+            failFrom(files, k, *e);
+    }
+}
+
+// Failed files are cut back, the last written first, so that each cut returns its file to
+// exactly what it was before that write.
+void settle(std::vector<PendingFile>& files) {
+    for (auto f = files.rbegin(); f != files.rend(); ++f) {
+        if (!f->live())
+            continue;
+        if (f->failure())
+            f->out->cutBack();
+        f->out.reset(); // closes
+    }
+}
+
+void recordOnDisk(PendingFile& f) {
+    BatchCommit& c = *f.commit;
+    if (f.failure())
+        return;
+    if (f.raw) {
+        c.batch.filing.rawPath = c.rawPath;
+        c.batch.filing.rawLinesOnDisk = f.rawLinesAfter;
+        return;
+    }
+    auto snapshot = std::make_shared<FiledBatch>(f.kept->take());
+    snapshot->instrumentId = c.batch.instrumentId;
+    snapshot->mode = c.batch.mode;
+    snapshot->batchCode = c.batch.batchCode;
+    snapshot->errorText = c.batch.errorText;
+    snapshot->filedAt = c.endedAt;
+    snapshot->path = c.dataPath;
+    c.batch.filing.data = std::move(snapshot);
+}
+
+void measureSpace(BatchCommit& c) {
+    if (c.dataPath.isEmpty())
+        return;
+    struct statvfs fs {};
+    if (::statvfs(folderOf(c.dataPath).constData(), &fs) != 0)
+        return;
+    c.freeBytes = quint64(fs.f_bavail) * fs.f_frsize;
+    c.totalBytes = quint64(fs.f_blocks) * fs.f_frsize;
+}
+
+} // namespace
+
+void writeCommits(std::span<BatchCommit* const> group) {
+    std::vector<PendingFile> files;
+    files.reserve(group.size() * 2);
+    for (BatchCommit* c : group) {
+        ++c->batch.filing.attempts;
+        if (!c->rawPath.isEmpty())
+            write(files.emplace_back(PendingFile{c, true, {}, {}, 0}));
+        if (!c->dataPath.isEmpty())
+            write(files.emplace_back(PendingFile{c, false, {}, {}, 0}));
+    }
+    flushAll(files);
+    settle(files);
+    for (PendingFile& f : files)
+        recordOnDisk(f);
+    for (BatchCommit* c : group)
+        measureSpace(*c);
+}
+
+} // namespace znr
