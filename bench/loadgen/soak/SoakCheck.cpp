@@ -193,8 +193,15 @@ void checkLog(const SoakProgram& p, const std::vector<std::unique_ptr<SimInstrum
     const QRegularExpression znrError(QStringLiteral("^ZNR Error, 1,E17") + time);
     const QRegularExpression diskFull(QStringLiteral("^MakeFile, 61, Disk full") + time);
     const QRegularExpression filedAtLast(
-        QStringLiteral("^MakeFile, 0, Batch filed on attempt \\d+") + time);
-    const QRegularExpression lowSpace(QStringLiteral("^LOW SPACE PLACEHOLDER") + time);
+        QStringLiteral("^MakeFile, 0, Batch filed on attempt \\d+: .+") + time);
+    // The warning names the folder of the batch end that found the disk full.
+    const auto folder = [&](const char* sub) {
+        return QRegularExpression::escape(QString::fromLocal8Bit(p.folder(sub).chopped(1)));
+    };
+    const QRegularExpression lowSpace(QStringLiteral("^MakeFile, 0, Low disk space: (") +
+                                      folder("Data Files") + QStringLiteral("|") +
+                                      folder("Check Rods") +
+                                      QStringLiteral(") has \\d+ MiB free of \\d+ MiB") + time);
 
     int kills = 0, restores = 0;
     for (const auto& in : all)
