@@ -73,6 +73,14 @@ public:
         ready_.reset();
         ticket_ = 0;
     }
+    // The line was opened afresh while a batch end was held: its answer is not waited for, and
+    // the bytes that waited behind it, sent on the old line, go with it.
+    void abandonHold() {
+        if (!held_)
+            return;
+        release();
+        receive.buffer.clear();
+    }
 
     // The batch's data file is written and flushed: from here on the batch counts as filed.
     void filed(std::shared_ptr<const FiledBatch> batch) {

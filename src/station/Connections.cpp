@@ -96,6 +96,7 @@ void Connections::resetBatchRows(int index) {
     std::unique_ptr<Channel>& channel = entries_[index].channel;
     if (!channel)
         channel = std::make_unique<Channel>(index);
+    channel->abandonHold();
     channel->batch.rowCount = 0;
     channel->batch.rowIndex = 0;
 }

@@ -4,6 +4,9 @@
 #include "unit/connections/ConnectionsFixture.h"
 
 #include <QPointer>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace znr::test {
 namespace {
@@ -125,6 +128,24 @@ TEST_F(OpeningTest, ReopenGreetsAgainAndMarksItsOwnRow) {
     link(2).succeed();
     EXPECT_EQ(list.cell(1, Col::StatusColumn), "Disconnected");
     EXPECT_EQ(logEntries(), QByteArrayList{});
+}
+
+// A line opened afresh while a batch end is still being written is not sent that end's reply.
+TEST_F(OpeningTest, ReopenWhileABatchEndIsWrittenGetsNoStaleReply) {
+    openHost(host(1));
+    // The data file is a pipe that nobody reads yet: the writer waits in it.
+    const QByteArray pipe = settings.dataFolder + "1234 05-01-2012-101530.dat";
+    ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
+    const QByteArray batch = threeRowBatch("1234567").join();
+    Q_EMIT link(1).received(batch);
+    act(&Connections::disconnectSelected);
+    act(&Connections::reopenSelected);
+    const int reader = ::open(pipe.constData(), O_RDONLY | O_NONBLOCK); // the writer goes on
+    clock.advanceMs(1000);
+    link(1).receive(batch); // its reply comes after the first batch end is back
+    ::close(reader);
+    EXPECT_EQ(link(1).written, QByteArrayList(7, kAck8)); // the greeting and six frames
+    EXPECT_EQ(listFiles(settings.dataFolder).size(), 2);
 }
 
 struct ClosingTest : ConnectionsFixture {};
