@@ -43,12 +43,18 @@ public:
     }
     // Sends each frame and waits for its ACK8 before the next; false when one does not come.
     bool sendFrames(const QByteArrayList& frames) {
-        for (const QByteArray& f : frames) {
-            const qint64 before = acks();
-            if (!send(f) || !waitForAcks(before + 1))
+        for (const QByteArray& f : frames)
+            if (reply(f) != kAck8)
                 return false;
-        }
         return true;
+    }
+    // Sends `frame` and returns the program's two-byte reply to it; empty when none came.
+    QByteArray reply(const QByteArray& frame, int timeoutMs = 20000) {
+        const qsizetype before = received().size();
+        if (!send(frame) ||
+            !QTest::qWaitFor([&] { return received().size() >= before + 2; }, timeoutMs))
+            return {};
+        return received().mid(before, 2);
     }
     // Waits until at least `count` ACK8 came after the greeting in all.
     bool waitForAcks(qint64 count, int timeoutMs = 20000) {

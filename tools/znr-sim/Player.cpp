@@ -40,11 +40,15 @@ Player::Player(const SimOptions& options, Link& link) : o_(options), link_(link)
     clock_.start();
     stepTimer_.setSingleShot(true);
     pauseTimer_.setSingleShot(true);
-    // --late, --gap and --interval are minimum delays; coarse timers may fire 5 % early.
+    resendTimer_.setSingleShot(true);
+    // --late, --gap, --interval and --resend-wait are minimum delays; coarse timers may fire 5 %
+    // early.
     stepTimer_.setTimerType(Qt::PreciseTimer);
     pauseTimer_.setTimerType(Qt::PreciseTimer);
+    resendTimer_.setTimerType(Qt::PreciseTimer);
     connect(&stepTimer_, &QTimer::timeout, this, &Player::onStep);
     connect(&pauseTimer_, &QTimer::timeout, this, &Player::startBatch);
+    connect(&resendTimer_, &QTimer::timeout, this, &Player::resendRefusedFrame);
     connect(&link_, &Link::opened, this, &Player::onOpened);
     connect(&link_, &Link::closed, this, &Player::onClosed);
     connect(&link_, &Link::received, this, &Player::onReceived);
@@ -56,6 +60,7 @@ void Player::stop(int exitCode) {
     phase_ = Phase::Done;
     stepTimer_.stop();
     pauseTimer_.stop();
+    resendTimer_.stop();
     link_.finish();
     Q_EMIT finished(exitCode);
 }
@@ -77,6 +82,7 @@ void Player::onClosed() {
     awaitingAck_.clear();
     stepTimer_.stop();
     pauseTimer_.stop();
+    resendTimer_.stop();
 }
 
 void Player::onReceived(const QByteArray& bytes) {
@@ -111,10 +117,23 @@ void Player::onAck() {
     frameAcknowledged();
 }
 
+// Mid-frame (stop-and-wait): the frame again at once, once. Once everything written is
+// complete, the NAK8 refuses the oldest frame awaiting its reply (e.g. a batch end the extractor
+// could not file): that frame again after --resend-wait, as often as it is refused.
 void Player::onNak() {
     ++stats_.naks;
-    if (phase_ == Phase::Playing && !o_.burst && !resent_ && !endOfCurrentFrameSent())
-        resendCurrentFrame();
+    if (phase_ != Phase::Playing)
+        return;
+    if (!endOfCurrentFrameSent()) {
+        if (!o_.burst && !resent_)
+            resendCurrentFrame();
+        return;
+    }
+    if (awaitingAck_.empty() || resendTimer_.isActive())
+        return; // a reply to nothing of ours
+    awaitingAck_.pop_front();
+    refused_ = o_.burst ? acksInBatch_ : current_;
+    resendTimer_.start(o_.resendWaitMs);
 }
 
 void Player::startBatch() {
@@ -192,6 +211,14 @@ void Player::resendCurrentFrame() {
         endingSentAt_ = QDateTime::currentDateTime();
     Step s{0, batch_.frames[current_], true, false};
     steps_.push_back(s);
+    onStep();
+}
+
+void Player::resendRefusedFrame() {
+    if (phase_ != Phase::Playing || !steps_.empty())
+        return;
+    ++stats_.resent;
+    steps_.push_back(Step{0, batch_.frames[refused_], true, false});
     onStep();
 }
 

@@ -14,7 +14,8 @@
 namespace sim {
 
 // Plays the batches over a link: waits for the greeting ACK8, sends frames (stop-and-wait or
-// burst), answers NAK8 with a resend, and writes the expected data files.
+// burst), answers NAK8 with a resend (at once mid-frame, after --resend-wait for a complete
+// frame), and writes the expected data files.
 class Player : public QObject {
     Q_OBJECT
 public:
@@ -51,6 +52,7 @@ private:
     void frameAcknowledged();
     void batchDone();
     void resendCurrentFrame();
+    void resendRefusedFrame();
     bool endOfCurrentFrameSent() const;
     void verbose(const QString& what, const QByteArray& bytes);
 
@@ -62,11 +64,13 @@ private:
     Batch batch_;
     int current_ = 0;     // stop-and-wait: the frame in flight
     bool resent_ = false; // the frame in flight was resent already
+    int refused_ = 0;     // the complete frame answered with NAK8, resent when resendTimer_ fires
     int acksInBatch_ = 0;
     std::deque<Step> steps_;
     std::deque<qint64> awaitingAck_; // when each unacknowledged frame's EOT went out (ns)
     QTimer stepTimer_;
     QTimer pauseTimer_;
+    QTimer resendTimer_;
     QElapsedTimer clock_;
     QDateTime endingSentAt_;
     QByteArray replyTail_;

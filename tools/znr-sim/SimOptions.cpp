@@ -22,7 +22,11 @@ Link (exactly one):
 Protocol: frames are SOH, "1", the type (IST, STB, DAT, ENB, ERR), STX, payload, ETX, EOT. The
 simulator waits for the extractor's greeting ACK8 (06 38), then sends each frame and waits for
 its ACK8 (stop-and-wait). On NAK8 (15 38) while a frame is in flight it drops the rest of that
-frame and resends the whole frame from its SOH in one write (once per frame).
+frame and resends the whole frame from its SOH in one write (once per frame). A NAK8 that
+answers a complete frame (its EOT sent, its ACK8 awaited; e.g. a batch end the extractor could
+not write to disk) makes it resend that whole frame after --resend-wait (1000 ms), and again
+after every further NAK8, until the frame is acknowledged. With --burst, a NAK8 that comes once
+the whole batch is written refuses the oldest frame still awaiting its reply.
 
 A batch: IST "MODE,a,b,ID,x", STB "BATCHCODE,CODE1,CODE2,...", one DAT "ROW,VALUE1,..." per
 row, then ENB "0" or ERR "A2CD,E17". In CAL. CHECK the codes come one STB at a time, each
@@ -70,6 +74,8 @@ const Spec kOptions[] = {
      "before its EOT by MS, e.g. 6000 to pass the 5-second deadline; stop-and-wait "
      "only."},
     {"burst", nullptr, "Send all frames of a batch without waiting for ACK8."},
+    {"resend-wait", "MS",
+     "Pause before resending a complete frame answered with NAK8 (default 1000)."},
     {"stats", nullptr, "Print frames, ACK8/NAK8 counts and round-trip times on exit."},
     {"expect-dir", "DIR",
      "Write the data files the extractor should produce to DIR/COLUMN and "
@@ -189,6 +195,7 @@ void readTiming(QCommandLineParser& p, Reader& r, SimOptions& o) {
     o.gapMs = r.integer("gap", o.gapMs);
     o.lateMs = r.integer("late", o.lateMs);
     o.burst = p.isSet(QStringLiteral("burst"));
+    o.resendWaitMs = r.integer("resend-wait", o.resendWaitMs);
     if (o.burst && o.lateMs > 0)
         r.fail(QStringLiteral("--late works in stop-and-wait mode only, not with --burst"));
     o.stats = p.isSet(QStringLiteral("stats"));

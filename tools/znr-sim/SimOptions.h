@@ -31,6 +31,7 @@ struct SimOptions {
     int gapMs = 0;
     int lateMs = 0; // 0: no late frame
     bool burst = false;
+    int resendWaitMs = 1000; // before a complete frame answered with NAK8 is sent again
     bool stats = false;
     bool verbose = false;
     QString expectDir;

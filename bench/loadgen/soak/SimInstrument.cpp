@@ -9,6 +9,7 @@
 #include <QThread>
 #include <csignal>
 #include <unistd.h>
+#include <utility>
 
 namespace soak {
 
@@ -37,17 +38,20 @@ bool waitForState(qint64 pid, bool stopped) {
 
 SimLog readSimLog(const QByteArray& err, const QByteArray& out) {
     SimLog log;
+    bool endRefused = false; // the end frame in flight got a NAK8
     for (const QByteArray& line : err.split('\n')) {
         if (line.startsWith("znr-sim: received <ACK>8")) {
             log.greeted = true;
         } else if (line.startsWith("znr-sim: received <NAK>8")) {
             ++log.naks;
+            log.refusedEnds += log.endInFlight && !std::exchange(endRefused, true) ? 1 : 0;
         } else if (line.startsWith("znr-sim: sent ")) {
             log.frames += line.contains("<EOT>") ? 1 : 0;
             log.midBatch = true;
         } else if (line.startsWith("znr-sim: ending batch ")) {
             log.endInFlight = true;
             log.midBatch = true;
+            endRefused = false;
         } else if (line.startsWith("znr-sim: batch ") && line.endsWith(" acknowledged")) {
             ++log.acknowledged;
             log.endInFlight = false;

@@ -17,6 +17,7 @@ struct SimLog {
     bool midBatch = false;    // something of a batch went out after the last acknowledged one
     int frames = 0;           // writes that carried a frame's EOT
     int naks = 0;             // NAK8 received
+    int refusedEnds = 0;      // batches whose end frame was answered with NAK8 (then resent)
     QByteArray listenedPort;  // from standard output: "listening on ADDRESS:PORT"
 };
 SimLog readSimLog(const QByteArray& err, const QByteArray& out);

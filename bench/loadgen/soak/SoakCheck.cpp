@@ -72,6 +72,7 @@ std::vector<ExpectedBatch> expectedBatches(const SimInstrument& in, bool column,
         const SimLog log = run->log();
         r.frames += log.frames;
         r.naks += log.naks;
+        r.refused += log.refusedEnds;
         const QByteArray folder =
             QFile::encodeName(run->expectDir) + (column ? "/COLUMN/" : "/ROW/");
         struct Latest {
@@ -174,9 +175,11 @@ void checkRawFiles(const SoakProgram& p, const SimInstrument& in, int batches, C
 }
 
 // Expected lines: a drop and a restore per instrument killed while connected (the restore only
-// once the next incarnation was greeted), and a "ZNR Error" line per ERR batch.
+// once the next incarnation was greeted), a "ZNR Error" line per ERR batch, and per batch end
+// refused on a full disk a failure line and a line when it was filed at last, and at most one
+// low-space line per disk fill.
 void checkLog(const SoakProgram& p, const std::vector<std::unique_ptr<SimInstrument>>& all,
-              int errBatches, CheckResult& r) {
+              int errBatches, int diskFills, CheckResult& r) {
     const QString time = QStringLiteral(", \\d{1,2}/\\d{1,2}/\\d{4} \\d{1,2}:\\d\\d:\\d\\d [AP]M$");
     const QRegularExpression tcpDrop(
         QStringLiteral("^frmZNRInterface\\.ZNRSocket_Error, 10054, Connection is reset by "
@@ -188,6 +191,17 @@ void checkLog(const SoakProgram& p, const std::vector<std::unique_ptr<SimInstrum
     const QRegularExpression restored(
         QStringLiteral("^frmZNRInterface\\.ReconnectConnection, 0, Connection restored") + time);
     const QRegularExpression znrError(QStringLiteral("^ZNR Error, 1,E17") + time);
+    const QRegularExpression diskFull(QStringLiteral("^MakeFile, 61, Disk full") + time);
+    const QRegularExpression filedAtLast(
+        QStringLiteral("^MakeFile, 0, Batch filed on attempt \\d+: .+") + time);
+    // The warning names the folder of the batch end that found the disk full.
+    const auto folder = [&](const char* sub) {
+        return QRegularExpression::escape(QString::fromLocal8Bit(p.folder(sub).chopped(1)));
+    };
+    const QRegularExpression lowSpace(QStringLiteral("^MakeFile, 0, Low disk space: (") +
+                                      folder("Data Files") + QStringLiteral("|") +
+                                      folder("Check Rods") +
+                                      QStringLiteral(") has \\d+ MiB free of \\d+ MiB") + time);
 
     int kills = 0, restores = 0;
     for (const auto& in : all)
@@ -196,7 +210,7 @@ void checkLog(const SoakProgram& p, const std::vector<std::unique_ptr<SimInstrum
             // Every later incarnation greeted by the program was a connection restored.
             restores += run->number > 1 && run->log().greeted ? 1 : 0;
         }
-    int drops = 0, back = 0, errors = 0;
+    int drops = 0, back = 0, errors = 0, refusals = 0, filed = 0, lowSpaces = 0;
     const QByteArrayList lines = p.run().logLines();
     r.logLines += int(lines.size());
     for (const QByteArray& line : lines) {
@@ -207,6 +221,12 @@ void checkLog(const SoakProgram& p, const std::vector<std::unique_ptr<SimInstrum
             ++back;
         else if (znrError.match(l).hasMatch())
             ++errors;
+        else if (diskFull.match(l).hasMatch())
+            ++refusals;
+        else if (filedAtLast.match(l).hasMatch())
+            ++filed;
+        else if (lowSpace.match(l).hasMatch())
+            ++lowSpaces;
         else
             r.problems << QStringLiteral("%1: unexpected log line: %2").arg(p.name(), l);
     }
@@ -221,6 +241,16 @@ void checkLog(const SoakProgram& p, const std::vector<std::unique_ptr<SimInstrum
                           .arg(kills)
                           .arg(restores)
                           .arg(errBatches);
+    if (refusals != r.refused || filed != r.refused || lowSpaces > diskFills)
+        r.problems << QStringLiteral("%1: log has %2 batch ends refused on a full disk, %3 filed "
+                                     "at last, %4 low-space lines; the simulators had %5 end "
+                                     "frames refused, the run %6 disk fills")
+                          .arg(p.name())
+                          .arg(refusals)
+                          .arg(filed)
+                          .arg(lowSpaces)
+                          .arg(r.refused)
+                          .arg(diskFills);
 }
 
 } // namespace
@@ -255,7 +285,8 @@ QByteArray SoakProgram::errorOutput() const {
 }
 
 CheckResult checkInstance(const SoakProgram& program,
-                          const std::vector<std::unique_ptr<SimInstrument>>& instruments) {
+                          const std::vector<std::unique_ptr<SimInstrument>>& instruments,
+                          int diskFills) {
     CheckResult r;
     int errBatches = 0;
     int examined = 0;
@@ -276,7 +307,7 @@ CheckResult checkInstance(const SoakProgram& program,
                           .arg(program.name())
                           .arg(files)
                           .arg(examined);
-    checkLog(program, instruments, errBatches, r);
+    checkLog(program, instruments, errBatches, diskFills, r);
     if (program.announcements() != r.batches)
         r.problems << QStringLiteral("%1: %2 data files announced for %3 batches")
                           .arg(program.name())

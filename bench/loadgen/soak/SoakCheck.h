@@ -45,6 +45,7 @@ struct CheckResult {
     int batches = 0; // acknowledged batches, each with its data file and raw file
     int frames = 0;  // frames the simulators sent
     int naks = 0;    // NAK8 the simulators received
+    int refused = 0; // batch ends answered with NAK8 and resent
     int drops = 0;   // instruments killed while connected
     int logLines = 0;
     QStringList problems; // lost, damaged or unexpected files; unexpected log lines
@@ -53,7 +54,9 @@ struct CheckResult {
 // Matches every acknowledged batch of every incarnation with exactly one data file (byte for
 // byte one of the files its simulator expected) and one raw file, finds files no acknowledged
 // batch explains, and sorts the error log into the lines the faults explain and the rest.
+// `diskFills`: how often a data folder of the program was on a full file system.
 CheckResult checkInstance(const SoakProgram& program,
-                          const std::vector<std::unique_ptr<SimInstrument>>& instruments);
+                          const std::vector<std::unique_ptr<SimInstrument>>& instruments,
+                          int diskFills);
 
 } // namespace soak

@@ -6,8 +6,11 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QThread>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <numeric>
+#include <sys/mount.h>
 
 namespace soak {
 
@@ -148,6 +151,40 @@ void SoakRun::restartDue() {
     }
 }
 
+// One data folder of the TCP program (Data Files and Check Rods in turn) lands on a full file
+// system: a tmpfs filled up beside the program, then bound over the folder in one step, so that
+// nothing the program writes can land on it. Its batch ends are refused until freeDisk().
+void SoakRun::fillDisk(qint64 now) {
+    nextFillMs_ = now + 60000;
+    const QByteArray staging = QFile::encodeName(o_.workFolder) + "/full-disk";
+    fullFolder_ = tcp_.program->folder(diskFills_ % 2 == 0 ? "Data Files" : "Check Rods");
+    QByteArray why;
+    QDir().mkpath(QFile::decodeName(staging));
+    fullDisk_ = znr::test::ScopedMount::fullTmpfs(staging, staging + "/ballast", &why);
+    if (fullDisk_ &&
+        ::mount(staging.constData(), fullFolder_.constData(), nullptr, MS_BIND, nullptr) != 0) {
+        why = "mount --bind " + staging + " " + fullFolder_ + ": " + std::strerror(errno);
+        fullDisk_.reset();
+    }
+    if (!fullDisk_) {
+        noMounts_ = true;
+        say(QStringLiteral("soak: no full-disk faults in this run: ") +
+            QString::fromLocal8Bit(why));
+        return;
+    }
+    ++diskFills_;
+    freeAtMs_ = now + 4000 + qint64(rng_.bounded(5000));
+}
+
+// The folder is on its own disk again, with space: the refused batch ends are resent and filed.
+void SoakRun::freeDisk() {
+    if (::umount2(fullFolder_.constData(), MNT_DETACH) != 0)
+        fail(
+            QStringLiteral("umount %1: %2")
+                .arg(QString::fromLocal8Bit(fullFolder_), QString::fromLocal8Bit(strerror(errno))));
+    fullDisk_.reset();
+}
+
 void SoakRun::tick() {
     const qint64 now = clock_.elapsed();
     if (now >= nextSampleMs_) {
@@ -173,6 +210,11 @@ void SoakRun::tick() {
         nextFaultMs_ = now + 1500 + qint64(rng_.bounded(3000));
         injectFault();
     }
+    if (fullDisk_ && now >= freeAtMs_)
+        freeDisk();
+    else if (!fullDisk_ && !noMounts_ && now >= nextFillMs_ &&
+             now + 10000 < durationMs_ - quietTail)
+        fillDisk(now);
     restartDue();
 }
 
@@ -233,7 +275,10 @@ int SoakRun::run() {
             .arg(o_.workFolder));
     if (setUp()) {
         clock_.start();
+        nextFillMs_ = durationMs_ / 4;
         loop();
+        if (fullDisk_)
+            freeDisk();
         if (problems_.isEmpty() && waitUntilAllUp(60000) && freezeAll()) {
             tcp_.program->sample();
             serial_.program->sample();
@@ -254,15 +299,17 @@ int SoakRun::run() {
 }
 
 int SoakRun::report() {
-    int batches = 0, frames = 0, naks = 0, lines = 0;
+    int batches = 0, frames = 0, naks = 0, lines = 0, refused = 0;
     for (Side* side : {&tcp_, &serial_}) {
         if (!side->program)
             continue;
-        const CheckResult r = checkInstance(*side->program, side->instruments);
+        const CheckResult r =
+            checkInstance(*side->program, side->instruments, side == &tcp_ ? diskFills_ : 0);
         problems_ << r.problems;
         batches += r.batches;
         frames += r.frames;
         naks += r.naks;
+        refused += r.refused;
         lines += r.logLines;
         const QList<qint64>& s = side->program->samples();
         const qsizetype n = s.size();
@@ -290,7 +337,8 @@ int SoakRun::report() {
     }
     say(QStringLiteral("summary: %1 min, %2 batches, %3 frames, %4 faults injected (%5 TCP drops, "
                        "%6 pty drops; %11 cut a batch), %7 lines logged, peak RSS %8 MiB (tcp) / "
-                       "%9 MiB (serial), %10 NAK8")
+                       "%9 MiB (serial), %10 NAK8; %12 disk fills, %13 batch ends refused and "
+                       "resent")
             .arg(o_.minutes)
             .arg(batches)
             .arg(frames)
@@ -301,7 +349,9 @@ int SoakRun::report() {
             .arg(mib(peakKiB_[0]), 0, 'f', 1)
             .arg(mib(peakKiB_[1]), 0, 'f', 1)
             .arg(naks)
-            .arg(midBatchKills_));
+            .arg(midBatchKills_)
+            .arg(diskFills_)
+            .arg(refused));
     if (problems_.isEmpty()) {
         say(QStringLiteral("result: PASS (%1 kill attempts deferred: end frame in flight)")
                 .arg(unsafeSkips_));

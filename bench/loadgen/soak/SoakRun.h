@@ -2,6 +2,7 @@
 
 #include "SimInstrument.h"
 #include "SoakCheck.h"
+#include "support/Mounts.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -19,7 +20,8 @@ struct SoakOptions {
 };
 
 // The whole soak: two headless programs (50 TCP instruments; 4 pty instruments), instruments
-// killed at random and started again, memory sampled; then every acknowledged batch checked.
+// killed at random and started again, a data folder of the TCP program now and then on a full
+// disk for some seconds, memory sampled; then every acknowledged batch checked.
 class SoakRun {
 public:
     explicit SoakRun(SoakOptions options);
@@ -40,6 +42,8 @@ private:
     void tick();
     void injectFault();
     void restartDue();
+    void fillDisk(qint64 now);
+    void freeDisk();
     bool freezeAll();
     int report();
     quint64 nextSeed() { return rng_.generate64() % 1'000'000'000ull + 1; }
@@ -58,6 +62,13 @@ private:
     int ptyKills_ = 0;
     int unsafeSkips_ = 0;
     int midBatchKills_ = 0;
+    std::unique_ptr<znr::test::ScopedMount>
+        fullDisk_; // the full tmpfs, while bound over fullFolder_
+    QByteArray fullFolder_;
+    qint64 nextFillMs_ = 0;
+    qint64 freeAtMs_ = 0;
+    int diskFills_ = 0;
+    bool noMounts_ = false; // mounting is not allowed here: no disk fills
     qint64 peakKiB_[2] = {0, 0};
     QStringList problems_;
 };
