@@ -60,13 +60,16 @@ void LowSpaceWarning::check(const ErrorLog& log, const BatchCommit& commit) {
     if (!commit.freeBytes || !commit.totalBytes)
         return;
     const quint64 least = std::max(*commit.totalBytes / 100, MinFreeBytes);
+    const QByteArray folder = folderOf(commit.dataPath);
     const qint64 now = log.clock().monotonicMs();
-    if (*commit.freeBytes >= least || (lastWarnedMs_ && now - *lastWarnedMs_ < IntervalMs))
+    const auto last = lastWarnedMs_.find(folder);
+    if (*commit.freeBytes >= least ||
+        (last != lastWarnedMs_.end() && now - last->second < IntervalMs))
         return;
-    lastWarnedMs_ = now;
+    lastWarnedMs_[folder] = now;
     log.write(logname::WriteDataFile, 0,
-              "Low disk space: " + folderOf(commit.dataPath) + " has " +
-                  mebibytes(*commit.freeBytes) + " free of " + mebibytes(*commit.totalBytes));
+              "Low disk space: " + folder + " has " + mebibytes(*commit.freeBytes) + " free of " +
+                  mebibytes(*commit.totalBytes));
 }
 
 bool settleBatchEnd(const ProtocolContext& ctx, Channel& channel,

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QByteArray>
+#include <map>
 #include <memory>
-#include <optional>
 
 namespace znr {
 
@@ -18,8 +18,8 @@ struct ProtocolContext;
 // file, as a batch end always did.
 void holdBatchEnd(const ProtocolContext& ctx, Channel& channel);
 
-// One warning line per hour while the data folder's file system runs low (less than 1 % or
-// 100 MiB free, whichever is larger), so that someone can act before batches are refused.
+// One warning line per folder and hour while a data folder's file system runs low (less than
+// 1 % or 100 MiB free, whichever is larger), so that someone can act before batches are refused.
 class LowSpaceWarning {
 public:
     static constexpr quint64 MinFreeBytes = quint64(100) << 20;
@@ -28,7 +28,7 @@ public:
     void check(const ErrorLog& log, const BatchCommit& commit);
 
 private:
-    std::optional<qint64> lastWarnedMs_;
+    std::map<QByteArray, qint64> lastWarnedMs_; // by folder
 };
 
 // Settles a commit that came back from the writer, on the event thread. Filed: the batch counts

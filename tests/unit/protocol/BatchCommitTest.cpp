@@ -45,8 +45,9 @@ TEST(BatchCommits, GroupKeepsTheOrderOfASharedFileAndFailsOnlyTheCommitThatCanno
     EXPECT_EQ(listFiles(dir.folder()), QByteArrayList{"A 05-01-2012-101530.dat"});
 }
 
-// Below 1 % or 100 MiB free, whichever is larger: one line, then none for an hour.
-TEST(LowSpaceWarning, WarnsOncePerHourBelowOnePercentOr100MiB) {
+// Below 1 % or 100 MiB free, whichever is larger: one line, then none for an hour from the
+// same folder.
+TEST(LowSpaceWarning, WarnsOncePerFolderAndHourBelowOnePercentOr100MiB) {
     TempDir dir;
     const QByteArray logFolder = dir.folder();
     FakeClock clock;
@@ -55,13 +56,16 @@ TEST(LowSpaceWarning, WarnsOncePerHourBelowOnePercentOr100MiB) {
     const struct {
         qint64 afterMs;
         quint64 freeMiB, totalMiB;
+        const char* folder;
         int lines; // in the log after the step
-    } steps[] = {{0, 100, 10'000, 0},       {0, 99, 5'000, 1},   {60'000, 10, 5'000, 1},
-                 {3'539'999, 10, 5'000, 1}, {1, 199, 20'000, 2}, {3'600'000, 200, 20'000, 2}};
+    } steps[] = {{0, 100, 10'000, "Data Files", 0},        {0, 99, 5'000, "Data Files", 1},
+                 {60'000, 10, 5'000, "Data Files", 1},     {0, 10, 5'000, "Cal Check", 2},
+                 {3'539'999, 10, 5'000, "Data Files", 2},  {1, 199, 20'000, "Data Files", 3},
+                 {3'600'000, 200, 20'000, "Data Files", 3}};
     for (const auto& s : steps) {
         clock.advanceMs(s.afterMs);
         BatchCommit commit;
-        commit.dataPath = "/data/Data Files/A.dat";
+        commit.dataPath = "/data/" + QByteArray(s.folder) + "/A.dat";
         commit.freeBytes = s.freeMiB << 20;
         commit.totalBytes = s.totalMiB << 20;
         warning.check(log, commit);
