@@ -102,7 +102,8 @@ qsizetype TcpLink::sendAtOnce(const QByteArray& bytes) {
 }
 
 void TcpLink::onReadyRead() {
-    const QByteArray bytes = socket_->readAll();
+    // Exactly what the socket holds: readAll() would first size its result for a whole chunk.
+    const QByteArray bytes = socket_->read(socket_->bytesAvailable());
     if (!bytes.isEmpty())
         raise([this, bytes] { Q_EMIT received(bytes); });
 }
