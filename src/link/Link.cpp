@@ -4,11 +4,7 @@
 
 namespace znr {
 
-void Link::raise(std::function<void()> emitFn) {
-    if (inOperation_ == 0) {
-        emitFn();
-        return;
-    }
+void Link::raiseLater(std::function<void()> emitFn) {
     const quint64 generation = generation_;
     QMetaObject::invokeMethod(
         this,

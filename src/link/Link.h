@@ -4,6 +4,7 @@
 #include <QObject>
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace znr {
 
@@ -72,8 +73,14 @@ Q_SIGNALS:
     void closed();
 
 protected:
-    // Raises one event: `emitFn` emits the signal.
-    void raise(std::function<void()> emitFn);
+    // Raises one event: `emitFn` emits the signal. Outside the link's own operations it runs at
+    // once, without being wrapped for later (the path of every arrival).
+    template <class EmitFn> void raise(EmitFn&& emitFn) {
+        if (inOperation_ == 0)
+            emitFn();
+        else
+            raiseLater(std::forward<EmitFn>(emitFn));
+    }
     // Marks a stretch where the link runs one of its own operations.
     class OperationScope {
     public:
@@ -89,6 +96,8 @@ protected:
     void startNewGeneration() { ++generation_; }
 
 private:
+    void raiseLater(std::function<void()> emitFn);
+
     int inOperation_ = 0;
     quint64 generation_ = 0;
 };

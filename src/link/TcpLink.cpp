@@ -3,6 +3,7 @@
 #include "core/Failure.h"
 
 #include <QTcpSocket>
+#include <sys/socket.h>
 
 namespace znr {
 namespace {
@@ -81,13 +82,28 @@ void TcpLink::write(const QByteArray& bytes) {
         throw Failure(LinkErrorNo::NotOpen,
                       "Wrong protocol or connection state for the requested transaction or "
                       "request");
-    if (socket_->write(bytes) != bytes.size())
+    const qsizetype sent = socket_->bytesToWrite() == 0 ? sendAtOnce(bytes) : 0;
+    if (sent == bytes.size())
+        return;
+    const QByteArray rest = sent == 0 ? bytes : bytes.mid(sent);
+    if (socket_->write(rest) != rest.size())
         throw Failure(10055, "No buffer space is available");
     socket_->flush();
 }
 
+// Hands the bytes to the kernel directly when nothing is queued before them: through
+// QTcpSocket's buffer every reply would arm and then disarm its write notifier, and each change
+// wakes the event loop for one more pass. Returns how many bytes went; on any failure none did,
+// and the buffered write takes them and reports the failure as usual.
+qsizetype TcpLink::sendAtOnce(const QByteArray& bytes) {
+    const ssize_t n = ::send(int(socket_->socketDescriptor()), bytes.constData(),
+                             size_t(bytes.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+    return n > 0 ? qsizetype(n) : 0;
+}
+
 void TcpLink::onReadyRead() {
-    const QByteArray bytes = socket_->readAll();
+    // Exactly what the socket holds: readAll() would first size its result for a whole chunk.
+    const QByteArray bytes = socket_->read(socket_->bytesAvailable());
     if (!bytes.isEmpty())
         raise([this, bytes] { Q_EMIT received(bytes); });
 }

@@ -18,6 +18,7 @@ public:
     void write(const QByteArray& bytes) override;
 
 private:
+    qsizetype sendAtOnce(const QByteArray& bytes);
     void onReadyRead();
     void onSocketError();
     void onDisconnected();

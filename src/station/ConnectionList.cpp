@@ -2,8 +2,13 @@
 
 namespace znr {
 
+// A cell set to the text it shows is no change: "Last Updated" is set on every frame, but its
+// text changes once a second at most.
 void ConnectionList::setCell(int position, Column column, const QByteArray& text) {
-    rows_[position].texts[column] = text;
+    QByteArray& shown = rows_[position].texts[column];
+    if (shown == text)
+        return;
+    shown = text;
     emit cellChanged(position, column);
 }
 
