@@ -10,6 +10,9 @@
 #include "protocol/RawFolderCleanUp.h"
 #include "protocol/RawFolderSweep.h"
 
+#include <iterator>
+#include <utility>
+
 namespace znr {
 
 namespace {
@@ -19,7 +22,7 @@ struct Token {
     const char* text;
 };
 
-// Rendering order matters: each step replaces only the first remaining occurrence.
+// The controls rendered as tokens (the first occurrence of each in a text).
 constexpr Token Tokens[] = {
     {'\x00', "<NUL>"}, {'\x01', "<SOH>"}, {'\x02', "<STX>"}, {'\x03', "<ETX>"}, {'\x04', "<EOT>"},
     {'\x05', "<ENQ>"}, {'\x06', "<ACK>"}, {'\x15', "<NAK>"}, {'\x17', "<ETB>"},
@@ -36,15 +39,38 @@ QByteArray refusal(const RawTrafficRecord& record, const QByteArray& line) {
     return {};
 }
 
+// The token of control character `c`, if it has one.
+const Token* tokenOf(char c) {
+    if (uchar(c) > 0x17)
+        return nullptr;
+    for (const Token& t : Tokens)
+        if (t.character == c)
+            return &t;
+    return nullptr;
+}
+
 } // namespace
 
+// One pass, one allocation (it runs for every frame while raw files are kept): the tokens hold
+// no control character, so rendering each first occurrence as it comes gives what replacing
+// them one after the other in the tokens' order gives.
 QByteArray renderControls(QByteArray& text, const ErrorLog& log) {
     const bool ok = guarded(log, logname::RenderRaw, [&] {
-        for (const Token& t : Tokens) {
-            const qsizetype at = text.indexOf(t.character);
-            if (at >= 0)
-                text.replace(at, 1, t.text);
+        QByteArray rendered;
+        rendered.reserve(text.size() + 4 * qsizetype(std::size(Tokens)));
+        unsigned done = 0; // one bit per token already rendered
+        for (const char c : std::as_const(text)) {
+            const Token* t = tokenOf(c);
+            const unsigned bit = t ? 1u << (t - Tokens) : 0u;
+            if (bit == 0 || (done & bit) != 0) {
+                rendered.append(c);
+                continue;
+            }
+            done |= bit;
+            rendered.append(t->text);
         }
+        if (done != 0)
+            text = rendered;
     });
     return ok ? text : QByteArray();
 }
