@@ -12,6 +12,7 @@
 #include "protocol/MessageParser.h"
 
 #include <limits>
+#include <utility>
 
 namespace znr {
 
@@ -69,8 +70,11 @@ void ReceivePath::onCommitted(Channel& channel, std::unique_ptr<BatchCommit> com
 void ReceivePath::handleFrames(Channel& channel, const ReplyFn& sendReply) {
     ReceiveState& receive = channel.receive;
     const qsizetype end = receive.buffer.lastIndexOf(ctl::EOT) + 1;
-    const QByteArray frames = receive.buffer.left(end);
-    receive.buffer.remove(0, end);
+    // Usually the buffer holds whole frames only: it is taken as it is, without a copy.
+    const QByteArray frames =
+        end == receive.buffer.size() ? std::exchange(receive.buffer, {}) : receive.buffer.left(end);
+    if (!receive.buffer.isEmpty())
+        receive.buffer.remove(0, end);
     for (qsizetype from = 0; from < frames.size();) {
         const qsizetype next = frames.indexOf(ctl::EOT, from) + 1;
         handleFrame(channel, frames.mid(from, next - from), sendReply);
@@ -114,7 +118,18 @@ void ReceivePath::handleFrame(Channel& channel, const QByteArray& frame, const R
 void ReceivePath::acknowledge(Channel& channel, const ReplyFn& sendReply) {
     sendAndRecord(channel, sendReply, ctl::ACK8, "<SENT> <ACK8>\r\n", "<SENT><ACK8>");
     channel.receive.fragmentCount = 0;
-    ctx_.rows.setLastUpdated(channel.index(), generalDateTime(ctx_.clock.now()));
+    ctx_.rows.setLastUpdated(channel.index(), lastUpdatedText());
+}
+
+// The text changes once a second at most, so it is formatted once per second.
+const QByteArray& ReceivePath::lastUpdatedText() {
+    const QDateTime now = ctx_.clock.now();
+    const qint64 second = now.toSecsSinceEpoch();
+    if (second != lastUpdatedSecond_ || lastUpdated_.isEmpty()) {
+        lastUpdated_ = generalDateTime(now);
+        lastUpdatedSecond_ = second;
+    }
+    return lastUpdated_;
 }
 
 void ReceivePath::handleFragment(Channel& channel, const QByteArray& bytes,

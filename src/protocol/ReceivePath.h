@@ -59,11 +59,14 @@ private:
     void sendAndRecord(Channel& channel, const ReplyFn& sendReply, std::string_view reply,
                        const char* debugLine, const char* rawLine);
     bool archiving() const;
+    const QByteArray& lastUpdatedText();
 
     ProtocolContext ctx_;
     const bool& debugMode_;
     DebugTextSink& debugSink_;
     LowSpaceWarning lowSpace_;
+    qint64 lastUpdatedSecond_ = 0;
+    QByteArray lastUpdated_; // "Last Updated" of that second
 };
 
 } // namespace znr
