@@ -112,6 +112,7 @@ LineAppender::LineAppender(const QByteArray& path, bool durable)
     if (::fstat(fd_.get(), &before) != 0)
         throw Failure::fromErrno(errno);
     start_ = before.st_size;
+    device_ = quint64(before.st_dev);
     buffer_.reserve(ChunkBytes);
 }
 
@@ -169,9 +170,9 @@ void LineAppender::writeOut() {
     writeBuffered();
 }
 
-void LineAppender::startFlush() noexcept {
-    if (fd_.valid())
-        ::sync_file_range(fd_.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+void LineAppender::flushFileSystem() {
+    if (::syncfs(fd_.get()) != 0)
+        throw Failure::fromErrno(errno);
 }
 
 void LineAppender::flush() {

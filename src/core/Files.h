@@ -29,11 +29,14 @@ public:
     // Writes what is left, flushes when durable, and closes.
     void finish();
 
-    // The steps of finish() for a caller that flushes many files together: write what is left
-    // and keep the file open; start the disk writes; wait until the data is on the disk.
+    // For a caller that flushes many files together: writes what is left and keeps the file
+    // open; then flushes everything written to the file system the file is on (the data of
+    // every file, and every folder entry), reporting any write failure on it since the file was
+    // opened. One call serves every file of that file system opened after this one.
     void writeOut();
-    void startFlush() noexcept;
-    void flush();
+    void flushFileSystem();
+    // The file system the file is on.
+    quint64 device() const { return device_; }
     // Takes the file back to what it was before the first line: cut to its old size, or removed
     // when this appender created it. Never throws: a file that cannot be cut stays as it is.
     void cutBack() noexcept;
@@ -44,11 +47,13 @@ public:
 
 private:
     void writeBuffered();
+    void flush();
 
     QByteArray path_;
     bool durable_;
     bool created_ = false;
     UniqueFd fd_;
+    quint64 device_ = 0;
     qint64 start_ = 0;   // file size before the first line
     qint64 written_ = 0; // bytes of complete lines written since
     QByteArray buffer_;

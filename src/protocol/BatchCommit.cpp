@@ -5,7 +5,6 @@
 
 #include <map>
 #include <memory>
-#include <set>
 #include <sys/statvfs.h>
 #include <vector>
 
@@ -65,46 +64,22 @@ void write(PendingFile& f) {
     }
 }
 
-// A file that could not be flushed fails, and so does every later file of the group appended
-// to the same path: cutting back the first takes their lines too.
-void failFrom(std::vector<PendingFile>& files, size_t k, const Failure& e) {
-    const QByteArray path = files[k].out->path();
-    for (size_t j = k; j < files.size(); ++j) {
-        if (files[j].live() && files[j].out->path() == path && !files[j].failure())
-            files[j].failure() = e;
-    }
-}
-
+// One flush per file system, through the file of it opened first: it covers every file of the
+// group there, and the folder entries of the new ones, and reports any write failure on that
+// file system since then.
 void flushAll(std::vector<PendingFile>& files) {
-    for (PendingFile& f : files)
-        if (f.live())
-            f.out->startFlush();
-    for (size_t k = 0; k < files.size(); ++k) {
-        if (!files[k].live() || files[k].failure())
-            continue;
+    std::map<quint64, size_t> firstOnDevice;
+    for (size_t k = 0; k < files.size(); ++k)
+        if (files[k].live())
+            firstOnDevice.try_emplace(files[k].out->device(), k);
+    for (const auto& [device, first] : firstOnDevice) {
         try {
-            files[k].out->flush();
+            files[first].out->flushFileSystem();
         } catch (const Failure& e) {
-            failFrom(files, k, e);
+            for (size_t k = first; k < files.size(); ++k)
+                if (files[k].live() && files[k].out->device() == device && !files[k].failure())
+                    files[k].failure() = e;
         }
-    }
-    // Each folder that got a new file is flushed once, for all of them.
-    std::map<QByteArray, std::optional<Failure>> folders;
-    for (size_t k = 0; k < files.size(); ++k) {
-        PendingFile& f = files[k];
-        if (!f.live() || f.failure() || !f.out->created())
-            continue;
-        const QByteArray folder = folderOf(f.out->path());
-        if (!folders.count(folder)) {
-            try {
-                syncFolderOf(f.out->path());
-                folders[folder];
-            } catch (const Failure& e) {
-                folders[folder] = e;
-            }
-        }
-        if (const std::optional<Failure>& e = folders[folder])
-            failFrom(files, k, *e);
     }
 }
 
@@ -139,14 +114,24 @@ void recordOnDisk(PendingFile& f) {
     c.batch.filing.data = std::move(snapshot);
 }
 
-void measureSpace(BatchCommit& c) {
-    if (c.dataPath.isEmpty())
-        return;
-    struct statvfs fs {};
-    if (::statvfs(folderOf(c.dataPath).constData(), &fs) != 0)
-        return;
-    c.freeBytes = quint64(fs.f_bavail) * fs.f_frsize;
-    c.totalBytes = quint64(fs.f_blocks) * fs.f_frsize;
+// The free space of each data folder's file system, measured once per folder and group.
+void measureSpace(std::span<BatchCommit* const> group) {
+    std::map<QByteArray, std::optional<struct statvfs>> folders;
+    for (BatchCommit* c : group) {
+        if (c->dataPath.isEmpty())
+            continue;
+        const QByteArray folder = folderOf(c->dataPath);
+        auto [it, added] = folders.try_emplace(folder);
+        if (added) {
+            struct statvfs fs {};
+            if (::statvfs(folder.constData(), &fs) == 0)
+                it->second = fs;
+        }
+        if (const std::optional<struct statvfs>& fs = it->second) {
+            c->freeBytes = quint64(fs->f_bavail) * fs->f_frsize;
+            c->totalBytes = quint64(fs->f_blocks) * fs->f_frsize;
+        }
+    }
 }
 
 } // namespace
@@ -165,8 +150,7 @@ void writeCommits(std::span<BatchCommit* const> group) {
     settle(files);
     for (PendingFile& f : files)
         recordOnDisk(f);
-    for (BatchCommit* c : group)
-        measureSpace(*c);
+    measureSpace(group);
 }
 
 } // namespace znr

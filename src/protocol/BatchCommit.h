@@ -35,12 +35,11 @@ struct BatchCommit {
     bool succeeded() const { return !rawFailure && !dataFailure; }
 };
 
-// Writes the files of every commit in `group`, in order, then flushes them together: the
-// disk writes of all files are started before the first is waited for, and each folder that
-// got a new file is flushed once. A file that could not be written or flushed is cut back to
-// what it was before the commit (removed when the commit created it), so a retry never
-// repeats a line; a later commit of the group appending to the same file fails with it. On
-// success the batch's filing records what is on disk.
+// Writes the files of every commit in `group`, in order, then flushes them together: one
+// flush per file system for all the group's files on it, their folder entries included. A file
+// that could not be written or flushed is cut back to what it was before the commit (removed
+// when the commit created it), so a retry never repeats a line; a flush that fails fails every
+// file of the group on that file system. On success the batch's filing records what is on disk.
 void writeCommits(std::span<BatchCommit* const> group);
 
 } // namespace znr
