@@ -41,10 +41,6 @@ public:
     // when this appender created it. Never throws: a file that cannot be cut stays as it is.
     void cutBack() noexcept;
 
-    const QByteArray& path() const { return path_; }
-    bool created() const { return created_; }
-    qint64 startSize() const { return start_; }
-
 private:
     void writeBuffered();
     void flush();

@@ -28,7 +28,7 @@ struct PendingFile {
 
 void writeRaw(PendingFile& f) {
     const RawTrafficRecord& record = f.commit->batch.raw;
-    f.out = std::make_unique<LineAppender>(f.commit->rawPath, true);
+    f.out = std::make_unique<LineAppender>(f.commit->rawPath, false); // flushed with the group
     for (qsizetype k = f.commit->batch.filing.rawLinesOnDisk; k < record.lines.size(); ++k)
         f.out->append(record.lines[k]);
     f.rawLinesAfter = record.lines.size();
@@ -38,7 +38,7 @@ void writeRaw(PendingFile& f) {
 void writeData(PendingFile& f) {
     const Batch& batch = f.commit->batch;
     f.kept.emplace(splitCodes(batch.codeList), batch.rowCount, f.commit->columnLayout);
-    f.out = std::make_unique<LineAppender>(f.commit->dataPath, true);
+    f.out = std::make_unique<LineAppender>(f.commit->dataPath, false); // flushed with the group
     writeDataFileLines(
         [&f](const QByteArray& line) {
             f.out->append(line);
