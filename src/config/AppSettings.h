@@ -38,6 +38,7 @@ struct AppSettings {
     std::map<int, QByteArray> serialPortDevices;
 
     bool isEthernetRun() const { return defaultStartup == "ETHERNET"; }
+    bool archivesRawFiles() const { return archiveRawFile == "YES"; }
 };
 
 } // namespace znr

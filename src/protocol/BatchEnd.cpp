@@ -17,10 +17,6 @@ namespace znr {
 
 namespace {
 
-bool archiving(const ProtocolContext& ctx) {
-    return ctx.settings.archiveRawFile == "YES";
-}
-
 void logFirstFailure(const ProtocolContext& ctx, BatchCommit& commit) {
     BatchFiling& filing = commit.batch.filing;
     if (filing.failureLogged)
@@ -44,7 +40,7 @@ void holdBatchEnd(const ProtocolContext& ctx, Channel& channel) {
     commit->index = channel.index();
     commit->endedAt = ctx.clock.now();
     commit->columnLayout = ctx.settings.dataLayoutColumn;
-    if (archiving(ctx))
+    if (ctx.settings.archivesRawFiles())
         commit->rawPath = batch.filing.rawPath.isEmpty()
                               ? rawFilePath(batch.raw, ctx.settings, commit->endedAt)
                               : batch.filing.rawPath;

@@ -31,10 +31,6 @@ const QByteArray& field(const QByteArrayList& fields, qsizetype k) {
     return fields[k];
 }
 
-bool archiving(const ProtocolContext& ctx) {
-    return ctx.settings.archiveRawFile == "YES";
-}
-
 // Whole seconds from the batch start (the zero date when there was none) to now.
 qint64 elapsedSeconds(const Batch& batch, const QDateTime& now) {
     const QDateTime start = batch.startTime.value_or(QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
@@ -64,7 +60,7 @@ void onStatus(const ProtocolContext& ctx, Channel& channel, const QByteArrayList
 void onCodes(const ProtocolContext& ctx, Batch& batch, const QByteArrayList& fields) {
     batch.addCodes(fields, ctx.log);
     batch.batchCode = field(fields, 0).right(3);
-    if (archiving(ctx)) {
+    if (ctx.settings.archivesRawFiles()) {
         batch.raw.id = batch.instrumentId;
         batch.raw.code = batch.batchCode;
     }

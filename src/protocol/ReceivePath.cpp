@@ -27,10 +27,6 @@ QByteArray fromLastSoh(const QByteArray& frame) {
 
 } // namespace
 
-bool ReceivePath::archiving() const {
-    return ctx_.settings.archiveRawFile == "YES";
-}
-
 void ReceivePath::onArrival(Channel& channel, const QByteArray& bytes, const ReplyFn& sendReply,
                             std::string_view handlerName) {
     guarded(ctx_.log, handlerName, [&] {
@@ -98,12 +94,13 @@ void ReceivePath::armForNextFrame(Channel& channel) {
 void ReceivePath::handleFrame(Channel& channel, const QByteArray& frame, const ReplyFn& sendReply) {
     if (frame.size() > 1) {
         const bool debug = debugMode_;
-        if (debug || archiving()) {
+        const bool archiving = ctx_.settings.archivesRawFiles();
+        if (debug || archiving) {
             QByteArray copy = frame;
             const QByteArray shown = renderControls(copy, ctx_.log);
             if (debug)
                 debugSink_.appendText("<RECIVED> " + shown + "\r\n");
-            if (archiving())
+            if (archiving)
                 channel.batch.raw.append("<RECIVED>" + shown, ctx_.log);
         }
         ++channel.counters.framesReceived;
@@ -163,7 +160,7 @@ void ReceivePath::sendAndRecord(Channel& channel, const ReplyFn& sendReply, std:
     sendReply(QByteArray(reply.data(), qsizetype(reply.size())));
     if (debugMode_)
         debugSink_.appendText(debugLine);
-    if (archiving())
+    if (ctx_.settings.archivesRawFiles())
         channel.batch.raw.append(rawLine, ctx_.log);
 }
 

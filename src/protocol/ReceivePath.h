@@ -58,7 +58,6 @@ private:
     void discardOverflow(Channel& channel, std::string_view handlerName);
     void sendAndRecord(Channel& channel, const ReplyFn& sendReply, std::string_view reply,
                        const char* debugLine, const char* rawLine);
-    bool archiving() const;
     const QByteArray& lastUpdatedText();
 
     ProtocolContext ctx_;
