@@ -5,6 +5,7 @@
 #include "config/Conversions.h"
 #include "config/InstrumentSections.h"
 #include "core/ErrorLog.h"
+#include "ui/DialogParts.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -19,10 +20,7 @@ namespace znr {
 EthernetDialog::EthernetDialog(AppSettings& settings, ConnectionOpener& opener, const ErrorLog& log,
                                QWidget* parent)
     : QDialog(parent), settings_(settings), opener_(opener), log_(log) {
-    setObjectName(QStringLiteral("frmWinsock"));
-    setWindowTitle(QStringLiteral("Winsock Settings"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
+    setUpFixedDialog(*this, "frmWinsock", "Winsock Settings");
 
     auto* lblHost = new QLabel(QStringLiteral("Host:"), this);
     lblHost->setObjectName(QStringLiteral("lblHost"));
@@ -37,11 +35,7 @@ EthernetDialog::EthernetDialog(AppSettings& settings, ConnectionOpener& opener, 
     chkAutoRestart_ = new QCheckBox(QStringLiteral("Auto Restart"), this);
     chkAutoRestart_->setObjectName(QStringLiteral("chkAutoRestart"));
 
-    auto* cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setDefault(true);
-    auto* cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    const auto [cmdOK, cmdCancel] = makeOkCancel(*this);
     connect(cmdOK, &QPushButton::clicked, this, &EthernetDialog::onOk);
     connect(cmdCancel, &QPushButton::clicked, this, &EthernetDialog::onCancel);
 

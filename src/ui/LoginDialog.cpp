@@ -2,6 +2,7 @@
 
 #include "core/ErrorLog.h"
 #include "station/Login.h"
+#include "ui/DialogParts.h"
 #include "ui/UserPrompts.h"
 
 #include <QCloseEvent>
@@ -21,10 +22,7 @@ void showTypedAsStars(QLineEdit& field) {
 LoginDialog::LoginDialog(const AppSettings& settings, LoginState& login, UserPrompts& prompts,
                          const ErrorLog& log, QWidget* parent)
     : QDialog(parent), settings_(settings), login_(login), prompts_(prompts), log_(log) {
-    setObjectName(QStringLiteral("frmLogin"));
-    setWindowTitle(QStringLiteral("Login"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
+    setUpFixedDialog(*this, "frmLogin", "Login");
 
     auto* lblLabels = new QLabel(QStringLiteral("&Password:"), this);
     lblLabels->setObjectName(QStringLiteral("lblLabels"));
@@ -33,11 +31,7 @@ LoginDialog::LoginDialog(const AppSettings& settings, LoginState& login, UserPro
     showTypedAsStars(*txtPassword_);
     lblLabels->setBuddy(txtPassword_);
 
-    auto* cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setDefault(true);
-    auto* cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    const auto [cmdOK, cmdCancel] = makeOkCancel(*this);
     connect(cmdOK, &QPushButton::clicked, this, &LoginDialog::onOkClicked);
     connect(cmdCancel, &QPushButton::clicked, this, &LoginDialog::onCancelClicked);
 

@@ -1,6 +1,7 @@
 #include "ui/ReconnectDialog.h"
 
 #include "config/LoadSettings.h"
+#include "ui/DialogParts.h"
 #include "ui/UserPrompts.h"
 
 #include <QHBoxLayout>
@@ -24,11 +25,7 @@ ReconnectDialog::ReconnectDialog(qint16 seconds, UserPrompts& prompts, Apply app
     txtSeconds_ = new QLineEdit(QString::number(seconds), this);
     txtSeconds_->setObjectName(QStringLiteral("txtSeconds"));
     txtSeconds_->setMaximumWidth(80);
-    auto* cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setDefault(true);
-    auto* cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    const auto [cmdOK, cmdCancel] = makeOkCancel(*this);
     connect(cmdOK, &QPushButton::clicked, this, &ReconnectDialog::onOk);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -4,6 +4,7 @@
 #include "config/ConnectionOpener.h"
 #include "config/InstrumentSections.h"
 #include "core/ErrorLog.h"
+#include "ui/DialogParts.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -47,10 +48,7 @@ void check(QButtonGroup* group, int index) {
 SerialDialog::SerialDialog(AppSettings& settings, ConnectionOpener& opener, const ErrorLog& log,
                            QWidget* parent)
     : QDialog(parent), settings_(settings), opener_(opener), log_(log) {
-    setObjectName(QStringLiteral("frmSerialPortSettings"));
-    setWindowTitle(QStringLiteral("Serial Port Settings"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
+    setUpFixedDialog(*this, "frmSerialPortSettings", "Serial Port Settings");
 
     auto* lblConnector = new QLabel(QStringLiteral("Connector"), this);
     lblConnector->setObjectName(QStringLiteral("lblConnector"));
@@ -82,14 +80,7 @@ SerialDialog::SerialDialog(AppSettings& settings, ConnectionOpener& opener, cons
     chkRTS_ = checkBox("chkRTS", "Enable RTS");
     chkAutoRestart_ = checkBox("chkAutoRestart", "Auto Restart");
 
-    auto button = [this](const char* name, const char* text) {
-        auto* b = new QPushButton(QString::fromLatin1(text), this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setAutoDefault(false); // Enter presses neither button
-        return b;
-    };
-    auto* cmdOK = button("cmdOK", "OK");
-    auto* cmdCancel = button("cmdCancel", "Cancel");
+    const auto [cmdOK, cmdCancel] = makeOkCancel(*this, false); // Enter presses neither
     connect(cmdOK, &QPushButton::clicked, this, &SerialDialog::onOk);
     connect(cmdCancel, &QPushButton::clicked, this, &SerialDialog::onCancel);
 
