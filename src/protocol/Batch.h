@@ -32,7 +32,6 @@ bool isRunLikeMode(const QByteArray& mode);
 // with what is still missing.
 struct BatchFiling {
     int attempts = 0;
-    bool failureLogged = false;   // the batch's one failure line is in the error log
     QByteArray rawPath;           // the raw file an attempt put on disk; empty while none did
     qsizetype rawLinesOnDisk = 0; // the raw record's lines that file holds
     // What the data file an attempt put on disk holds; null while none did.

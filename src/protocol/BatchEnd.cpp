@@ -17,11 +17,11 @@ namespace znr {
 
 namespace {
 
-void logFirstFailure(const ProtocolContext& ctx, BatchCommit& commit) {
-    BatchFiling& filing = commit.batch.filing;
-    if (filing.failureLogged)
+// A batch is committed again only after a failed attempt, so its first attempt is the one
+// that logs.
+void logFirstFailure(const ProtocolContext& ctx, const BatchCommit& commit) {
+    if (commit.batch.filing.attempts > 1)
         return;
-    filing.failureLogged = true;
     if (commit.rawFailure)
         ctx.log.write(logname::ExportRaw, *commit.rawFailure);
     else
